@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // A 24-bit RGB colour packed with red in the low byte, green in the second, blue in the third; the

@@ -1,0 +1,68 @@
+// kerrion-meter: Kerrion without a window.
+#include "CommandLine.h"
+
+#include "app/IniProfile.h"
+#include "app/SettingsFile.h"
+#include "platform/paths/DataPaths.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+std::filesystem::path SettingsPath(const MeterCommandLine& options)
+{
+    return options.iniFile ? std::filesystem::path(*options.iniFile) : kerrion::SettingsFilePath();
+}
+
+int PrintSettings(const CSettingsRecord& record)
+{
+    CIniProfile profile;
+    record.SaveAll(profile);
+    std::fwrite(profile.Text().data(), 1, profile.Text().size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+int SaveSettings(const CSettingsRecord& record, const MeterCommandLine& options)
+{
+    if (record.Meter.Num <= 0)
+        return kExitOk; // as at exit: nothing is written
+    const int written = options.iniFile ? kerrion::SaveSettingsFile(record, *options.iniFile)
+                                        : kerrion::SaveUserSettings(record);
+    if (written == 1)
+        return kExitOk;
+    std::fprintf(stderr, "kerrion-meter: cannot write the settings file %s\n",
+                 SettingsPath(options).c_str());
+    return kExitFailure;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const MeterCommandLineResult parsed = ParseMeterCommandLine(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "kerrion-meter: %s\n%s", parsed.error.c_str(), MeterUsage().c_str());
+        return kExitUsage;
+    }
+    const MeterCommandLine& options = parsed.options;
+    if (options.help || (!options.printSettings && !options.saveSettings)) {
+        std::fputs(MeterUsage().c_str(), stdout);
+        return kExitOk;
+    }
+
+    CSettingsRecord record;
+    kerrion::LoadSettingsFile(record, SettingsPath(options));
+    int status = kExitOk;
+    if (options.printSettings)
+        status = PrintSettings(record);
+    if (options.saveSettings && status == kExitOk)
+        status = SaveSettings(record, options);
+    return status;
+}
