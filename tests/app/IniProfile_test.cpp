@@ -37,9 +37,9 @@ TEST(IniProfileRead, MatchesNamesWithoutRegardToCase)
 TEST(IniProfileRead, DefaultsForMissingSectionKeyOrEmptyValue)
 {
     const CIniProfile profile("[Meter]\nNum=\nRefresh = 3 \n");
-    EXPECT_EQ(profile.GetInt("Meter", "Num", 4), 4);        // empty value
+    EXPECT_EQ(profile.GetInt("Meter", "Num", 4), 4);          // empty value
     EXPECT_EQ(profile.GetInt("Meter", "Size.w", 1360), 1360); // missing key
-    EXPECT_EQ(profile.GetInt("Other", "Num", 7), 7);        // missing section
+    EXPECT_EQ(profile.GetInt("Other", "Num", 7), 7);          // missing section
     EXPECT_EQ(profile.GetInt("Meter", "Refresh", 1), 3);
     EXPECT_EQ(profile.GetString("Meter", "Num", "dflt"), ""); // present but empty: not the default
     EXPECT_EQ(profile.GetString("Meter", "Gone", "dflt"), "dflt");
@@ -66,8 +66,8 @@ TEST(IniProfileRead, ToleratesMalformedLines)
     text += std::string("bin\0ary", 7) + "\n[Last]\nname=ab";
     text += std::string("\0cd", 3); // NUL inside a value, no final newline
     const CIniProfile profile(text);
-    EXPECT_EQ(profile.GetInt("First", "key", 0), 1);    // BOM ignored
-    EXPECT_EQ(profile.GetInt("First", "key2", 0), 2);   // "[Broken" starts no section
+    EXPECT_EQ(profile.GetInt("First", "key", 0), 1);  // BOM ignored
+    EXPECT_EQ(profile.GetInt("First", "key2", 0), 2); // "[Broken" starts no section
     EXPECT_EQ(profile.GetInt("Broken", "key2", 0), 0);
     EXPECT_EQ(profile.GetString("Last", "name", ""), "ab");
 }
@@ -81,10 +81,12 @@ TEST(IniProfileRead, ShiftJisValuesAreDecodedToUtf8)
 
 TEST(IniProfileWrite, ReplacesInPlaceAndLeavesOtherLinesAlone)
 {
-    const std::string before = "; hand comment\n[Meter]\nSize.w = 1920 ; wide\nNum=4\n\n[Mine]\nx=1\n";
+    const std::string before
+        = "; hand comment\n[Meter]\nSize.w = 1920 ; wide\nNum=4\n\n[Mine]\nx=1\n";
     CIniProfile profile(before);
     profile.WriteString("meter", "NUM", "8");
-    EXPECT_EQ(profile.Text(), "; hand comment\n[Meter]\nSize.w = 1920 ; wide\nNum=8\n\n[Mine]\nx=1\n");
+    EXPECT_EQ(
+        profile.Text(), "; hand comment\n[Meter]\nSize.w = 1920 ; wide\nNum=8\n\n[Mine]\nx=1\n");
     profile.WriteString("Meter", "Size.w", "1920 ; wide"); // same value: line kept byte for byte
     EXPECT_EQ(profile.Text().find("Size.w = 1920 ; wide\n"), before.find("Size.w"));
 }
@@ -146,7 +148,7 @@ TEST(IniProfileFile, SaveReplacesTheFileAndKeepsItsPermissions)
     profile.WriteString("A", "k", "2");
     EXPECT_EQ(profile.SaveFile(path), 1);
     EXPECT_EQ(ReadFileBytes(path), "[A]\nk=2\n");
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     EXPECT_EQ(FilesIn(dir.Path()), 1u); // no temporary file left

@@ -39,18 +39,19 @@ std::vector<std::string> Names(const std::string& text)
 std::vector<std::string> ExpectedSaveOrder()
 {
     std::vector<std::string> names = { "[Device]", "Type", "ID", "Name", "[PeakHold]", "type",
-                                       "[Meter]", "Num", "VuFontSize", "VuPenWidth" };
-    const char* slots[] = { "meter_bg", "meter_frame", "name", "needle", "peak",
-                            "scale_l", "scale_r", "over", "over_th" };
+        "[Meter]", "Num", "VuFontSize", "VuPenWidth" };
+    const char* slots[] = { "meter_bg", "meter_frame", "name", "needle", "peak", "scale_l",
+        "scale_r", "over", "over_th" };
     for (int i = 1; i <= 8; ++i) {
         names.push_back("[Channel" + std::to_string(i) + "]");
         for (const char* key : { "name_visible", "name_pos", "name", "device_ch", "cal_vu",
-                                 "over_enable", "over_th", "color_enable" })
+                 "over_enable", "over_th", "color_enable" })
             names.push_back(key);
         for (const char* slot : slots)
             names.push_back(std::string(slot) + "_color");
     }
-    for (const char* name : { "[Visible]", "vu", "peak", "[Needle]", "type", "thick", "only_upper", "[Color]" })
+    for (const char* name :
+        { "[Visible]", "vu", "peak", "[Needle]", "type", "thick", "only_upper", "[Color]" })
         names.push_back(name);
     for (const char* slot : slots)
         names.push_back(slot);
@@ -129,8 +130,9 @@ TEST(SettingsRecordLoad, ScaleTableTakesAtMostSixteenPieces)
 
 TEST(SettingsRecordLoad, ColoursKeepTheLowEightBitsAndDefaultMissingPieces)
 {
-    const auto record = LoadFromText("[Color]\nmeter_bg=300,20,10,99\nneedle=255\nname=\npeak=-1,x,7\n"
-                                     "[Channel2]\nscale_r_color=1,2,3\n");
+    const auto record
+        = LoadFromText("[Color]\nmeter_bg=300,20,10,99\nneedle=255\nname=\npeak=-1,x,7\n"
+                       "[Channel2]\nscale_r_color=1,2,3\n");
     EXPECT_EQ(record.Color[kColorMeterBg], MakeColor(44, 20, 10));
     EXPECT_EQ(record.Color[kColorNeedle], MakeColor(255, 0, 0)); // default needle is black
     EXPECT_EQ(record.Color[kColorName], kColorSlots[kColorName].defaultColor);
@@ -141,8 +143,9 @@ TEST(SettingsRecordLoad, ColoursKeepTheLowEightBitsAndDefaultMissingPieces)
 
 TEST(SettingsRecordLoad, ChannelValuesAndLogoPosition)
 {
-    const auto record = LoadFromText("[Channel3]\ncal_vu=-18.5\nover_th=-1\ndevice_ch=12\n"
-                                     "[Channel4]\nname=Vocal\n[Logo]\npos=5\n[Device]\nType=2\nID=x\n");
+    const auto record
+        = LoadFromText("[Channel3]\ncal_vu=-18.5\nover_th=-1\ndevice_ch=12\n"
+                       "[Channel4]\nname=Vocal\n[Logo]\npos=5\n[Device]\nType=2\nID=x\n");
     EXPECT_EQ(record.Channel[2].name, "3"); // no name key: the meter number
     EXPECT_DOUBLE_EQ(record.Channel[2].cal_vu, -18.5);
     EXPECT_DOUBLE_EQ(record.Channel[2].over_th, -1.0);
@@ -165,7 +168,7 @@ TEST(SettingsRecordSave, FreshFileHoldsTheWrittenKeysInSaveOrder)
     EXPECT_EQ(Names(text), ExpectedSaveOrder());
     EXPECT_NE(text.find("[Channel1]\r\nname_visible=1\r\nname_pos=3\r\nname=1\r\ndevice_ch=0\r\n"
                         "cal_vu=-20.000000\r\nover_enable=1\r\nover_th=0.000000\r\n"),
-              std::string::npos);
+        std::string::npos);
     EXPECT_NE(text.find("VuFontSize=60.0\r\n"), std::string::npos);
     EXPECT_NE(text.find("meter_bg_color=236,255,172\r\n"), std::string::npos);
 }
@@ -190,15 +193,18 @@ TEST(SettingsRecordSave, HandEditedKeysAndCommentsSurvive)
 {
     TempDir dir;
     const auto path = dir / "Kerrion.ini";
-    WriteFileBytes(path, "; my studio\r\n[Meter]\r\nSize.w=1920\r\nNum=8\r\nScaleVU=0,2,13\r\n"
-                         "[Logo]\r\nfile=\r\npos=12,40\r\n[Studio]\r\nroom=B\r\n");
+    WriteFileBytes(path,
+        "; my studio\r\n[Meter]\r\nSize.w=1920\r\nNum=8\r\nScaleVU=0,2,13\r\n"
+        "[Logo]\r\nfile=\r\npos=12,40\r\n[Studio]\r\nroom=B\r\n");
     CSettingsRecord record;
     LoadSettingsFile(record, path);
     record.Channel[0].cal_vu = -18.0;
     ASSERT_EQ(SaveSettingsFile(record, path), 1);
     const std::string text = ReadFileBytes(path);
-    EXPECT_EQ(text.rfind("; my studio\r\n[Meter]\r\nSize.w=1920\r\nNum=8\r\nScaleVU=0,2,13\r\n", 0), 0u);
-    EXPECT_NE(text.find("[Logo]\r\nfile=\r\npos=12,40\r\n[Studio]\r\nroom=B\r\n"), std::string::npos);
+    EXPECT_EQ(
+        text.rfind("; my studio\r\n[Meter]\r\nSize.w=1920\r\nNum=8\r\nScaleVU=0,2,13\r\n", 0), 0u);
+    EXPECT_NE(
+        text.find("[Logo]\r\nfile=\r\npos=12,40\r\n[Studio]\r\nroom=B\r\n"), std::string::npos);
     EXPECT_NE(text.find("cal_vu=-18.000000"), std::string::npos);
     EXPECT_EQ(text.find("Size.h"), std::string::npos); // read-only keys are never written
     EXPECT_EQ(text.find("[BWLPF]"), std::string::npos);
@@ -252,12 +258,15 @@ TEST(SettingsRecordSave, SaveAllAddsTheReadOnlyKeys)
     CIniProfile profile;
     record.SaveAll(profile);
     const std::string& text = profile.Text();
-    EXPECT_NE(text.find("VuPenWidth=3\r\nSize.w=1360\r\nSize.h=768\r\nRefresh=1\r\n"
-                        "ScaleVU=0,1.9,12.9,20.5,23.9,27.7,32.2,37.2,43,49.7,53.5,57.4,61.7,66.3,76.5,88\r\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("[BWLPF]\r\ncutoff=2.5\r\norder=2\r\n[Logo]\r\nfile=.\\marvane.bmp\r\npos=1,2\r\n"
-                        "[Dump]\r\nenable=0\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find(
+            "VuPenWidth=3\r\nSize.w=1360\r\nSize.h=768\r\nRefresh=1\r\n"
+            "ScaleVU=0,1.9,12.9,20.5,23.9,27.7,32.2,37.2,43,49.7,53.5,57.4,61.7,66.3,76.5,88\r\n"),
+        std::string::npos);
+    EXPECT_NE(
+        text.find("[BWLPF]\r\ncutoff=2.5\r\norder=2\r\n[Logo]\r\nfile=.\\marvane.bmp\r\npos=1,2\r\n"
+                  "[Dump]\r\nenable=0\r\n"),
+        std::string::npos);
     // What SaveAll prints loads back to the same record.
     const CSettingsRecord again = LoadFromText(text);
     EXPECT_EQ(again.Meter.ScaleVU, record.Meter.ScaleVU);

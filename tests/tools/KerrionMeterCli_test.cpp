@@ -44,7 +44,8 @@ RunResult RunMeter(const std::string& args, bool captureErrors = false)
 
 TEST(KerrionMeterCommandLine, ParsesSettingsOptions)
 {
-    auto parsed = ParseMeterCommandLine({ "--ini", "a.ini", "--print-settings", "--save-settings" });
+    auto parsed
+        = ParseMeterCommandLine({ "--ini", "a.ini", "--print-settings", "--save-settings" });
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.iniFile, "a.ini");
     EXPECT_TRUE(parsed.options.printSettings);
@@ -60,14 +61,15 @@ TEST(KerrionMeterCommandLine, RejectsUnknownOptionsAndMissingValues)
     EXPECT_EQ(ParseMeterCommandLine({ "--ini=" }).error, "option --ini needs a file name");
     EXPECT_EQ(ParseMeterCommandLine({ "--frobnicate" }).error, "unknown option: --frobnicate");
     EXPECT_EQ(ParseMeterCommandLine({ "--print-settings=yes" }).error,
-              "option --print-settings takes no value");
+        "option --print-settings takes no value");
 }
 
 TEST(KerrionMeterTool, BadArgumentsExitWithStatusTwoAndUsage)
 {
     const RunResult result = RunMeter("--nonsense", true);
     EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out.rfind("kerrion-meter: unknown option: --nonsense\nusage: kerrion-meter", 0), 0u);
+    EXPECT_EQ(
+        result.out.rfind("kerrion-meter: unknown option: --nonsense\nusage: kerrion-meter", 0), 0u);
     EXPECT_EQ(RunMeter("--ini", true).status, 2);
     EXPECT_EQ(RunMeter("--help").status, 0);
 }

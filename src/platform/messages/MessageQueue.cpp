@@ -78,7 +78,8 @@ bool CMessageQueue::WaitForMessage(int timeoutMs)
         result = poll(&descriptor, 1, timeoutMs);
     } while (result < 0 && errno == EINTR);
     return result > 0
-        && m_cells[m_dequeuePos & m_mask].sequence.load(std::memory_order_acquire) == m_dequeuePos + 1;
+        && m_cells[m_dequeuePos & m_mask].sequence.load(std::memory_order_acquire)
+        == m_dequeuePos + 1;
 }
 
 void CMessageQueue::Wake()

@@ -56,5 +56,5 @@ private:
     alignas(64) std::size_t m_dequeuePos = 0;                // receiving thread only
     std::atomic<bool> m_wakePending { false };               // the descriptor has been signalled
     std::atomic<uint64_t> m_dropped { 0 };
-    int m_wakeFd = -1;                                       // eventfd
+    int m_wakeFd = -1; // eventfd
 };

@@ -42,7 +42,7 @@ std::filesystem::path FallbackRoot()
     const std::filesystem::path base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
     const std::filesystem::path root = base / ("Marvane-" + std::to_string(getuid()));
     mkdir(root.c_str(), 0700);
-    struct stat info {};
+    struct stat info { };
     if (lstat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()
         || (info.st_mode & 077) != 0)
         return {};

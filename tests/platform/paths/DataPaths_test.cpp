@@ -17,7 +17,8 @@ namespace {
 // Sets an environment variable for the life of the object, then puts the old value back.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : m_name(name)
+    ScopedEnv(const char* name, const std::optional<std::string>& value)
+        : m_name(name)
     {
         if (const char* old = std::getenv(name))
             m_old = old;
@@ -70,7 +71,7 @@ TEST(DataPaths, UnusableRootFallsBackToAPrivateTemporaryFolder)
     const ScopedEnv tmp("TMPDIR", dir.Path().string());
     const auto fallback = dir / ("Marvane-" + std::to_string(getuid()));
     EXPECT_EQ(kerrion::DataFolder(), fallback / "Marvane" / "Kerrion");
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(stat(fallback.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }

@@ -21,8 +21,8 @@ TEST(TextEncoding, DecodesShiftJisAndMarksWhatIsNotText)
 {
     EXPECT_EQ(DecodeShiftJis("\x93\xfa\x96\x7b"), "日本");
     EXPECT_EQ(DecodeShiftJis("CH\x82\x50"), "CH１");
-    EXPECT_EQ(DecodeShiftJis("\xb1\xb2"), "ｱｲ"); // half-width katakana
-    const std::string broken = DecodeShiftJis("ab\x81");  // lead byte without its trail byte
+    EXPECT_EQ(DecodeShiftJis("\xb1\xb2"), "ｱｲ");         // half-width katakana
+    const std::string broken = DecodeShiftJis("ab\x81"); // lead byte without its trail byte
     EXPECT_EQ(broken, "ab\xEF\xBF\xBD");
     const std::string junk = DecodeShiftJis(std::string("\xff\xfe\x00\x80\xa0", 5));
     EXPECT_TRUE(IsValidUtf8(junk));
