@@ -63,6 +63,14 @@ std::filesystem::path DataRoot()
     return FallbackRoot();
 }
 
+std::filesystem::path RuntimeFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && runtime[0] == '/' && IsDirectory(runtime))
+        return runtime;
+    return FallbackRoot();
+}
+
 std::filesystem::path DataFolder() { return DataRoot() / "Marvane" / "Kerrion"; }
 
 std::filesystem::path SettingsFilePath() { return DataFolder() / "Kerrion.ini"; }
