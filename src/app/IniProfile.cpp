@@ -59,8 +59,13 @@ void CIniProfile::Parse()
 {
     m_lines.clear();
     m_sectionLines.clear();
-    std::size_t pos = m_text.compare(0, kBom.size(), kBom) == 0 ? kBom.size() : 0;
-    int currentSection = -1;
+    ParseFrom(m_text.compare(0, kBom.size(), kBom) == 0 ? kBom.size() : 0);
+}
+
+// Adds the lines from byte `pos` on, which must be the start of a line after the last one known.
+void CIniProfile::ParseFrom(std::size_t pos)
+{
+    int currentSection = m_sectionLines.empty() ? -1 : m_sectionLines.back();
     while (pos < m_text.size()) {
         Line line;
         line.begin = pos;
@@ -77,6 +82,21 @@ void CIniProfile::Parse()
         line.section = currentSection;
         m_lines.push_back(line);
         pos = line.end;
+    }
+}
+
+// Moves the lines from index `first` on by `delta` bytes, after text was inserted or removed
+// before them.
+void CIniProfile::ShiftLines(std::size_t first, std::ptrdiff_t delta)
+{
+    const auto shift = static_cast<std::size_t>(delta); // wraps for negative deltas, as intended
+    for (std::size_t i = first; i < m_lines.size(); ++i) {
+        Line& line = m_lines[i];
+        line.begin += shift;
+        line.contentEnd += shift;
+        line.end += shift;
+        line.nameBegin += shift;
+        line.valueBegin += shift;
     }
 }
 
@@ -198,37 +218,67 @@ void CIniProfile::WriteString(
         InsertLineAfter(LastContentLineOf(sectionLine), std::string(key) + "=" + clean);
         return;
     }
-    const Line& line = m_lines[static_cast<std::size_t>(keyLine)];
+    Line& line = m_lines[static_cast<std::size_t>(keyLine)];
     if (ValueOf(line) == clean)
         return; // leave a hand-formatted line exactly as it is
     const std::string replacement = std::string(NameOf(line)) + "=" + clean;
-    m_text.replace(line.begin, line.contentEnd - line.begin, replacement);
-    Parse();
+    const std::size_t oldLength = line.contentEnd - line.begin;
+    m_text.replace(line.begin, oldLength, replacement);
+    const auto delta
+        = static_cast<std::ptrdiff_t>(replacement.size()) - static_cast<std::ptrdiff_t>(oldLength);
+    line.contentEnd = line.begin + replacement.size();
+    line.end += static_cast<std::size_t>(delta);
+    ClassifyLine(line);
+    ShiftLines(static_cast<std::size_t>(keyLine) + 1, delta);
 }
 
 void CIniProfile::InsertLineAfter(int lineIndex, const std::string& content)
 {
-    const Line& line = m_lines[static_cast<std::size_t>(lineIndex)];
-    std::string insertion;
-    if (line.end == m_text.size() && m_text.back() != '\n')
-        insertion += kNewLine; // the file's last line had no line end
-    insertion += content;
-    insertion += kNewLine;
-    m_text.insert(line.end, insertion);
-    Parse();
+    const auto index = static_cast<std::size_t>(lineIndex);
+    Line& previous = m_lines[index];
+    std::size_t pos = previous.end;
+    if (previous.end == m_text.size() && m_text.back() != '\n') {
+        m_text += kNewLine; // the file's last line had no line end
+        previous.end += kNewLine.size();
+        pos = previous.end;
+    }
+    Line line;
+    line.begin = pos;
+    line.contentEnd = pos + content.size();
+    line.end = line.contentEnd + kNewLine.size();
+    line.section = previous.kind == LineKind::kSection ? lineIndex : previous.section;
+    m_text.insert(pos, content + std::string(kNewLine));
+    const std::size_t inserted = line.end - line.begin;
+    ClassifyLine(line);
+
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(index) + 1, line);
+    ShiftLines(index + 2, static_cast<std::ptrdiff_t>(inserted));
+    for (std::size_t i = index + 2; i < m_lines.size(); ++i)
+        if (m_lines[i].section > lineIndex)
+            ++m_lines[i].section;
+    for (int& sectionLine : m_sectionLines)
+        if (sectionLine > lineIndex)
+            ++sectionLine;
 }
 
 void CIniProfile::AppendSection(std::string_view section, const std::string& keyLine)
 {
-    if (!m_text.empty() && m_text.back() != '\n' && m_text != kBom)
+    std::size_t from = m_text.size();
+    if (!m_text.empty() && m_text.back() != '\n' && m_text != kBom) {
         m_text += kNewLine;
+        // The last line changes: forget it and read it again with the new lines.
+        from = m_lines.back().begin;
+        if (m_lines.back().kind == LineKind::kSection)
+            m_sectionLines.pop_back();
+        m_lines.pop_back();
+    }
     m_text += "[";
     m_text += section;
     m_text += "]";
     m_text += kNewLine;
     m_text += keyLine;
     m_text += kNewLine;
-    Parse();
+    ParseFrom(from);
 }
 
 bool CIniProfile::LoadFile(const std::filesystem::path& path)

@@ -63,6 +63,8 @@ private:
     };
 
     void Parse();
+    void ParseFrom(std::size_t pos);
+    void ShiftLines(std::size_t first, std::ptrdiff_t delta);
     void ClassifyLine(Line& line) const;
     int FindSection(std::string_view section) const;
     int FindKey(int sectionLine, std::string_view key) const;

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the settings reader as the contents of Kerrion.ini, then checks that
-// saving is stable: a record loaded from a saved file saves to the very same text.
+// a profile changed in place reads like the same text read afresh, and that saving is stable: a
+// record loaded from a saved file saves to the very same text.
 #include "app/IniProfile.h"
 #include "app/SettingsRecord.h"
 
@@ -17,6 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CIniProfile reread(profile.Text());
     CSettingsRecord second;
     second.Load(reread);
+    CSettingsRecord inPlace;
+    inPlace.Load(profile);
+    CIniProfile secondAll;
+    CIniProfile inPlaceAll;
+    second.SaveAll(secondAll);
+    inPlace.SaveAll(inPlaceAll);
+    if (secondAll.Text() != inPlaceAll.Text())
+        std::abort();
+
     second.Save(reread);
     if (reread.Text() != profile.Text())
         std::abort();
