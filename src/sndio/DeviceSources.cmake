@@ -1,0 +1,8 @@
+# The device layer (device interface, transfer ring, ASIO device), kept in its own library so
+# that it builds on the sample buffers without sharing their source list.
+kerrion_library(kerrion_sndio_device
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/SndIOStream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SndIOThreadContext.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SndIODevice.cpp
+  PUBLIC_DEPS kerrion_sndio kerrion_platform_sync)
