@@ -2,6 +2,7 @@
 
 #include "SampleWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -152,6 +153,13 @@ void SignalDriver::SwitchBuffers(int half, uint64_t switches)
     }
 }
 
+int SignalDriver::ChannelLimit(bool input) const
+{
+    // Like many drivers, a mono (or output-less) device still takes a stereo pair of buffers:
+    // the missing channel records silence or plays nowhere.
+    return std::max(input ? m_config.inputs : m_config.outputs, 2);
+}
+
 ASIOError SignalDriver::getChannels(int32_t* numInputChannels, int32_t* numOutputChannels)
 {
     if (!m_initialised)
@@ -241,7 +249,7 @@ ASIOError SignalDriver::getChannelInfo(ASIOChannelInfo* info)
 {
     if (!m_initialised)
         return ASE_NotPresent;
-    const int count = info->isInput ? m_config.inputs : m_config.outputs;
+    const int count = ChannelLimit(info->isInput != 0);
     if (info->channel < 0 || info->channel >= count)
         return ASE_InvalidParameter;
     info->isActive = ASIOFalse;
@@ -266,7 +274,7 @@ ASIOError SignalDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numCh
     if (callbacks == nullptr || bufferSize != m_config.bufferFrames || numChannels <= 0)
         return ASE_InvalidParameter;
     for (int32_t i = 0; i < numChannels; ++i) {
-        const int count = bufferInfos[i].isInput ? m_config.inputs : m_config.outputs;
+        const int count = ChannelLimit(bufferInfos[i].isInput != 0);
         if (bufferInfos[i].channelNum < 0 || bufferInfos[i].channelNum >= count)
             return ASE_InvalidParameter;
     }

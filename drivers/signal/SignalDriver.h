@@ -69,6 +69,7 @@ private:
     void RunClock();                // the clock thread
     void SwitchBuffers(int half, uint64_t switches);
     void JoinClock();
+    int ChannelLimit(bool input) const; // channel numbers below this take buffers
 
     SignalConfig m_config;
     bool m_initialised = false;

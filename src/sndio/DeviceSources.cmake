@@ -5,4 +5,7 @@ kerrion_library(kerrion_sndio_device
     ${CMAKE_CURRENT_LIST_DIR}/SndIOStream.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SndIOThreadContext.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SndIODevice.cpp
-  PUBLIC_DEPS kerrion_sndio kerrion_platform_sync)
+    ${CMAKE_CURRENT_LIST_DIR}/AsioDriverList.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/AsioDeviceThread.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SndIODeviceASIO.cpp
+  PUBLIC_DEPS kerrion_sndio kerrion_platform_sync kerrion_platform_asio)

@@ -180,6 +180,20 @@ TEST_F(SignalDriver, DefaultsDescribeAnEightInputDevice)
     EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_InvalidParameter);
 }
 
+TEST_F(SignalDriver, AMonoDeviceStillTakesAStereoPairOfBuffers)
+{
+    Load("[Signal]\nInputs=1\nOutputs=0\n");
+    ASIOBufferInfo infos[4] = {{ASIOTrue, 0, {}}, {ASIOTrue, 1, {}}, {ASIOFalse, 0, {}}, {ASIOFalse, 1, {}}};
+    ASSERT_EQ(m_driver->createBuffers(infos, 4, 512, &g_callbacks), ASE_OK);
+    ASIOChannelInfo info{};
+    info.channel = 1;
+    info.isInput = ASIOFalse;
+    EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
+    info.channel = 2;
+    EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_InvalidParameter);
+    EXPECT_EQ(m_driver->disposeBuffers(), ASE_OK);
+}
+
 TEST_F(SignalDriver, InputOneIsAOneKilohertzSineAtMinus20dBFS)
 {
     Load("[Signal]\nSpeed=20\n");
