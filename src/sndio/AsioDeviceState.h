@@ -44,6 +44,10 @@ struct AsioDeviceState {
     double timeCodeSamples = 0.0;
     uint64_t switchMilliseconds = 0;
     std::atomic<uint32_t> callbackStaging{0}; // staging set the next switch uses, 0..3
+    // A set handed to the device thread (1) is not touched by the callback until the thread
+    // gives it back (0): a callback that would lap the thread plays silence instead.
+    std::array<std::atomic<uint8_t>, kStagingSets> setHeldByThread{};
+    std::atomic<uint32_t> overruns{0}; // buffer switches lost that way
 
     Semaphore driverSemaphore{0, kDriverSemaphoreMax}; // given once per buffer switch
     uint32_t stagingWidth = 0;                // bytes per sample in the staging blocks

@@ -37,6 +37,14 @@ ASIOTime* OnBufferSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
     state->switchMilliseconds = NowMilliseconds();
     const uint32_t set = state->callbackStaging.load();
     const size_t bytes = static_cast<size_t>(state->preferredSize) * state->stagingWidth;
+    if (state->setHeldByThread[set].load(std::memory_order_acquire) != 0) {
+        for (const ASIOBufferInfo& info : state->bufferInfos) {
+            if (!info.isInput)
+                std::memset(info.buffers[half], 0, bytes);
+        }
+        ++state->overruns;
+        return nullptr;
+    }
     size_t inputIndex = 0, outputIndex = 0;
     for (const ASIOBufferInfo& info : state->bufferInfos) {
         if (info.isInput)
@@ -46,8 +54,9 @@ ASIOTime* OnBufferSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
     }
     if (state->postOutput)
         ASIOOutputReady();
-    state->driverSemaphore.Give();
+    state->setHeldByThread[set].store(1, std::memory_order_release);
     state->callbackStaging = (set + 1) % AsioDeviceState::kStagingSets;
+    state->driverSemaphore.Give();
     return nullptr;
 }
 
@@ -179,6 +188,9 @@ void PrepareStart(CSndIOThreadContext& context, AsioDeviceState& st)
     std::fill(st.staging.begin(), st.staging.end(), 0);
     ZeroDriverBuffers(st);
     st.callbackStaging = 0;
+    for (auto& held : st.setHeldByThread)
+        held.store(0, std::memory_order_release);
+    st.overruns = 0;
     context.Reply(CSndIOThreadContext::kReplyAcknowledged);
 }
 
@@ -239,8 +251,10 @@ uint32_t MoveOneSlot(CSndIOThreadContext& context, AsioDeviceState& st, Streamin
         context.m_inputFilled.Give();
         s.inSlot = (s.inSlot + 1) % CSndIOStream::kSlots;
     }
-    if (s.countdown < 4)
+    if (s.countdown < 4) {
+        st.setHeldByThread[s.k].store(0, std::memory_order_release); // back to the callback
         s.k = (s.k + 1) % AsioDeviceState::kStagingSets;
+    }
     return n;
 }
 
