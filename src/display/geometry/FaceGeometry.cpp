@@ -174,7 +174,9 @@ RegionExpr NeedleClip(bool onlyUpper, int width, int height, double s)
         RegionExpr::Ellipse(ArcCircleBox(kNeedleClipRadius, s)));
 }
 
-RegionExpr PeakBar(double peakPos, double s)
+RegionExpr PeakBarRing(double s) { return Ring(kPeakBarInnerRadius, kPeakBarOuterRadius, s); }
+
+RegionExpr PeakBarSector(double peakPos, double s)
 {
     const auto topPoint = [s](double angle) {
         const int x = static_cast<int>(kPivotY * std::cos(angle) / std::sin(angle)) + kPivotX;
@@ -182,8 +184,12 @@ RegionExpr PeakBar(double peakPos, double s)
     };
     const double start = ScalePosToAngle(0.0);
     const double end = ScalePosToAngle(ClampPeakPos(peakPos));
-    return RegionExpr::Intersect(Ring(kPeakBarInnerRadius, kPeakBarOuterRadius, s),
-        Triangle(PivotPx(s), topPoint(start), topPoint(end)));
+    return Triangle(PivotPx(s), topPoint(start), topPoint(end));
+}
+
+RegionExpr PeakBar(double peakPos, double s)
+{
+    return RegionExpr::Intersect(PeakBarRing(s), PeakBarSector(peakPos, s));
 }
 
 LineShape HoldTick(double heldPos, double s)

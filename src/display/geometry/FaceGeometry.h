@@ -97,8 +97,12 @@ std::array<PointI, 8> NeedleSword(double angle, double s);
 // the disc of radius 1430 about the arc centre. width and height are the window's pixels.
 RegionExpr NeedleClip(bool onlyUpper, int width, int height, double s);
 
-// The peak bar from the left end of the scale to a peak position (clamped to 0 .. 88).
+// The peak bar from the left end of the scale to a peak position (clamped to 0 .. 88): the
+// intersection of the fixed ring and the sector up to the position, which a window may keep the
+// ring of from one paint to the next.
 RegionExpr PeakBar(double peakPos, double s);
+RegionExpr PeakBarRing(double s);
+RegionExpr PeakBarSector(double peakPos, double s);
 
 // The peak hold tick (3 pixels wide) at a held position, clamped to at most 88.
 LineShape HoldTick(double heldPos, double s);
