@@ -74,6 +74,7 @@ public:
     double HoldPos() const { return m_holdPos; }
     int LampOn() const { return m_lampOn; }
     bool TimerRunning(int id) const;
+    const QFont& MeterFontInUse() const { return m_font; }
 
     // The paint's drawing without the copy to the screen: composes the off-screen surface
     // within `dirty` (the whole window when empty).
