@@ -262,7 +262,18 @@ void CDlgMeter::DrawPeak(QPainter& painter)
             ToQColor(m_colors[kColorOverTh]));
     }
     const QColor peak = ToQColor(m_colors[kColorPeak]);
-    FillRegion(painter, m_peakRing.intersected(ToQRegion(PeakBarSector(m_peakPos, m_s))), peak);
+    // The sector is filled through the cached ring as a clip: the rasteriser only visits the
+    // ring's spans, far cheaper than building the sector's region on every paint.
+    const RegionExpr sector = PeakBarSector(m_peakPos, m_s);
+    std::array<QPoint, 3> corners;
+    for (size_t i = 0; i < corners.size(); ++i)
+        corners[i] = ToQPoint(sector.Points()[i]);
+    painter.save();
+    painter.setClipRegion(m_peakRing, Qt::IntersectClip);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(peak);
+    painter.drawPolygon(corners.data(), static_cast<int>(corners.size()), Qt::OddEvenFill);
+    painter.restore();
     if (m_holdPos > 0.0 && m_holdMs != 0)
         DrawLine(painter, HoldTick(m_holdPos, m_s), peak);
 }
