@@ -16,6 +16,7 @@ ColorSet DefaultColorSet()
 {
     ColorSet set {};
     for (int slot = 0; slot < kColorSlotCount; ++slot)
-        set[static_cast<std::size_t>(slot)] = kColorSlots[static_cast<std::size_t>(slot)].defaultColor;
+        set[static_cast<std::size_t>(slot)]
+            = kColorSlots[static_cast<std::size_t>(slot)].defaultColor;
     return set;
 }

@@ -35,8 +35,8 @@ enum ColorSlot : int {
 using ColorSet = std::array<ColorRef, kColorSlotCount>;
 
 struct ColorSlotInfo {
-    const char* key;        // key in section Color; "<key>_color" in a Channel section
-    const char* label;      // row label of the colour dialog
+    const char* key;   // key in section Color; "<key>_color" in a Channel section
+    const char* label; // row label of the colour dialog
     ColorRef defaultColor;
 };
 

@@ -24,8 +24,9 @@ char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return FoldCase(x) == FoldCase(y);
+    });
 }
 
 // Narrows [begin, end) of `text` to exclude blanks at both ends.
@@ -48,7 +49,11 @@ std::string SanitizedValue(std::string_view value)
 
 } // namespace
 
-CIniProfile::CIniProfile(std::string text) : m_text(std::move(text)) { Parse(); }
+CIniProfile::CIniProfile(std::string text)
+    : m_text(std::move(text))
+{
+    Parse();
+}
 
 void CIniProfile::Parse()
 {
@@ -167,8 +172,8 @@ int CIniProfile::GetInt(std::string_view section, std::string_view key, int defa
     return value.empty() ? defaultValue : kerrion::ParseProfileInt(value);
 }
 
-std::string CIniProfile::GetString(std::string_view section, std::string_view key,
-                                   std::string_view defaultValue) const
+std::string CIniProfile::GetString(
+    std::string_view section, std::string_view key, std::string_view defaultValue) const
 {
     const int sectionLine = FindSection(section);
     const int keyLine = sectionLine < 0 ? -1 : FindKey(sectionLine, key);
@@ -179,7 +184,8 @@ std::string CIniProfile::GetString(std::string_view section, std::string_view ke
     return kerrion::TruncateUtf8(kerrion::ProfileTextToUtf8(value), kStringCapacity - 1);
 }
 
-void CIniProfile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+void CIniProfile::WriteString(
+    std::string_view section, std::string_view key, std::string_view value)
 {
     const std::string clean = SanitizedValue(value);
     const int sectionLine = FindSection(section);
@@ -233,7 +239,7 @@ bool CIniProfile::LoadFile(const std::filesystem::path& path)
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat info {};
+    struct stat info { };
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return false;
@@ -289,8 +295,9 @@ int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::
     static std::atomic<unsigned> counter { 0 };
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        created = folder / ("." + target.filename().string() + "." + std::to_string(getpid()) + "."
-                            + std::to_string(counter.fetch_add(1)) + ".tmp");
+        created = folder
+            / ("." + target.filename().string() + "." + std::to_string(getpid()) + "."
+                + std::to_string(counter.fetch_add(1)) + ".tmp");
         const int fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -307,7 +314,7 @@ int CIniProfile::SaveFile(const std::filesystem::path& path) const
     const int fd = CreateTemporaryBeside(target, temporary);
     if (fd < 0)
         return 0;
-    struct stat old {};
+    struct stat old { };
     bool ok = true;
     if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ok = fchmod(fd, old.st_mode & 07777) == 0; // keep the permissions the user gave the file

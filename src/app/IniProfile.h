@@ -39,8 +39,8 @@ public:
     // The value without surrounding blanks, as UTF-8 (text that is not UTF-8 is read as
     // Shift-JIS), cut at a NUL byte and to kStringCapacity-1 bytes; the default when the key is
     // missing.
-    std::string GetString(std::string_view section, std::string_view key,
-                          std::string_view defaultValue) const;
+    std::string GetString(
+        std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
     // Sets the value, creating the key and section when missing. Line breaks and NUL bytes in
     // the value become blanks, so a value can never add lines of its own.
@@ -51,15 +51,15 @@ public:
 private:
     enum class LineKind { kOther, kSection, kKey };
     struct Line {
-        std::size_t begin = 0;       // first byte of the line
-        std::size_t contentEnd = 0;  // end of the line without its CR LF or LF
-        std::size_t end = 0;         // first byte of the next line
+        std::size_t begin = 0;      // first byte of the line
+        std::size_t contentEnd = 0; // end of the line without its CR LF or LF
+        std::size_t end = 0;        // first byte of the next line
         LineKind kind = LineKind::kOther;
-        std::size_t nameBegin = 0;   // section or key name, trimmed
+        std::size_t nameBegin = 0; // section or key name, trimmed
         std::size_t nameLength = 0;
-        std::size_t valueBegin = 0;  // key value, trimmed
+        std::size_t valueBegin = 0; // key value, trimmed
         std::size_t valueLength = 0;
-        int section = -1;            // index of the section line this line belongs to
+        int section = -1; // index of the section line this line belongs to
     };
 
     void Parse();

@@ -7,7 +7,10 @@
 namespace kerrion {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::size_t SkipDigits(std::string_view text, std::size_t pos)
@@ -94,8 +97,8 @@ double ParseProfileDouble(std::string_view text)
     if (number[0] == '+' || number[0] == '-')
         number.remove_prefix(1);
     double value = 0.0;
-    const std::errc error = std::from_chars(number.data(), number.data() + number.size(), value,
-                                            std::chars_format::general)
+    const std::errc error = std::from_chars(
+        number.data(), number.data() + number.size(), value, std::chars_format::general)
                                 .ec;
     if (error == std::errc::result_out_of_range) {
         // Out of range: too large saturates, too small is zero. A negative exponent marks the
@@ -127,8 +130,8 @@ std::vector<std::string_view> SplitProfileList(std::string_view text)
 std::string FormatFixed(double value, int decimals)
 {
     char buffer[400]; // the largest double has 309 integer digits
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                            std::chars_format::fixed, decimals);
+    const auto [end, error]
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return error == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 

@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <string>
 
-const std::array<double, kScaleVuMarks> kDefaultScaleVU = {
-    0, 1.9, 12.9, 20.5, 23.9, 27.7, 32.2, 37.2, 43.0, 49.7, 53.5, 57.4, 61.7, 66.3, 76.5, 88
-};
+const std::array<double, kScaleVuMarks> kDefaultScaleVU
+    = { 0, 1.9, 12.9, 20.5, 23.9, 27.7, 32.2, 37.2, 43.0, 49.7, 53.5, 57.4, 61.7, 66.3, 76.5, 88 };
 
 namespace {
 
@@ -32,7 +31,7 @@ std::string ColorText(ColorRef color)
 // "r,g,b": each piece by the integer conversion, low 8 bits kept. A missing piece (a value with
 // fewer than three numbers) keeps the default's component, so "255,0" changes only red and green.
 ColorRef ReadColor(const CIniProfile& profile, const std::string& section, const std::string& key,
-                   ColorRef defaultColor)
+    ColorRef defaultColor)
 {
     const std::string text = profile.GetString(section, key, ColorText(defaultColor));
     const auto pieces = SplitProfileList(text);
@@ -44,7 +43,7 @@ ColorRef ReadColor(const CIniProfile& profile, const std::string& section, const
 
 // "x,y", used whole; a missing piece keeps the default's coordinate.
 CSettingsRecord::Point ReadPoint(const CIniProfile& profile, const char* section, const char* key,
-                                 CSettingsRecord::Point defaultPoint)
+    CSettingsRecord::Point defaultPoint)
 {
     const std::string text = profile.GetString(
         section, key, std::to_string(defaultPoint.x) + "," + std::to_string(defaultPoint.y));
@@ -58,29 +57,31 @@ CSettingsRecord::Point ReadPoint(const CIniProfile& profile, const char* section
 }
 
 double ReadDouble(const CIniProfile& profile, const std::string& section, const char* key,
-                  const char* defaultText)
+    const char* defaultText)
 {
     return ParseProfileDouble(profile.GetString(section, key, defaultText));
 }
 
-int ReadIntText(const CIniProfile& profile, const char* section, const char* key, const char* defaultText)
+int ReadIntText(
+    const CIniProfile& profile, const char* section, const char* key, const char* defaultText)
 {
     return ParseProfileInt(profile.GetString(section, key, defaultText));
 }
 
-void ReadColorSet(const CIniProfile& profile, const std::string& section, const char* suffix,
-                  ColorSet& colors)
+void ReadColorSet(
+    const CIniProfile& profile, const std::string& section, const char* suffix, ColorSet& colors)
 {
     for (std::size_t slot = 0; slot < colors.size(); ++slot)
         colors[slot] = ReadColor(profile, section, std::string(kColorSlots[slot].key) + suffix,
-                                 kColorSlots[slot].defaultColor);
+            kColorSlots[slot].defaultColor);
 }
 
-void WriteColorSet(CIniProfile& profile, const std::string& section, const char* suffix,
-                   const ColorSet& colors)
+void WriteColorSet(
+    CIniProfile& profile, const std::string& section, const char* suffix, const ColorSet& colors)
 {
     for (std::size_t slot = 0; slot < colors.size(); ++slot)
-        profile.WriteString(section, std::string(kColorSlots[slot].key) + suffix, ColorText(colors[slot]));
+        profile.WriteString(
+            section, std::string(kColorSlots[slot].key) + suffix, ColorText(colors[slot]));
 }
 
 void WriteInt(CIniProfile& profile, const std::string& section, const char* key, int value)
@@ -198,6 +199,7 @@ void CSettingsRecord::SaveAll(CIniProfile& profile) const
     profile.WriteString("BWLPF", "cutoff", FormatShortest(BWLPF.cutoff));
     WriteInt(profile, "BWLPF", "order", BWLPF.order);
     profile.WriteString("Logo", "file", Logo.file);
-    profile.WriteString("Logo", "pos", std::to_string(Logo.pos.x) + "," + std::to_string(Logo.pos.y));
+    profile.WriteString(
+        "Logo", "pos", std::to_string(Logo.pos.x) + "," + std::to_string(Logo.pos.y));
     WriteInt(profile, "Dump", "enable", Dump.enable);
 }

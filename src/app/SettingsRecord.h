@@ -7,8 +7,8 @@
 
 class CIniProfile;
 
-constexpr int kMeterCount = 8;        // meters 1..8 in the file and the UI, 0..7 here
-constexpr int kScaleVuMarks = 16;     // start of the VU scale and its 15 marks
+constexpr int kMeterCount = 8;    // meters 1..8 in the file and the UI, 0..7 here
+constexpr int kScaleVuMarks = 16; // start of the VU scale and its 15 marks
 
 // Every persistent setting of Kerrion. Each field is named after its INI section and key
 // (`Meter.Num` is `Meter`/`Num`, `Channel[i].cal_vu` is `Channel<i+1>`/`cal_vu`). The record is
@@ -19,40 +19,40 @@ constexpr int kScaleVuMarks = 16;     // start of the VU scale and its 15 marks
 class CSettingsRecord {
 public:
     struct MeterSection {
-        int Num = 0;                  // meters shown; 4 when loaded from an empty file; capped at 8
-        int Size_w = 1360;            // face units; width of each meter face (read only)
-        int Size_h = 768;             // face units; height of each meter face (read only)
-        int Refresh = 1;              // take every Refresh-th level message (read only)
-        int VuPenWidth = 3;           // pixels, not scaled; VU scale pen width
-        double VuFontSize = 60.0;     // kept and written back; nothing uses it
+        int Num = 0;              // meters shown; 4 when loaded from an empty file; capped at 8
+        int Size_w = 1360;        // face units; width of each meter face (read only)
+        int Size_h = 768;         // face units; height of each meter face (read only)
+        int Refresh = 1;          // take every Refresh-th level message (read only)
+        int VuPenWidth = 3;       // pixels, not scaled; VU scale pen width
+        double VuFontSize = 60.0; // kept and written back; nothing uses it
         std::array<double, kScaleVuMarks> ScaleVU {}; // degrees of deflection (read only)
     };
     struct PeakHoldSection {
-        int type = 0;                 // 0 none, 1 two seconds, 2 four seconds
+        int type = 0; // 0 none, 1 two seconds, 2 four seconds
     };
     struct ChannelSection {
         int name_visible = 1;
-        int name_pos = 3;             // 0 top left, 1 top centre, 2 top right, 3 bottom centre
-        std::string name;             // UTF-8; "1".."8" by default
-        int device_ch = 0;            // 0-based device input channel feeding this meter
-        double cal_vu = -20.0;        // dBFS that reads 0 VU
+        int name_pos = 3;      // 0 top left, 1 top centre, 2 top right, 3 bottom centre
+        std::string name;      // UTF-8; "1".."8" by default
+        int device_ch = 0;     // 0-based device input channel feeding this meter
+        double cal_vu = -20.0; // dBFS that reads 0 VU
         int over_enable = 1;
-        double over_th = 0.0;         // dBFS; peak indicator threshold
-        int color_enable = 0;         // 1: use `colors` below, 0: the common set
+        double over_th = 0.0; // dBFS; peak indicator threshold
+        int color_enable = 0; // 1: use `colors` below, 0: the common set
         ColorSet colors = DefaultColorSet();
     };
     struct BwlpfSection {
-        double cutoff = 1.8;          // VU low-pass cutoff, clamped to 1.0..3.0 (read only)
-        int order = 2;                // VU low-pass order, not clamped (read only)
+        double cutoff = 1.8; // VU low-pass cutoff, clamped to 1.0..3.0 (read only)
+        int order = 2;       // VU low-pass order, not clamped (read only)
     };
     struct VisibleSection {
         int vu = 1;
         int peak = 1;
     };
     struct NeedleSection {
-        int type = 1;                 // 0 sword, 1 bar
-        int thick = 1;                // bar needle thickness index 0..4
-        int only_upper = 0;           // 1: needle drawn only near the scale
+        int type = 1;       // 0 sword, 1 bar
+        int thick = 1;      // bar needle thickness index 0..4
+        int only_upper = 0; // 1: needle drawn only near the scale
     };
     struct Point {
         int x = 30;
@@ -60,15 +60,15 @@ public:
     };
     struct LogoSection {
         std::string file = ".\\marvane.bmp"; // empty hides the built-in logo (read only)
-        Point pos;                    // face units; x of left edge, y above the bottom (read only)
+        Point pos; // face units; x of left edge, y above the bottom (read only)
     };
     struct DumpSection {
-        int enable = 0;               // 1: diagnostic text on every meter (read only)
+        int enable = 0; // 1: diagnostic text on every meter (read only)
     };
     struct DeviceSection {
-        int Type = 0;                 // 2 low-latency driver family, anything else plain devices
-        int ID = 0;                   // index within the family's device list
-        std::string Name;             // UTF-8; as the device list shows it
+        int Type = 0;     // 2 low-latency driver family, anything else plain devices
+        int ID = 0;       // index within the family's device list
+        std::string Name; // UTF-8; as the device list shows it
     };
 
     CSettingsRecord();

@@ -19,13 +19,13 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     // Tests may leave folders without write permission behind; give it back before removing.
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(
+        m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
         if (it->is_directory(ignored))
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
+                std::filesystem::perm_options::add, ignored);
     }
     std::filesystem::remove_all(m_path, ignored);
 }

@@ -61,6 +61,7 @@ std::string MeterUsage()
     return "usage: kerrion-meter [--ini FILE] [--print-settings] [--save-settings] [--help]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
-           "  --save-settings    load the settings and write them back as the program does at exit\n"
+           "  --save-settings    load the settings and write them back as the program does at "
+           "exit\n"
            "  --help             show this text\n";
 }

@@ -37,7 +37,7 @@ int SaveSettings(const CSettingsRecord& record, const MeterCommandLine& options)
     if (written == 1)
         return kExitOk;
     std::fprintf(stderr, "kerrion-meter: cannot write the settings file %s\n",
-                 SettingsPath(options).c_str());
+        SettingsPath(options).c_str());
     return kExitFailure;
 }
 

@@ -42,7 +42,7 @@ std::filesystem::path FallbackRoot()
     const std::filesystem::path base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
     const std::filesystem::path root = base / ("Marvane-" + std::to_string(getuid()));
     mkdir(root.c_str(), 0700);
-    struct stat info {};
+    struct stat info { };
     if (lstat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()
         || (info.st_mode & 077) != 0)
         return {};
@@ -60,6 +60,14 @@ std::filesystem::path DataRoot()
         if (IsDirectory(preferred))
             return preferred;
     }
+    return FallbackRoot();
+}
+
+std::filesystem::path RuntimeFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime != nullptr && runtime[0] == '/' && IsDirectory(runtime))
+        return runtime;
     return FallbackRoot();
 }
 

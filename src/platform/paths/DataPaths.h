@@ -15,6 +15,10 @@ std::filesystem::path DataRoot();
 std::filesystem::path DataFolder();
 std::filesystem::path SettingsFilePath();
 
+// A folder for this user's run-time files (locks, sockets): $XDG_RUNTIME_DIR when it is an
+// absolute folder, else the private temporary folder described above.
+std::filesystem::path RuntimeFolder();
+
 // Creates <root>/Marvane, then <root>/Marvane/Kerrion. Errors, an existing folder among them,
 // are ignored: writing the file then tells whether the folder is usable.
 void CreateDataFolder();

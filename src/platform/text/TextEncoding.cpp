@@ -52,7 +52,10 @@ std::size_t Utf8SequenceLength(std::string_view text)
 // at once, hence the mutex; every call starts from the initial shift state.
 class ShiftJisDecoder {
 public:
-    ShiftJisDecoder() : m_cd(iconv_open("UTF-8", "CP932")) { }
+    ShiftJisDecoder()
+        : m_cd(iconv_open("UTF-8", "CP932"))
+    {
+    }
     ~ShiftJisDecoder()
     {
         if (m_cd != reinterpret_cast<iconv_t>(-1))

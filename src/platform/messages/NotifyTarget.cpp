@@ -1,0 +1,3 @@
+#include "platform/messages/NotifyTarget.h"
+
+CNotifyTarget::~CNotifyTarget() = default;
