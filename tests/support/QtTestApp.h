@@ -15,7 +15,14 @@ namespace kerrion::test {
 
 class QtAppEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { m_app = std::make_unique<QApplication>(m_argc, m_argv); }
+    void SetUp() override
+    {
+        // Without a display and without a chosen platform, draw off screen rather than abort.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
     void TearDown() override { m_app.reset(); }
 
 private:
