@@ -52,7 +52,7 @@ private:
     QPixmap m_background;                     // what lay under the button at its first drawing
     bool m_snapshotTaken = false;
     bool m_ownerDraw = false;
-    int m_hover = 0;                          // 1 while the mouse rests on the button
+    int m_hover = 0; // 1 while the mouse rests on the button
     QColor m_textColor = Qt::black;
-    QBasicTimer m_hoverTimer;                 // the hover notice, 1 ms after a move
+    QBasicTimer m_hoverTimer; // the hover notice, 1 ms after a move
 };

@@ -88,10 +88,10 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    struct TextState {          // what the off-screen surface's text settings last were
+    struct TextState { // what the off-screen surface's text settings last were
         QColor color;
-        int h = 0;              // kerrion::HAlign
-        int v = 0;              // kerrion::VAlign
+        int h = 0; // kerrion::HAlign
+        int v = 0; // kerrion::VAlign
     };
 
     void ApplySize(int width, int height);
@@ -104,32 +104,32 @@ private:
     void DrawDiagnostics(QPainter& painter);
     void DrawDisplayOff(QPainter& painter);
 
-    double m_s = 1.0;                        // display scale, pixels per face unit
-    int m_width = 1360;                      // pixels; window and off-screen surface
+    double m_s = 1.0;   // display scale, pixels per face unit
+    int m_width = 1360; // pixels; window and off-screen surface
     int m_height = 768;
     int m_displayOn = 1;
     const MeterFaceSurface* m_face = nullptr; // not owned
-    QImage m_offscreen;                      // m_width x m_height
-    QFont m_font;                            // 60 face units high on, 20 off
+    QImage m_offscreen;                       // m_width x m_height
+    QFont m_font;                             // 60 face units high on, 20 off
     TextState m_text;
     ColorSet m_colors = DefaultColorSet();
     QString m_name;
     int m_namePos = 0;
     int m_overEnable = 0;
-    double m_thresholdPos = 0.0;             // degrees, unclamped
+    double m_thresholdPos = 0.0; // degrees, unclamped
     int m_lampOn = 0;
-    double m_vuPos = 0.0;                    // degrees, 0 .. 90
-    double m_peakPos = 0.0;                  // degrees, 0 .. 88
-    double m_holdPos = 0.0;                  // degrees
-    int m_holdMs = 0;                        // milliseconds
+    double m_vuPos = 0.0;   // degrees, 0 .. 90
+    double m_peakPos = 0.0; // degrees, 0 .. 88
+    double m_holdPos = 0.0; // degrees
+    int m_holdMs = 0;       // milliseconds
     int m_needleType = 0;
     int m_needleThick = 0;
     int m_onlyUpper = 0;
     int m_vuVisible = 0;
     int m_peakVisible = 0;
     QString m_diagText;
-    QBasicTimer m_holdTimer;                 // TIMER_PEAK_HOLD
-    QBasicTimer m_lampTimer;                 // TIMER_OVER_LAMP
-    QRegion m_needleClip;                    // cached for the size, scale and needle settings
-    QRegion m_peakRing;                      // cached for the scale, clipped to the window
+    QBasicTimer m_holdTimer; // TIMER_PEAK_HOLD
+    QBasicTimer m_lampTimer; // TIMER_OVER_LAMP
+    QRegion m_needleClip;    // cached for the size, scale and needle settings
+    QRegion m_peakRing;      // cached for the scale, clipped to the window
 };

@@ -24,7 +24,8 @@ int ArcAngle16(const BoxI& box, const PointI& p)
 {
     const double cx = (box.left + box.right) / 2.0;
     const double cy = (box.top + box.bottom) / 2.0;
-    return static_cast<int>(std::lround(std::atan2(cy - p.y, p.x - cx) * 180.0 / std::numbers::pi * 16.0));
+    return static_cast<int>(
+        std::lround(std::atan2(cy - p.y, p.x - cx) * 180.0 / std::numbers::pi * 16.0));
 }
 
 void DrawArc(QPainter& painter, const ArcShape& arc, const QPen& pen)
@@ -38,8 +39,7 @@ void DrawArc(QPainter& painter, const ArcShape& arc, const QPen& pen)
     painter.drawArc(ToQRect(arc.box), start, span);
 }
 
-void DrawScale(QPainter& painter, const ColorSet& colors, double s,
-               const CSettingsRecord& settings)
+void DrawScale(QPainter& painter, const ColorSet& colors, double s, const CSettingsRecord& settings)
 {
     const ScaleMarksShape shape = ScaleMarks(settings.Meter.ScaleVU, s);
     const QColor left = ToQColor(colors[kColorScaleL]);
@@ -80,8 +80,8 @@ const QImage& LogoImage()
     return logo;
 }
 
-void DrawFace(MeterFaceSurface& face, const ColorSet& colors, double s,
-              const CSettingsRecord& settings)
+void DrawFace(
+    MeterFaceSurface& face, const ColorSet& colors, double s, const CSettingsRecord& settings)
 {
     QPainter painter(&face.Image());
     if (!painter.isActive())
@@ -94,8 +94,7 @@ void DrawFace(MeterFaceSurface& face, const ColorSet& colors, double s,
     painter.fillRect(ToQRect(frame.outline), kSurround);
     painter.setPen(Qt::NoPen);
     painter.setBrush(ToQColor(colors[kColorMeterFrame]));
-    painter.drawRoundedRect(ToQRect(frame.outline), frame.cornerSize / 2.0,
-        frame.cornerSize / 2.0);
+    painter.drawRoundedRect(ToQRect(frame.outline), frame.cornerSize / 2.0, frame.cornerSize / 2.0);
     painter.fillRect(ToQRect(frame.background), ToQColor(colors[kColorMeterBg]));
 
     if (settings.Visible.vu == 1)
@@ -103,8 +102,8 @@ void DrawFace(MeterFaceSurface& face, const ColorSet& colors, double s,
 
     if (!settings.Logo.file.empty()) {
         const QImage& logo = LogoImage();
-        const BoxI box = LogoRect(settings.Logo.pos.x, settings.Logo.pos.y,
-            settings.Meter.Size_h, logo.width(), logo.height(), s);
+        const BoxI box = LogoRect(settings.Logo.pos.x, settings.Logo.pos.y, settings.Meter.Size_h,
+            logo.width(), logo.height(), s);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(ToQRect(box), logo);
     }

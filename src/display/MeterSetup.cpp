@@ -26,8 +26,8 @@ int HoldMsForType(int type)
     }
 }
 
-void ApplyMeterSettings(CDlgMeter& meter, const CSettingsRecord& settings, int index,
-                        const MeterFaceSurface* face)
+void ApplyMeterSettings(
+    CDlgMeter& meter, const CSettingsRecord& settings, int index, const MeterFaceSurface* face)
 {
     const auto& channel = settings.Channel[static_cast<size_t>(index)];
     meter.SetFaceSurface(face);
@@ -43,8 +43,8 @@ void ApplyMeterSettings(CDlgMeter& meter, const CSettingsRecord& settings, int i
     meter.SetVisible(settings.Visible.vu, settings.Visible.peak);
 }
 
-std::string DiagnosticText(int index, int inputChannel, double vuDb, double peakDbfs,
-                           double vuPos, double peakPos)
+std::string DiagnosticText(
+    int index, int inputChannel, double vuDb, double peakDbfs, double vuPos, double peakPos)
 {
     char text[256];
     std::snprintf(text, sizeof text,

@@ -22,11 +22,11 @@ int HoldMsForType(int type);
 
 // Sets meter i's face, name, indicator, hold time, needle, colours and visibility from the
 // record, kills its timers and clears the hold and the lamp.
-void ApplyMeterSettings(CDlgMeter& meter, const CSettingsRecord& settings, int index,
-                        const MeterFaceSurface* face);
+void ApplyMeterSettings(
+    CDlgMeter& meter, const CSettingsRecord& settings, int index, const MeterFaceSurface* face);
 
 // The diagnostic block shown when Dump/enable is 1.
-std::string DiagnosticText(int index, int inputChannel, double vuDb, double peakDbfs,
-                           double vuPos, double peakPos);
+std::string DiagnosticText(
+    int index, int inputChannel, double vuDb, double peakDbfs, double vuPos, double peakPos);
 
 } // namespace kerrion

@@ -26,8 +26,8 @@ QRegion ToQRegion(const RegionExpr& expr)
         polygon.reserve(static_cast<qsizetype>(expr.Points().size()));
         for (const PointI& p : expr.Points())
             polygon << ToQPoint(p);
-        return QRegion(polygon,
-            expr.Rule() == FillRule::OddEven ? Qt::OddEvenFill : Qt::WindingFill);
+        return QRegion(
+            polygon, expr.Rule() == FillRule::OddEven ? Qt::OddEvenFill : Qt::WindingFill);
     }
     case Kind::Intersect:
         return ToQRegion(expr.Operands()[0]).intersected(ToQRegion(expr.Operands()[1]));
@@ -58,9 +58,9 @@ void DrawLine(QPainter& painter, const LineShape& line, const QColor& color)
 QFont MeterFont(int pixelHeight)
 {
     QFont font;
-    font.setFamilies({ QStringLiteral("メイリオ"), QStringLiteral("Meiryo"),
-        QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
-        QStringLiteral("IPAGothic") });
+    font.setFamilies(
+        { QStringLiteral("メイリオ"), QStringLiteral("Meiryo"), QStringLiteral("Noto Sans CJK JP"),
+            QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic") });
     font.setPixelSize(std::max(1, pixelHeight));
     font.setWeight(QFont::Normal);
     font.setItalic(false);
@@ -68,8 +68,8 @@ QFont MeterFont(int pixelHeight)
     return font;
 }
 
-void DrawAnchoredText(QPainter& painter, const QString& text, const QPoint& anchor, HAlign h,
-                      VAlign v)
+void DrawAnchoredText(
+    QPainter& painter, const QString& text, const QPoint& anchor, HAlign h, VAlign v)
 {
     const QFontMetrics metrics(painter.font());
     int x = anchor.x();

@@ -39,7 +39,7 @@ QFont MeterFont(int pixelHeight);
 // Draws one line of text aligned at `anchor` the way a drawing context with that text alignment
 // would: horizontally by its left edge, centre or right edge; vertically by the top of its cell,
 // its baseline or the bottom of its cell.
-void DrawAnchoredText(QPainter& painter, const QString& text, const QPoint& anchor, HAlign h,
-                      VAlign v);
+void DrawAnchoredText(
+    QPainter& painter, const QString& text, const QPoint& anchor, HAlign h, VAlign v);
 
 } // namespace kerrion

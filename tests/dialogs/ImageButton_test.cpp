@@ -54,8 +54,8 @@ TEST(ImageButton, EveryToolBarImageIsBuiltIn)
         const QImage image = CImageButton::LoadPngResource(id);
         ASSERT_FALSE(image.isNull()) << id;
         EXPECT_EQ(image.size(), QSize(60, 54)) << id;
-        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << id;      // transparent corner
-        EXPECT_EQ(qAlpha(image.pixel(30, 27)), 255) << id;  // opaque picture
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << id;     // transparent corner
+        EXPECT_EQ(qAlpha(image.pixel(30, 27)), 255) << id; // opaque picture
     }
     EXPECT_TRUE(CImageButton::LoadPngResource(kMissing).isNull());
     // The pressed picture is darker, the disabled one grey.

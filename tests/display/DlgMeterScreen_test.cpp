@@ -7,8 +7,8 @@
 #include "display/MeterFaceSurface.h"
 #include "display/MeterSetup.h"
 #include "display/QtShapes.h"
-#include "display/geometry/FaceGeometry.h"
 #include "display/RenderTestSupport.h"
+#include "display/geometry/FaceGeometry.h"
 #include "support/QtTestApp.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +63,10 @@ TEST(DlgMeterScreen, SweepRepaintMovesTheNeedleOnScreen)
     const QImage second = shot();
     second.save(QStringLiteral("DlgMeterScreen_moved.png"));
     EXPECT_EQ(ColorAt(second, { 408, 250 }), bg);
-    EXPECT_EQ(ColorAt(second, PointI { (LampBox(s).left + LampBox(s).right) / 2, (LampBox(s).top + LampBox(s).bottom) / 2 }), settings.Color[kColorOver]);
+    EXPECT_EQ(ColorAt(second,
+                  PointI { (LampBox(s).left + LampBox(s).right) / 2,
+                      (LampBox(s).top + LampBox(s).bottom) / 2 }),
+        settings.Color[kColorOver]);
 }
 
 } // namespace

@@ -3,9 +3,9 @@
 #include "display/DrawFace.h"
 #include "display/MeterFaceSurface.h"
 #include "display/MeterSetup.h"
+#include "display/RenderTestSupport.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/ScaleLaw.h"
-#include "display/RenderTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -210,7 +210,8 @@ TEST_F(DlgMeterTest, DisplayOffTakesTheLastTextColour)
     meter.SetDisplayOn(0);
     const QImage& img = Compose();
     const PointI at = DisplayOffAnchor(1360, 768); // centre/bottom like the name
-    EXPECT_GT(CountColor(img, { at.x - 80, at.y - 30, at.x + 80, at.y }, MakeColor(255, 255, 255)), 20);
+    EXPECT_GT(
+        CountColor(img, { at.x - 80, at.y - 30, at.x + 80, at.y }, MakeColor(255, 255, 255)), 20);
     EXPECT_EQ(CountColor(img, { 0, 0, 1360, 600 }, kBlack), 1360 * 600);
 
     // A new size makes a fresh surface, and a meter that is off keeps its small font.

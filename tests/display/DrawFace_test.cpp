@@ -1,9 +1,9 @@
 #include "display/DrawFace.h"
 
 #include "display/MeterFaceSurface.h"
+#include "display/RenderTestSupport.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/ScaleLaw.h"
-#include "display/RenderTestSupport.h"
 #include "support/QtTestApp.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ TEST_F(DrawFaceTest, FrameBackgroundAndSurround)
 {
     const QImage img = Draw(1.0);
     EXPECT_EQ(img.size(), QSize(1360, 768));
-    EXPECT_EQ(ColorAt(img, { 0, 0 }), kSurround);       // outside the rounded corner
+    EXPECT_EQ(ColorAt(img, { 0, 0 }), kSurround); // outside the rounded corner
     EXPECT_EQ(ColorAt(img, { 1359, 767 }), kSurround);
     EXPECT_EQ(ColorAt(img, { 2, 384 }), colors[kColorMeterFrame]);
     EXPECT_EQ(ColorAt(img, { 1357, 384 }), colors[kColorMeterFrame]);
@@ -78,8 +78,8 @@ TEST_F(DrawFaceTest, ScaleLineTicksAndRedBandTakeTheirColours)
     EXPECT_EQ(ColorAt(img, OnArc(60, 1600, 1.0)), colors[kColorScaleR]);
     // Labels stand above their tick ends: "10" above the -10 VU mark has label pixels.
     const PointI label = OnArc(12.9, 1700, 1.0);
-    EXPECT_GT(CountColor(img, { label.x - 40, label.y - 60, label.x + 40, label.y },
-                  colors[kColorScaleL]),
+    EXPECT_GT(CountColor(
+                  img, { label.x - 40, label.y - 60, label.x + 40, label.y }, colors[kColorScaleL]),
         50);
     const PointI plusTwo = OnArc(76.5, 1700, 1.0);
     EXPECT_GT(CountColor(img, { plusTwo.x - 40, plusTwo.y - 60, plusTwo.x + 40, plusTwo.y },

@@ -1,6 +1,6 @@
+#include "display/GeometryPrint.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/ScaleLaw.h"
-#include "display/GeometryPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,8 @@ TEST(FaceGeometry, RayAndTopEdgeFollowTheNeedle)
     EXPECT_LT(left.y, 900.0);
     EXPECT_NEAR(TopEdgeX(ScalePosToAngle(44)), 680.0, 2e-3);
     // 46 degrees: the ray rises 900 units over 900 / tan(46 deg) units to the right.
-    EXPECT_NEAR(TopEdgeX(ScalePosToAngle(88)), 680.0 + 900.0 / std::tan(46.0 * 3.14159 / 180.0),
-        1e-9);
+    EXPECT_NEAR(
+        TopEdgeX(ScalePosToAngle(88)), 680.0 + 900.0 / std::tan(46.0 * 3.14159 / 180.0), 1e-9);
 }
 
 TEST(FaceGeometry, SwordTruncationsWidenTheBladeToTheRight)
@@ -72,15 +72,16 @@ TEST(FaceGeometry, BarNeedleStopsItsRoundEndAtTheNeedleLength)
 TEST(FaceGeometry, ScaleMarksFollowTheTable)
 {
     const ScaleMarksShape m = ScaleMarks(kDefaultTable, 1.0);
-    const char* labels[] = { "", "-20", "10", "7", "", "5", "", "3", "2", "1", "", "0", "", "1",
-        "2", "3" };
+    const char* labels[]
+        = { "", "-20", "10", "7", "", "5", "", "3", "2", "1", "", "0", "", "1", "2", "3" };
     for (int i = 0; i < kScaleMarkCount; ++i) {
         const ScaleMark& mark = m.marks[static_cast<size_t>(i)];
         EXPECT_EQ(mark.label, labels[i]) << i;
         EXPECT_EQ(mark.isLong, i != 4 && i != 6 && i != 10 && i != 12) << i;
         EXPECT_EQ(mark.rightSide, i >= 11) << i;
         EXPECT_EQ(mark.tick.from, (PointI { 680, 900 }));
-        EXPECT_EQ(mark.tick.to, ArcAt(kDefaultTable[static_cast<size_t>(i)], mark.isLong ? 1700 : 1640));
+        EXPECT_EQ(
+            mark.tick.to, ArcAt(kDefaultTable[static_cast<size_t>(i)], mark.isLong ? 1700 : 1640));
         EXPECT_EQ(mark.labelAnchor, ArcAt(kDefaultTable[static_cast<size_t>(i)], 1700));
     }
     EXPECT_EQ(m.leftArc.box, (BoxI { -920, 280, 2280, 3480 }));
@@ -181,11 +182,11 @@ TEST(FaceGeometry, SweepRegionCoversTheNeedleLampAndDiagnostics)
     const RegionExpr bar = NeedleSweepRegion(1, 4, false, false, 1.0);
     const LineShape tip = NeedleBar(ScalePosToAngle(0.0), 4, 1.0);
     EXPECT_TRUE(bar.Contains(tip.to.x, tip.to.y));
-    EXPECT_TRUE(bar.Contains(1005, 675));   // lamp
-    EXPECT_FALSE(bar.Contains(1200, 700));  // diagnostics off
-    EXPECT_FALSE(bar.Contains(680, 50));    // above the sweep
-    EXPECT_FALSE(bar.Contains(100, 760));   // below the 140 degree line
-    EXPECT_TRUE(bar.Contains(680, 760));    // under the pivot's sweep
+    EXPECT_TRUE(bar.Contains(1005, 675));  // lamp
+    EXPECT_FALSE(bar.Contains(1200, 700)); // diagnostics off
+    EXPECT_FALSE(bar.Contains(680, 50));   // above the sweep
+    EXPECT_FALSE(bar.Contains(100, 760));  // below the 140 degree line
+    EXPECT_TRUE(bar.Contains(680, 760));   // under the pivot's sweep
 
     EXPECT_TRUE(NeedleSweepRegion(1, 1, false, true, 1.0).Contains(1362, 700));
     const RegionExpr upper = NeedleSweepRegion(1, 1, true, false, 1.0);

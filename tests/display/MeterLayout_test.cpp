@@ -1,5 +1,5 @@
-#include "display/geometry/MeterLayout.h"
 #include "display/GeometryPrint.h"
+#include "display/geometry/MeterLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -39,8 +39,8 @@ inline CSettingsRecord DefaultSettings()
 inline ColorSet DistinctColors()
 {
     return { MakeColor(230, 250, 170), MakeColor(120, 120, 130), MakeColor(10, 20, 200),
-        MakeColor(200, 10, 150), MakeColor(60, 200, 100), MakeColor(0, 0, 90),
-        MakeColor(250, 0, 0), MakeColor(255, 130, 0), MakeColor(70, 190, 255) };
+        MakeColor(200, 10, 150), MakeColor(60, 200, 100), MakeColor(0, 0, 90), MakeColor(250, 0, 0),
+        MakeColor(255, 130, 0), MakeColor(70, 190, 255) };
 }
 
 } // namespace kerrion::test

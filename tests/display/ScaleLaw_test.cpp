@@ -18,8 +18,8 @@ TEST(ScaleLaw, VuLawHitsThePrintedMarks)
     EXPECT_NEAR(VuDbToScalePos(3.0), 88.0, 1e-9);
     // The default table follows the law to within a fifth of a degree at every mark.
     const double marks[] = { -20, -10, -7, -6, -5, -4, -3, -2, -1, -0.5, 0, 0.5, 1, 2, 3 };
-    const double table[] = { 1.9, 12.9, 20.5, 23.9, 27.7, 32.2, 37.2, 43.0, 49.7, 53.5, 57.4,
-        61.7, 66.3, 76.5, 88 };
+    const double table[]
+        = { 1.9, 12.9, 20.5, 23.9, 27.7, 32.2, 37.2, 43.0, 49.7, 53.5, 57.4, 61.7, 66.3, 76.5, 88 };
     for (size_t i = 0; i < std::size(marks); ++i)
         EXPECT_NEAR(VuDbToScalePos(marks[i]), table[i], 0.2) << marks[i] << " VU";
 }

@@ -27,8 +27,8 @@ using namespace kerrion;
 namespace {
 
 // Renders meter `index` as the main window would show it at scale s, w x h pixels.
-QImage RenderMeter(const CSettingsRecord& settings, const RenderOptions& o, int index, double s,
-                   int w, int h)
+QImage RenderMeter(
+    const CSettingsRecord& settings, const RenderOptions& o, int index, double s, int w, int h)
 {
     MeterFaceSurface face(settings.Meter.Size_w, settings.Meter.Size_h);
     DrawFace(face, ActiveColorSet(settings, index), s, settings);
@@ -101,8 +101,8 @@ int main(int argc, char** argv)
     if (o.layoutWidth > 0) {
         image = RenderLayout(settings, o);
     } else {
-        image = RenderMeter(settings, o, o.meter - 1, o.scale, Px(kFaceWidth, o.scale),
-            Px(kFaceHeight, o.scale));
+        image = RenderMeter(
+            settings, o, o.meter - 1, o.scale, Px(kFaceWidth, o.scale), Px(kFaceHeight, o.scale));
     }
     if (!image.save(QString::fromLocal8Bit(o.out.c_str()), "PNG")) {
         std::fprintf(stderr, "kerrion-render: cannot write %s\n", o.out.c_str());

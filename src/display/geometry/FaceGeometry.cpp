@@ -10,12 +10,12 @@ namespace kerrion {
 
 namespace {
 
-constexpr int kArcCentreDrop = 980;    // face units from the pivot down to the arc centre
-constexpr int kSweepRadius = 800;      // face units about the pivot
+constexpr int kArcCentreDrop = 980; // face units from the pivot down to the arc centre
+constexpr int kSweepRadius = 800;   // face units about the pivot
 constexpr int kNeedleClipRadius = 1430;
 constexpr int kRegionClipRadius = 1400;
-constexpr int kSwordHalfWidth = 20;    // face units; the sword's reach beside its ray
-constexpr int kHoldTickWidth = 3;      // pixels, not scaled
+constexpr int kSwordHalfWidth = 20; // face units; the sword's reach beside its ray
+constexpr int kHoldTickWidth = 3;   // pixels, not scaled
 
 // Label value of each mark; marks without a label are skipped by kHasLabel.
 constexpr std::array<double, kScaleMarkCount> kLabelValues
@@ -54,10 +54,7 @@ RegionExpr Triangle(PointI a, PointI b, PointI c)
 
 } // namespace
 
-int FontPixelHeight(double s, int designHeight)
-{
-    return std::max(1, Px(designHeight, s));
-}
+int FontPixelHeight(double s, int designHeight) { return std::max(1, Px(designHeight, s)); }
 
 PointD RayPoint(double angle, double r)
 {
@@ -74,17 +71,13 @@ PointI ArcPoint(double angle, double r)
     return { x, y };
 }
 
-double TopEdgeX(double angle)
-{
-    return kPivotX + kPivotY * std::cos(angle) / std::sin(angle);
-}
+double TopEdgeX(double angle) { return kPivotX + kPivotY * std::cos(angle) / std::sin(angle); }
 
 FaceFrame FrameShape(int sizeW, int sizeH, double s)
 {
     const int w = Px(sizeW, s);
     const int h = Px(sizeH, s);
-    return { { 0, 0, w, h }, 10,
-        { kFrameInset, kFrameInset, w - kFrameInset, h - kFrameInset } };
+    return { { 0, 0, w, h }, 10, { kFrameInset, kFrameInset, w - kFrameInset, h - kFrameInset } };
 }
 
 ScaleMarksShape ScaleMarks(const ScaleTable& table, double s)
@@ -130,8 +123,8 @@ RegionExpr RedBand(const ScaleTable& table, double s)
 LineShape NeedleBar(double angle, int thick, double s)
 {
     thick = std::clamp(thick, 0, kNeedleThickCount - 1);
-    const int w = static_cast<int>(
-        static_cast<unsigned>(kNeedleWidths[static_cast<size_t>(thick)] * s));
+    const int w
+        = static_cast<int>(static_cast<unsigned>(kNeedleWidths[static_cast<size_t>(thick)] * s));
     const int h = w / 2;
     const PointI pivot = PivotPx(s);
     const double reach = kNeedleLength * s - h;
@@ -144,7 +137,8 @@ std::array<PointI, 8> NeedleSword(double angle, double s)
 {
     const double u = angle + kHalfPi;
     const double v = angle - kHalfPi;
-    const auto rayX = [&](double r) { return Px(kPivotX, s) - static_cast<int>(s * -r * std::cos(angle)); };
+    const auto rayX
+        = [&](double r) { return Px(kPivotX, s) - static_cast<int>(s * -r * std::cos(angle)); };
     const auto rayY = [&](double r) {
         return static_cast<int>(kPivotY * s - static_cast<int>(s * r * std::sin(angle)));
     };
@@ -231,8 +225,8 @@ RegionExpr NeedleSweepRegion(int needleType, int thick, bool onlyUpper, bool dia
     RegionExpr region = RegionExpr::Intersect(
         RegionExpr::Ellipse(ScaleBox(kPivotX - kSweepRadius, kPivotY - kSweepRadius,
             kPivotX + kSweepRadius, kPivotY + kSweepRadius, s)),
-        RegionExpr::Rect({ Px(kPivotX + cx140, s), Px(100, s), Px(kPivotX + cx40, s),
-            Px(kFaceHeight, s) }));
+        RegionExpr::Rect(
+            { Px(kPivotX + cx140, s), Px(100, s), Px(kPivotX + cx40, s), Px(kFaceHeight, s) }));
     // Below the 40 and 140 degree lines nothing moves; the lines sit one half needle outward.
     region = RegionExpr::Subtract(std::move(region),
         Triangle(at(kPivotX - hw, kPivotY + hw), at(kPivotX + cx140 - hw, kPivotY + hw),

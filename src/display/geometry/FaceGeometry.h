@@ -14,15 +14,15 @@
 
 namespace kerrion {
 
-inline constexpr int kFaceWidth = 1360;  // face units
-inline constexpr int kFaceHeight = 768;  // face units
-inline constexpr int kPivotX = 680;      // face units; centre of needle rotation
+inline constexpr int kFaceWidth = 1360; // face units
+inline constexpr int kFaceHeight = 768; // face units
+inline constexpr int kPivotX = 680;     // face units; centre of needle rotation
 inline constexpr int kPivotY = 900;
 inline constexpr int kArcCentreY = 1880; // face units; centre of the scale circles, x = kPivotX
 inline constexpr int kNeedleLength = 750;
 inline constexpr int kScaleMarkCount = 16;
 inline constexpr int kNeedleThickCount = 5;
-inline constexpr int kFrameInset = 5;    // pixels between the frame's edge and the background
+inline constexpr int kFrameInset = 5; // pixels between the frame's edge and the background
 
 // Radii about the arc centre, in face units.
 inline constexpr int kScaleRadius = 1600;
@@ -63,7 +63,7 @@ FaceFrame FrameShape(int sizeW, int sizeH, double s);
 
 // One mark of the printed VU scale.
 struct ScaleMark {
-    LineShape tick;       // from the pivot outward; drawn with the scale disc excluded
+    LineShape tick; // from the pivot outward; drawn with the scale disc excluded
     bool isLong = true;
     bool rightSide = false; // from 0 VU up: drawn in the scale-right colour
     std::string label;      // empty for marks without a label
@@ -71,9 +71,9 @@ struct ScaleMark {
 };
 
 struct ScaleMarksShape {
-    ArcShape leftArc;        // from 0 VU counter-clockwise to the start of the scale
-    ArcShape rightArc;       // from +3 VU counter-clockwise to 0 VU
-    BoxI tickExclusion;      // ellipse box of the scale disc, left out while ticks are drawn
+    ArcShape leftArc;   // from 0 VU counter-clockwise to the start of the scale
+    ArcShape rightArc;  // from +3 VU counter-clockwise to 0 VU
+    BoxI tickExclusion; // ellipse box of the scale disc, left out while ticks are drawn
     std::array<ScaleMark, kScaleMarkCount> marks;
 };
 

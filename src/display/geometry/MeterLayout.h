@@ -10,12 +10,12 @@ namespace kerrion {
 struct MeterLayout {
     bool valid = false; // false for a meter count above 8: nothing is laid out
     int columns = 0;
-    int w = 0;          // pixels; width of each meter
-    int h = 0;          // pixels; height of each meter
-    double s = 0.0;     // display scale: w / 1360, or 1.0 for a single meter
-    int offX = 0;       // pixels from the monitor's left edge to the first meter
+    int w = 0;      // pixels; width of each meter
+    int h = 0;      // pixels; height of each meter
+    double s = 0.0; // display scale: w / 1360, or 1.0 for a single meter
+    int offX = 0;   // pixels from the monitor's left edge to the first meter
     int offY = 0;
-    int gapX = 0;       // pixels between neighbouring meters
+    int gapX = 0; // pixels between neighbouring meters
     int gapY = 0;
 };
 

@@ -6,9 +6,9 @@ namespace kerrion {
 
 namespace {
 
-constexpr double kVuK = 0.13917946645309476;            // per dB
-constexpr double kVuLowExponent = -2.783589329061895;   // kVuK x -20 VU
-constexpr double kVuHighExponent = 0.4175383993592843;  // kVuK x +3 VU
+constexpr double kVuK = 0.13917946645309476;           // per dB
+constexpr double kVuLowExponent = -2.783589329061895;  // kVuK x -20 VU
+constexpr double kVuHighExponent = 0.4175383993592843; // kVuK x +3 VU
 
 } // namespace
 

@@ -20,9 +20,9 @@ TEST(RenderOptions, DefaultsRenderMeterOneAtFullSize)
 
 TEST(RenderOptions, EveryOptionInBothSpellings)
 {
-    const RenderOptionsResult r = Parse({ "--ini=k.ini", "--meter", "3", "--layout=1920x1080",
-        "--scale", "0.6", "--vu", "-3.5", "--peak=-6", "--hold", "-1", "--lamp", "--display-off",
-        "--out", "x.png" });
+    const RenderOptionsResult r
+        = Parse({ "--ini=k.ini", "--meter", "3", "--layout=1920x1080", "--scale", "0.6", "--vu",
+            "-3.5", "--peak=-6", "--hold", "-1", "--lamp", "--display-off", "--out", "x.png" });
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(*r.options.iniFile, "k.ini");
     EXPECT_EQ(r.options.meter, 3);
