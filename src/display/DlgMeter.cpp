@@ -1,0 +1,320 @@
+#include "display/DlgMeter.h"
+
+#include "display/MeterFaceSurface.h"
+#include "display/QtShapes.h"
+#include "display/geometry/FaceGeometry.h"
+#include "display/geometry/ScaleLaw.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimerEvent>
+
+#include <array>
+
+using namespace kerrion;
+
+namespace {
+
+constexpr int kNameFontHeight = 60;  // face units; the meter font while the display is on
+constexpr int kSmallFontHeight = 20; // face units; "Display OFF" and the diagnostic text
+
+} // namespace
+
+CDlgMeter::CDlgMeter(QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    setPalette(palette);
+    resize(m_width, m_height);
+    MakeOffscreen(m_width, m_height);
+    UpdateFont();
+    RebuildShapes();
+}
+
+CDlgMeter::~CDlgMeter() = default;
+
+void CDlgMeter::SetDisplayScale(double s)
+{
+    m_s = s;
+    UpdateFont();
+    RebuildShapes();
+}
+
+void CDlgMeter::SetDisplayOn(int on)
+{
+    m_displayOn = on;
+    UpdateFont();
+    update();
+}
+
+void CDlgMeter::SetFaceSurface(const MeterFaceSurface* face) { m_face = face; }
+
+void CDlgMeter::SetColors(const ColorSet& colors) { m_colors = colors; }
+
+void CDlgMeter::SetName(const std::string& name, int namePos)
+{
+    m_name = QString::fromStdString(name);
+    m_namePos = namePos;
+}
+
+void CDlgMeter::SetOverIndicator(int enable, double thresholdPos)
+{
+    m_overEnable = enable;
+    m_thresholdPos = thresholdPos;
+}
+
+void CDlgMeter::SetNeedle(int type, int thick, int onlyUpper)
+{
+    m_needleType = type;
+    m_needleThick = thick;
+    m_onlyUpper = onlyUpper;
+    RebuildShapes();
+}
+
+void CDlgMeter::SetVisible(int vu, int peak)
+{
+    m_vuVisible = vu;
+    m_peakVisible = peak;
+}
+
+void CDlgMeter::SetHoldMs(int ms) { m_holdMs = ms; }
+
+void CDlgMeter::SetDiagText(const std::string& text) { m_diagText = QString::fromStdString(text); }
+
+void CDlgMeter::UpdatePeak(double p)
+{
+    p = ClampPeakPos(p);
+    m_peakPos = p;
+    // A new maximum, compared in tenths of a degree, restarts the hold.
+    if (static_cast<int>(p * 10) >= static_cast<int>(m_holdPos * 10)) {
+        m_holdPos = p;
+        m_holdTimer.stop();
+        if (m_holdMs != 0)
+            m_holdTimer.start(m_holdMs, this);
+    }
+    if (p >= m_thresholdPos) {
+        m_lampOn = 1;
+        m_lampTimer.stop();
+        if (m_holdMs != 0)
+            m_lampTimer.start(m_holdMs, this);
+        return;
+    }
+    // With a hold time the lamp stays lit until its timer ends.
+    if (m_holdMs == 0)
+        m_lampOn = 0;
+}
+
+void CDlgMeter::ResetPeak()
+{
+    m_holdTimer.stop();
+    m_lampTimer.stop();
+    m_holdPos = 0.0;
+    m_lampOn = 0;
+}
+
+bool CDlgMeter::TimerRunning(int id) const
+{
+    if (id == TIMER_PEAK_HOLD)
+        return m_holdTimer.isActive();
+    if (id == TIMER_OVER_LAMP)
+        return m_lampTimer.isActive();
+    return false;
+}
+
+void CDlgMeter::timerEvent(QTimerEvent* event)
+{
+    // The change shows with the next repaint of the sweep region, which holds the lamp.
+    if (event->timerId() == m_holdTimer.timerId()) {
+        m_holdTimer.stop();
+        m_holdPos = 0.0;
+    } else if (event->timerId() == m_lampTimer.timerId()) {
+        m_lampTimer.stop();
+        m_lampOn = 0;
+    } else {
+        QWidget::timerEvent(event);
+    }
+}
+
+void CDlgMeter::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F9) {
+        // The meter has no commands of its own: the owner handles the function keys.
+        if (QWidget* owner = parentWidget())
+            QCoreApplication::sendEvent(owner, event);
+        return;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+        event->accept(); // never close a meter window
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CDlgMeter::SetMeterSize(int w, int h)
+{
+    resize(w, h);
+    if (w != m_width || h != m_height)
+        ApplySize(w, h);
+}
+
+void CDlgMeter::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // A hidden window hears of its new size only when it is shown; SetMeterSize acted already.
+    if (width() != m_width || height() != m_height)
+        ApplySize(width(), height());
+}
+
+void CDlgMeter::ApplySize(int w, int h)
+{
+    MakeOffscreen(w, h);
+    // The font follows the display state, so a meter switched off keeps its small font.
+    UpdateFont();
+    RebuildShapes();
+}
+
+void CDlgMeter::MakeOffscreen(int w, int h)
+{
+    m_width = w;
+    m_height = h;
+    m_offscreen = QImage(std::max(1, w), std::max(1, h), QImage::Format_RGB32);
+    m_offscreen.fill(Qt::black);
+    // A fresh surface: black text, left/top alignment.
+    m_text = { QColor(Qt::black), static_cast<int>(HAlign::Left), static_cast<int>(VAlign::Top) };
+}
+
+void CDlgMeter::UpdateFont()
+{
+    m_font = MeterFont(FontPixelHeight(m_s, m_displayOn == 1 ? kNameFontHeight : kSmallFontHeight));
+}
+
+void CDlgMeter::RebuildShapes()
+{
+    m_needleClip = ToQRegion(NeedleClip(m_onlyUpper == 1, m_width, m_height, m_s));
+    m_peakRing = ToQRegion(PeakBarRing(m_s)).intersected(QRect(0, 0, m_width, m_height));
+}
+
+void CDlgMeter::paintEvent(QPaintEvent* event)
+{
+    if (m_face == nullptr)
+        return;
+    const QRect dirty = event->rect();
+    ComposeOffscreen(dirty);
+    QPainter painter(this);
+    painter.drawImage(dirty.topLeft(), m_offscreen, dirty);
+}
+
+void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
+{
+    if (m_face == nullptr)
+        return;
+    const QRect whole(0, 0, m_offscreen.width(), m_offscreen.height());
+    const QRect dirty = dirtyIn.isEmpty() ? whole : dirtyIn.intersected(whole);
+    QPainter painter(&m_offscreen);
+    painter.setClipRect(dirty);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setFont(m_font);
+    if (m_displayOn != 1) {
+        DrawDisplayOff(painter);
+        return;
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    DrawName(painter);
+    if (m_peakVisible == 1)
+        DrawPeak(painter);
+    if (m_vuVisible == 1)
+        DrawNeedle(painter, QRegion(dirty));
+    if (!m_diagText.isEmpty())
+        DrawDiagnostics(painter);
+}
+
+void CDlgMeter::DrawName(QPainter& painter)
+{
+    if (m_name.isEmpty())
+        return;
+    m_text.color = ToQColor(m_colors[kColorName]);
+    const TextAnchor anchor = NameAnchor(m_namePos, m_s);
+    if (!anchor.valid)
+        return;
+    // Like a drawing context, the surface keeps this colour and alignment for later text.
+    m_text.h = static_cast<int>(anchor.h);
+    m_text.v = static_cast<int>(anchor.v);
+    painter.setPen(m_text.color);
+    DrawAnchoredText(painter, m_name, ToQPoint(anchor.point), anchor.h, anchor.v);
+}
+
+void CDlgMeter::DrawPeak(QPainter& painter)
+{
+    if (m_overEnable == 1) {
+        if (m_lampOn == 1)
+            FillRegion(painter, QRegion(ToQRect(LampBox(m_s)), QRegion::Ellipse),
+                ToQColor(m_colors[kColorOver]));
+        FillRegion(painter, QRegion(ToQRect(ThresholdDot(m_thresholdPos, m_s)), QRegion::Ellipse),
+            ToQColor(m_colors[kColorOverTh]));
+    }
+    const QColor peak = ToQColor(m_colors[kColorPeak]);
+    // The sector is filled through the cached ring as a clip: the rasteriser only visits the
+    // ring's spans, far cheaper than building the sector's region on every paint.
+    const RegionExpr sector = PeakBarSector(m_peakPos, m_s);
+    std::array<QPoint, 3> corners;
+    for (size_t i = 0; i < corners.size(); ++i)
+        corners[i] = ToQPoint(sector.Points()[i]);
+    painter.save();
+    painter.setClipRegion(m_peakRing, Qt::IntersectClip);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(peak);
+    painter.drawPolygon(corners.data(), static_cast<int>(corners.size()), Qt::OddEvenFill);
+    painter.restore();
+    if (m_holdPos > 0.0 && m_holdMs != 0)
+        DrawLine(painter, HoldTick(m_holdPos, m_s), peak);
+}
+
+void CDlgMeter::DrawNeedle(QPainter& painter, const QRegion& dirty)
+{
+    painter.save();
+    painter.setClipRegion(m_needleClip.intersected(dirty));
+    const QColor color = ToQColor(m_colors[kColorNeedle]);
+    const double angle = ScalePosToAngle(m_vuPos);
+    if (m_needleType == 0) {
+        const auto corners = NeedleSword(angle, m_s);
+        std::array<QPoint, 8> points;
+        for (size_t i = 0; i < corners.size(); ++i)
+            points[i] = ToQPoint(corners[i]);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawPolygon(points.data(), static_cast<int>(points.size()), Qt::OddEvenFill);
+    } else {
+        DrawLine(painter, NeedleBar(angle, m_needleThick, m_s), color);
+    }
+    painter.restore();
+}
+
+void CDlgMeter::DrawDiagnostics(QPainter& painter)
+{
+    painter.save();
+    const QRect box = ToQRect(DiagnosticRect(m_s));
+    painter.setClipRect(box, Qt::IntersectClip);
+    painter.setFont(MeterFont(FontPixelHeight(m_s, kSmallFontHeight)));
+    painter.setPen(m_text.color);
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_diagText);
+    painter.restore();
+}
+
+void CDlgMeter::DrawDisplayOff(QPainter& painter)
+{
+    painter.fillRect(m_offscreen.rect(), Qt::black);
+    // In whatever colour and alignment the surface's text last had.
+    painter.setPen(m_text.color);
+    DrawAnchoredText(painter, QStringLiteral("Display OFF"),
+        ToQPoint(DisplayOffAnchor(m_width, m_height)), static_cast<HAlign>(m_text.h),
+        static_cast<VAlign>(m_text.v));
+}

@@ -1,0 +1,311 @@
+#include "display/DlgMeter.h"
+
+#include "display/DrawFace.h"
+#include "display/MeterFaceSurface.h"
+#include "display/MeterSetup.h"
+#include "display/RenderTestSupport.h"
+#include "display/geometry/FaceGeometry.h"
+#include "display/geometry/ScaleLaw.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+
+#include <memory>
+
+using namespace kerrion;
+using namespace kerrion::test;
+
+namespace {
+
+constexpr ColorRef kBlack = MakeColor(0, 0, 0);
+
+PointI Centre(const BoxI& b) { return { (b.left + b.right) / 2, (b.top + b.bottom) / 2 }; }
+
+PointI OnArc(double pos, double r, double s)
+{
+    const PointI p = ArcPoint(ScalePosToAngle(pos), r);
+    return { Px(p.x, s), Px(p.y, s) };
+}
+
+// Runs the event loop until `done` holds or `ms` pass.
+template <typename Pred>
+bool WaitFor(Pred done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+class DlgMeterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings.Channel[0].colors = DistinctColors();
+        settings.Channel[0].color_enable = 1;
+        Setup(1.0);
+    }
+
+    // Renders the face and sets the meter up as the main window does, at scale s.
+    void Setup(double s)
+    {
+        face = std::make_unique<MeterFaceSurface>(settings.Meter.Size_w, settings.Meter.Size_h);
+        DrawFace(*face, colors(), s, settings);
+        meter.SetDisplayScale(s);
+        meter.SetMeterSize(Px(kFaceWidth, s), Px(kFaceHeight, s));
+        ApplyMeterSettings(meter, settings, 0, face.get());
+    }
+
+    const ColorSet& colors() const { return ActiveColorSet(settings, 0); }
+
+    const QImage& Compose()
+    {
+        meter.ComposeOffscreen();
+        return meter.Offscreen();
+    }
+
+    CSettingsRecord settings = DefaultSettings();
+    std::unique_ptr<MeterFaceSurface> face;
+    CDlgMeter meter;
+};
+
+TEST_F(DlgMeterTest, NothingIsPaintedWithoutAFace)
+{
+    CDlgMeter bare;
+    bare.ComposeOffscreen();
+    EXPECT_EQ(CountColor(bare.Offscreen(), { 0, 0, 1360, 768 }, kBlack), 1360 * 768);
+}
+
+TEST_F(DlgMeterTest, LampShowsTheOverColourOnlyWhenLit)
+{
+    const PointI lamp = Centre(LampBox(1.0));
+    EXPECT_EQ(ColorAt(Compose(), lamp), colors()[kColorMeterBg]);
+    meter.UpdatePeak(88.0); // the default threshold of 0 dBFS is position 88
+    EXPECT_EQ(meter.LampOn(), 1);
+    EXPECT_EQ(ColorAt(Compose(), lamp), colors()[kColorOver]);
+
+    // With the indicator off the lamp is still lit inside, but nothing is drawn.
+    settings.Channel[0].over_enable = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    meter.UpdatePeak(88.0);
+    EXPECT_EQ(meter.LampOn(), 1);
+    EXPECT_EQ(ColorAt(Compose(), lamp), colors()[kColorMeterBg]);
+    EXPECT_EQ(CountColor(Compose(), { 0, 0, 1360, 768 }, colors()[kColorOverTh]), 0);
+}
+
+TEST_F(DlgMeterTest, ThresholdDotStandsAtTheClampedThreshold)
+{
+    settings.Channel[0].over_th = -6.0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_EQ(ColorAt(Compose(), Centre(ThresholdDot(PeakDbToScalePos(-6.0), 1.0))),
+        colors()[kColorOverTh]);
+    settings.Channel[0].over_th = 3.0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_EQ(ColorAt(Compose(), Centre(ThresholdDot(88.0, 1.0))), colors()[kColorOverTh]);
+}
+
+TEST_F(DlgMeterTest, PeakBarAndHoldTick)
+{
+    meter.UpdatePeak(40.0);
+    EXPECT_EQ(ColorAt(Compose(), OnArc(20, 1565, 1.0)), colors()[kColorPeak]);
+    EXPECT_EQ(ColorAt(Compose(), OnArc(60, 1565, 1.0)), colors()[kColorMeterBg]);
+    // No hold time: no tick at the held position.
+    meter.UpdatePeak(30.0);
+    EXPECT_EQ(ColorAt(Compose(), OnArc(40, 1565, 1.0)), colors()[kColorMeterBg]);
+
+    settings.PeakHold.type = 1;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    meter.UpdatePeak(70.0);
+    meter.UpdatePeak(30.0);
+    EXPECT_EQ(meter.HoldPos(), 70.0);
+    EXPECT_EQ(ColorAt(Compose(), OnArc(70, 1565, 1.0)), colors()[kColorPeak]);
+    EXPECT_EQ(ColorAt(Compose(), OnArc(50, 1565, 1.0)), colors()[kColorMeterBg]);
+
+    settings.Visible.peak = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    meter.UpdatePeak(88.0);
+    const QImage& img = Compose();
+    EXPECT_EQ(CountColor(img, { 0, 0, 1360, 768 }, colors()[kColorPeak]), 0);
+    EXPECT_EQ(CountColor(img, { 0, 0, 1360, 768 }, colors()[kColorOver]), 0);
+    EXPECT_EQ(CountColor(img, { 0, 0, 1360, 768 }, colors()[kColorOverTh]), 0);
+}
+
+TEST_F(DlgMeterTest, BarNeedleAtAKnownPosition)
+{
+    meter.SetVuPos(44.0); // straight up, 10 pixels wide with thick 1
+    const QImage& img = Compose();
+    for (int y : { 200, 400, 700 })
+        EXPECT_EQ(ColorAt(img, { 680, y }), colors()[kColorNeedle]) << y;
+    EXPECT_NE(ColorAt(img, { 680, 146 }), colors()[kColorNeedle]); // ends at the needle length
+    EXPECT_EQ(ColorAt(img, { 700, 400 }), colors()[kColorMeterBg]);
+    // Clipped to the interior: the frame below the pivot keeps its colour.
+    EXPECT_EQ(ColorAt(img, { 680, 765 }), colors()[kColorMeterFrame]);
+
+    settings.Visible.vu = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_EQ(CountColor(Compose(), { 0, 0, 1360, 768 }, colors()[kColorNeedle]), 0);
+}
+
+TEST_F(DlgMeterTest, SwordNeedleAndTheUpperOnlyClip)
+{
+    settings.Needle.type = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    meter.SetVuPos(44.0);
+    EXPECT_EQ(ColorAt(Compose(), { 680, 600 }), colors()[kColorNeedle]);
+    EXPECT_EQ(ColorAt(Compose(), { 672, 600 }), colors()[kColorNeedle]); // 34 units wide here
+    EXPECT_EQ(ColorAt(Compose(), { 680, 155 }), colors()[kColorNeedle]);
+    EXPECT_EQ(ColorAt(Compose(), { 690, 160 }), colors()[kColorMeterBg]); // tapered tip
+
+    settings.Needle.only_upper = 1;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_EQ(ColorAt(Compose(), { 680, 600 }), colors()[kColorMeterBg]);
+    EXPECT_EQ(ColorAt(Compose(), { 680, 400 }), colors()[kColorNeedle]);
+}
+
+TEST_F(DlgMeterTest, NameFollowsItsVisibilityAndPosition)
+{
+    const BoxI bottom = { 580, 620, 780, 705 };
+    const BoxI topLeft = { 95, 30, 300, 105 };
+    EXPECT_GT(CountColor(Compose(), bottom, colors()[kColorName]), 20); // "1", bottom centre
+    settings.Channel[0].name_pos = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_GT(CountColor(Compose(), topLeft, colors()[kColorName]), 20);
+    EXPECT_EQ(CountColor(Compose(), bottom, colors()[kColorName]), 0);
+
+    settings.Channel[0].name_visible = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_EQ(CountColor(Compose(), { 0, 0, 1360, 768 }, colors()[kColorName]), 0);
+    settings.Channel[0].name_visible = 1;
+    settings.Channel[0].name_pos = 7;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    EXPECT_EQ(CountColor(Compose(), { 0, 0, 1360, 768 }, colors()[kColorName]), 0);
+}
+
+TEST_F(DlgMeterTest, DiagnosticTextInTheNameColour)
+{
+    meter.SetDiagText(DiagnosticText(0, 0, -3.0, -6.0, 37.0, 40.0));
+    EXPECT_GT(CountColor(Compose(), DiagnosticRect(1.0), colors()[kColorName]), 50);
+}
+
+TEST_F(DlgMeterTest, DisplayOffTakesTheLastTextColour)
+{
+    // A fresh surface: black text on black.
+    settings.Channel[0].name_visible = 0;
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    meter.SetDisplayOn(0);
+    EXPECT_EQ(CountColor(Compose(), { 0, 0, 1360, 768 }, kBlack), 1360 * 768);
+    EXPECT_EQ(meter.MeterFontInUse().pixelSize(), 20);
+
+    // Once a name was drawn the surface keeps its colour.
+    settings.Channel[0].name_visible = 1;
+    settings.Channel[0].colors[kColorName] = MakeColor(255, 255, 255);
+    ApplyMeterSettings(meter, settings, 0, face.get());
+    meter.SetDisplayOn(1);
+    EXPECT_EQ(meter.MeterFontInUse().pixelSize(), 60);
+    Compose();
+    meter.SetDisplayOn(0);
+    const QImage& img = Compose();
+    const PointI at = DisplayOffAnchor(1360, 768); // centre/bottom like the name
+    EXPECT_GT(
+        CountColor(img, { at.x - 80, at.y - 30, at.x + 80, at.y }, MakeColor(255, 255, 255)), 20);
+    EXPECT_EQ(CountColor(img, { 0, 0, 1360, 600 }, kBlack), 1360 * 600);
+
+    // A new size makes a fresh surface, and a meter that is off keeps its small font.
+    meter.SetMeterSize(816, 460);
+    EXPECT_EQ(meter.MeterFontInUse().pixelSize(), 20);
+    EXPECT_EQ(CountColor(Compose(), { 0, 0, 816, 460 }, kBlack), 816 * 460);
+}
+
+TEST_F(DlgMeterTest, ScaledMeterDrawsNothingOutsideItsFace)
+{
+    Setup(0.6);
+    meter.SetVuPos(0.0);
+    meter.UpdatePeak(88.0);
+    const QImage& img = Compose();
+    EXPECT_EQ(img.size(), QSize(816, 460));
+    EXPECT_EQ(ColorAt(img, { 0, 0 }), MakeColor(35, 35, 35));
+    EXPECT_EQ(ColorAt(img, { 815, 459 }), MakeColor(35, 35, 35));
+    EXPECT_EQ(ColorAt(img, Centre(LampBox(0.6))), colors()[kColorOver]);
+    EXPECT_EQ(ColorAt(img, OnArc(44, 1565, 0.6)), colors()[kColorPeak]);
+}
+
+TEST(DlgMeterPeak, WithoutHoldTheLampFollowsTheLatestPeak)
+{
+    CDlgMeter meter;
+    meter.SetOverIndicator(1, 60.0);
+    meter.UpdatePeak(60.0);
+    EXPECT_EQ(meter.LampOn(), 1); // equal to the threshold lights it
+    EXPECT_FALSE(meter.TimerRunning(CDlgMeter::TIMER_OVER_LAMP));
+    meter.UpdatePeak(59.9);
+    EXPECT_EQ(meter.LampOn(), 0);
+    EXPECT_FALSE(meter.TimerRunning(CDlgMeter::TIMER_PEAK_HOLD));
+    EXPECT_EQ(meter.PeakPos(), 59.9);
+}
+
+TEST(DlgMeterPeak, HoldRestartsOnTheSameTenthButNotBelow)
+{
+    CDlgMeter meter;
+    meter.SetOverIndicator(1, 80.0);
+    meter.SetHoldMs(150);
+    meter.UpdatePeak(50.04);
+    EXPECT_EQ(meter.HoldPos(), 50.04);
+    EXPECT_TRUE(meter.TimerRunning(CDlgMeter::TIMER_PEAK_HOLD));
+    meter.UpdatePeak(50.01); // same tenth: a new maximum, held again
+    EXPECT_EQ(meter.HoldPos(), 50.01);
+    meter.UpdatePeak(49.9);
+    EXPECT_EQ(meter.HoldPos(), 50.01);
+
+    // The hold ends with its timer; the lamp stays lit until its own timer ends.
+    meter.UpdatePeak(85.0);
+    meter.UpdatePeak(10.0);
+    EXPECT_EQ(meter.LampOn(), 1);
+    EXPECT_TRUE(WaitFor([&] { return meter.LampOn() == 0 && meter.HoldPos() == 0.0; }, 2000));
+    EXPECT_FALSE(meter.TimerRunning(CDlgMeter::TIMER_PEAK_HOLD));
+    EXPECT_FALSE(meter.TimerRunning(CDlgMeter::TIMER_OVER_LAMP));
+
+    meter.UpdatePeak(85.0);
+    meter.ResetPeak();
+    EXPECT_EQ(meter.LampOn(), 0);
+    EXPECT_EQ(meter.HoldPos(), 0.0);
+    EXPECT_FALSE(meter.TimerRunning(CDlgMeter::TIMER_PEAK_HOLD));
+}
+
+// Records the keys that reach it.
+class Owner : public QWidget {
+public:
+    std::vector<int> keys;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { keys.push_back(event->key()); }
+};
+
+TEST(DlgMeterKeys, FunctionKeysGoToTheOwnerEnterAndEscDoNothing)
+{
+    Owner owner;
+    auto* meter = new CDlgMeter(&owner);
+    meter->show();
+    for (int key : { int(Qt::Key_F1), int(Qt::Key_F8), int(Qt::Key_F9), int(Qt::Key_Escape),
+             int(Qt::Key_Return), int(Qt::Key_F10) }) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(meter, &press);
+    }
+    EXPECT_EQ(owner.keys, (std::vector<int> { Qt::Key_F1, Qt::Key_F8, Qt::Key_F9 }));
+    EXPECT_TRUE(meter->isVisible());
+    EXPECT_TRUE(meter->windowFlags() & Qt::FramelessWindowHint);
+}
+
+TEST_F(DlgMeterTest, PaintCopiesTheComposedMeterToTheWindow)
+{
+    meter.SetVuPos(44.0);
+    meter.UpdatePeak(88.0);
+    const QImage shown = meter.grab().toImage();
+    EXPECT_EQ(ColorAt(shown, { 680, 400 }), colors()[kColorNeedle]);
+    EXPECT_EQ(ColorAt(shown, Centre(LampBox(1.0))), colors()[kColorOver]);
+    EXPECT_EQ(ColorAt(shown, { 0, 0 }), MakeColor(35, 35, 35));
+}
+
+} // namespace
