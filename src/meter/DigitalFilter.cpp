@@ -81,3 +81,9 @@ void CDigitalFilter::FilterBlock(double* samples, uint32_t n)
     for (CIIRTransferFunction& stage : m_stages)
         stage.OutputBlock(samples, n);
 }
+
+void CDigitalFilter::FlushBelow(double magnitude)
+{
+    for (CIIRTransferFunction& stage : m_stages)
+        stage.FlushBelow(magnitude);
+}

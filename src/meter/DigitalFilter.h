@@ -80,6 +80,10 @@ public:
     // one stage at a time over the block (same arithmetic, same bits). Per-block path.
     void FilterBlock(double* samples, uint32_t n);
 
+    // Sets every state value of the stages smaller in magnitude than `magnitude` to zero, so
+    // that a decaying state ends at zero. Per-block path.
+    void FlushBelow(double magnitude);
+
     int GetPrototypeCount() const { return static_cast<int>(m_prototype.size()); }
     const CLPFTransferFunction& GetPrototype(int i) const { return m_prototype[i]; }
     int GetScaledCount() const { return static_cast<int>(m_scaled.size()); }

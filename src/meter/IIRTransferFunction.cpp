@@ -1,5 +1,7 @@
 #include "meter/IIRTransferFunction.h"
 
+#include <cmath>
+
 CIIRTransferFunction::~CIIRTransferFunction() = default;
 
 void CIIRTransferFunction::SetCoefficients(const double* b, int nb, const double* a, int na)
@@ -28,6 +30,14 @@ void CIIRTransferFunction::Reset()
     m_output.fill(0.0);
     m_inputLength = m_nb;
     m_outputLength = m_na;
+}
+
+void CIIRTransferFunction::FlushBelow(double magnitude)
+{
+    for (double& x : m_input)
+        x = std::fabs(x) < magnitude ? 0.0 : x;
+    for (double& y : m_output)
+        y = std::fabs(y) < magnitude ? 0.0 : y;
 }
 
 double CIIRTransferFunction::Output(double x)

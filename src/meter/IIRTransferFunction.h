@@ -31,6 +31,9 @@ public:
     // calling Output on each sample, with the state kept in registers. Per-block path.
     void OutputBlock(double* samples, uint32_t n);
 
+    // Sets every history entry smaller in magnitude than `magnitude` to zero. Per-block path.
+    void FlushBelow(double magnitude);
+
     int NumeratorLength() const { return m_nb; }
     int DenominatorLength() const { return m_na; }
     double B(int i) const { return m_b[i]; }

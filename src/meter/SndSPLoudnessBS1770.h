@@ -33,6 +33,10 @@ public:
     static constexpr double kMaxWindow = 10.0;         // s
     static constexpr double kOffsetDb = -0.691;
     static constexpr double kSilenceLkfs = -300.0;
+    // Filter states below this (full scale 1.0) are set to zero after every block, so that in
+    // silence they end at zero rather than in subnormal numbers or a cycle at the bottom of
+    // the number range (flush-to-zero alone leaves the latter).
+    static constexpr double kFlushBelow = 1e-150;
 
     CSndSPLoudnessBS1770() = default;
     ~CSndSPLoudnessBS1770() override;
@@ -58,12 +62,17 @@ public:
     // What full scale of an input of `type` is divided by (see the class comment).
     static double InputScale(kerrion::SampleType type);
 
+    struct BiquadState {
+        double w0, w1, w2; // w[n], w[n-1], w[n-2] of direct form II
+    };
+    using ChannelState = std::array<BiquadState, 2>; // pre-filter, RLB high-pass
+
+    // The K-weighting state of channel c (c < kMaxChannels), for inspection.
+    const ChannelState& GetFilterState(uint32_t c) const { return m_state[c]; }
+
 private:
     struct Biquad {
         double b0, b1, b2, a1, a2;
-    };
-    struct BiquadState {
-        double w0, w1, w2; // w[n], w[n-1], w[n-2] of direct form II
     };
 
     bool Allocate();
@@ -80,7 +89,7 @@ private:
     kerrion::ZeroedMemory m_sumMemory;    // the chunk and group sums of every ring
     std::array<kerrion::WindowSums, kMaxChannels> m_sums;     // over ring c, for m_window
     std::array<uint32_t, kMaxChannels> m_ringPosition {};     // next ring entry to write
-    std::array<std::array<BiquadState, 2>, kMaxChannels> m_state {}; // per channel, per stage
+    std::array<ChannelState, kMaxChannels> m_state {};        // per channel, per stage
     Biquad m_stage1Coefficients {};                           // pre-filter (shelf)
     Biquad m_stage2Coefficients {};                           // RLB high-pass
     std::array<double, kMaxChannels> m_weights {};            // per channel

@@ -66,6 +66,7 @@ double CSndSPVU::ChannelLevel(const CSndIOBuffer& input, uint32_t c)
     for (uint32_t i = 0; i < n; ++i)
         rectified[i] = std::fabs(static_cast<double>(samples[i]));
     m_filters[c].FilterBlock(rectified, n);
+    m_filters[c].FlushBelow(kFlushBelow);
     const double y = rectified[n - 1];
     if (y >= 0.5)
         return 20.0 * std::log10(y / 32767.0) - m_referenceDb + kSineCorrectionDb;

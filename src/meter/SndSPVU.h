@@ -24,6 +24,10 @@ public:
     static constexpr double kSineCorrectionDb = 3.936342;
     static constexpr double kSilenceDb = -96.0;
     static constexpr double kEmptyBlockLevel = 0.0; // a channel with no samples this block
+    // Filter states below this (16-bit units, 3000 dB below one step) are set to zero after
+    // every block: in silence a decaying state ends at zero, instead of running into
+    // subnormal numbers or circling at the bottom of the number range.
+    static constexpr double kFlushBelow = 1e-150;
 
     CSndSPVU() = default;
     ~CSndSPVU() override;
