@@ -81,9 +81,6 @@ bool CSndSPLoudnessBS1770::Allocate()
 {
     using kerrion::kSampleFloat64;
     return m_working.Create(kSampleFloat64, kMaxBlockFrames, kMaxChannels)
-        && m_stage1.Create(kSampleFloat64, kMaxBlockFrames, kMaxChannels)
-        && m_stage2.Create(kSampleFloat64, kMaxBlockFrames, kMaxChannels)
-        && m_spare.Create(kSampleFloat64, kMaxBlockFrames, kMaxChannels)
         && m_rings.Create(kSampleFloat64, kRingCapacity, kMaxChannels)
         && m_sumMemory.Allocate(kSumsPerChannel * kMaxChannels * sizeof(double));
 }
@@ -94,9 +91,6 @@ void CSndSPLoudnessBS1770::Release()
     for (auto& sums : m_sums)
         sums.Bind(nullptr, nullptr, nullptr, 0);
     m_working.Destroy();
-    m_stage1.Destroy();
-    m_stage2.Destroy();
-    m_spare.Destroy();
     m_rings.Destroy();
     m_sumMemory.Free();
 }
@@ -156,8 +150,6 @@ void CSndSPLoudnessBS1770::FilterChannel(const CSndIOBuffer& input, uint32_t c, 
         m_sums[c].Update(first, n);
         m_channelsTouched = std::max(m_channelsTouched, c + 1);
     }
-    m_stage1[c].SetCount(n);
-    m_stage2[c].SetCount(n);
     m_rings[c].SetCount(std::min(kRingCapacity, window));
 }
 
@@ -171,8 +163,6 @@ void CSndSPLoudnessBS1770::RunFilters(const double* x, uint32_t n, double invSca
     BiquadState& s = m_state[c][0];
     BiquadState& t = m_state[c][1];
     double sw1 = s.w1, sw2 = s.w2, tw1 = t.w1, tw2 = t.w2;
-    double* stage1 = m_stage1[c].Samples<double>();
-    double* stage2 = m_stage2[c].Samples<double>();
     double* ring = m_rings[c].Samples<double>();
     uint32_t p = m_ringPosition[c];
     for (uint32_t i = 0; i < n; ++i) {
@@ -185,13 +175,12 @@ void CSndSPLoudnessBS1770::RunFilters(const double* x, uint32_t n, double invSca
         const double y2 = g.b0 * tw + g.b1 * tw1 + g.b2 * tw2;
         tw2 = tw1;
         tw1 = tw;
-        stage1[i] = y1;
-        stage2[i] = y2;
         ring[p] = y2 * y2;
         if (++p == window)
             p = 0;
     }
-    s = {sw1, sw1, sw2};
-    t = {tw1, tw1, tw2};
+    const auto flush = [](double w) { return std::fabs(w) < kFlushBelow ? 0.0 : w; };
+    s = {flush(sw1), flush(sw1), flush(sw2)};
+    t = {flush(tw1), flush(tw1), flush(tw2)};
     m_ringPosition[c] = p;
 }

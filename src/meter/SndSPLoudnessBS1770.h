@@ -13,8 +13,9 @@
 //
 // The window means come from exact per-chunk sums of the ring (kerrion::WindowSums), not from
 // summing the whole window every block, so a 64-frame block costs about as much per sample as
-// a long one. The rings and working buffers are reserved for 64 channels and the longest
-// window but become resident only as far as they are used.
+// a long one. Both filter stages and the squaring run in one pass over the block, so no block
+// of stage outputs is stored. The rings and working buffers are reserved for 64 channels and
+// the longest window but become resident only as far as they are used.
 //
 // Threads: SetRequestedWindow and Init at run set-up; Process on the engine thread.
 
@@ -82,9 +83,6 @@ private:
     void RunFilters(const double* x, uint32_t n, double invScale, uint32_t c, uint32_t window);
 
     kerrion::ZeroedBufferArray m_working; // kMaxChannels x kMaxBlockFrames doubles: the input
-    kerrion::ZeroedBufferArray m_stage1;  // kMaxChannels x kMaxBlockFrames: pre-filter output
-    kerrion::ZeroedBufferArray m_stage2;  // kMaxChannels x kMaxBlockFrames: K-weighted output
-    kerrion::ZeroedBufferArray m_spare;   // kMaxChannels x kMaxBlockFrames: reserved, unused
     kerrion::ZeroedBufferArray m_rings;   // kMaxChannels x kRingCapacity: squared samples
     kerrion::ZeroedMemory m_sumMemory;    // the chunk and group sums of every ring
     std::array<kerrion::WindowSums, kMaxChannels> m_sums;     // over ring c, for m_window
