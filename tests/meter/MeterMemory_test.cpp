@@ -33,15 +33,6 @@ double StatusMiB(const std::string& key)
     return -1.0;
 }
 
-bool Sanitized()
-{
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return true;
-#else
-    return false;
-#endif
-}
-
 // Initialises the four processors as the engine does and meters 8 channels of 32-bit input
 // in blocks of the largest size for `seconds` (filling the whole loudness window).
 void Meter(double window, double seconds, kerrion::test::ChannelSet& in,
@@ -70,7 +61,7 @@ void Meter(double window, double seconds, kerrion::test::ChannelSet& in,
 
 TEST(MeterMemory, FourProcessorsMeteringEightChannelsStayBelowTheLimit)
 {
-    if (Sanitized())
+    if (kerrion::test::kSanitizedBuild)
         GTEST_SKIP() << "sanitizer shadow memory makes resident sizes meaningless";
     kerrion::test::ChannelSet in(kerrion::kSampleInt32, CSndSP::kMaxBlockFrames, 8);
     kerrion::test::ChannelSet out(kerrion::kSampleFloat64, 16384, 8);

@@ -13,6 +13,14 @@
 namespace kerrion::test {
 
 constexpr double kRate = 48000.0;
+
+// Built with the address or thread sanitizer: resident sizes mean nothing and long runs are
+// many times slower.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizedBuild = true;
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
 constexpr double kPi = 3.14159265358979323846;
 
 // n samples of a sine of `peak` (in the units of the target type) at `hz`, starting at sample
