@@ -1,8 +1,8 @@
 // Cost of the metering processors per channel-sample, for 8 channels of 32-bit input (what
 // the low-latency drivers deliver) and 16-bit input (plain devices), at the block sizes the
-// devices use. "per_ch_sample" (CPU time, "n" = ns) is the figure to compare; "All" runs peak, VU and loudness in
-// the engine's order. "Silence" runs them on digital silence after a loud start, which must
-// cost the same as signal.
+// devices use. "per_ch_sample" (CPU time, "n" = ns) is the figure to compare; "All" runs peak, VU
+// and loudness in the engine's order. "Silence" runs them on digital silence after a loud start,
+// which must cost the same as signal.
 
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPPeak.h"
@@ -93,14 +93,13 @@ void Measure(benchmark::State& state, int which, kerrion::SampleType type, bool 
         benchmark::DoNotOptimize(bench.Result());
     }
     // CPU seconds per channel-sample, printed with its SI prefix (n = ns).
-    state.counters["per_ch_sample"] = benchmark::Counter(
-        static_cast<double>(frames) * kChannels,
+    state.counters["per_ch_sample"] = benchmark::Counter(static_cast<double>(frames) * kChannels,
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Sizes(benchmark::internal::Benchmark* b)
 {
-    for (int frames : {64, 256, 1024, 4096})
+    for (int frames : { 64, 256, 1024, 4096 })
         b->Arg(frames);
 }
 

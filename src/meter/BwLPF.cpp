@@ -101,17 +101,18 @@ void CBwLPF::BilinearTransform()
         const CLPFTransferFunction& s = m_scaled[i];
         if (s.kind == CLPFTransferFunction::kFirstOrder) {
             const double d = s.firstA0 + k;
-            const double b[2] = {(s.firstB1 * k + s.firstB0) / d, (s.firstB0 - s.firstB1 * k) / d};
-            const double a[2] = {1.0, (s.firstA0 - k) / d};
+            const double b[2]
+                = { (s.firstB1 * k + s.firstB0) / d, (s.firstB0 - s.firstB1 * k) / d };
+            const double a[2] = { 1.0, (s.firstA0 - k) / d };
             m_stages[i].SetCoefficients(b, 2, a, 2);
         } else {
             const double kk = k * k;
             const double d = 1.0 / (kk + s.secondA1 * k + s.secondA0);
-            const double a[3] = {1.0, 2.0 * (s.secondA0 - kk) * d,
-                                 (kk - s.secondA1 * k + s.secondA0) * d};
-            const double b[3] = {(s.secondB2 * kk + s.secondB1 * k + s.secondB0) * d,
-                                 2.0 * (s.secondB0 - s.secondB2 * kk) * d,
-                                 (s.secondB2 * kk - s.secondB1 * k + s.secondB0) * d};
+            const double a[3]
+                = { 1.0, 2.0 * (s.secondA0 - kk) * d, (kk - s.secondA1 * k + s.secondA0) * d };
+            const double b[3] = { (s.secondB2 * kk + s.secondB1 * k + s.secondB0) * d,
+                2.0 * (s.secondB0 - s.secondB2 * kk) * d,
+                (s.secondB2 * kk - s.secondB1 * k + s.secondB0) * d };
             m_stages[i].SetCoefficients(b, 3, a, 3);
         }
     }

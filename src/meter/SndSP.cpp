@@ -12,16 +12,15 @@ int CSndSP::Init()
 }
 
 int CSndSP::Process(CSndIOBuffer* /*outputs*/, uint32_t /*outputCount*/,
-                    uint32_t /*outputCapacity*/, const CSndIOBuffer* /*inputs*/,
-                    uint32_t /*channelCount*/, const uint32_t* /*frameCount*/)
+    uint32_t /*outputCapacity*/, const CSndIOBuffer* /*inputs*/, uint32_t /*channelCount*/,
+    const uint32_t* /*frameCount*/)
 {
     return kOk;
 }
 
 void CSndSP::WriteResult(CSndIOBuffer& output, double value)
 {
-    if (!output.HasData() || output.Capacity() == 0
-        || output.Type() != kerrion::kSampleFloat64)
+    if (!output.HasData() || output.Capacity() == 0 || output.Type() != kerrion::kSampleFloat64)
         return;
     std::memcpy(output.Bytes(), &value, sizeof value);
     output.SetCount(1);
@@ -35,7 +34,7 @@ bool CSndSP::CopySameType(const CSndIOBuffer& input, CSndIOBuffer& working)
     if (input.Type() != working.Type() || !input.HasData() || !working.HasData())
         return false;
     const uint32_t n = std::min(input.Count(), working.Capacity());
-    std::memcpy(working.Bytes(), input.Bytes(), size_t{n} * working.BytesPerSample());
+    std::memcpy(working.Bytes(), input.Bytes(), size_t { n } * working.BytesPerSample());
     working.SetCount(n);
     return true;
 }

@@ -37,8 +37,7 @@ public:
     // returns kOk. outputCount, outputCapacity and frameCount are passed by the engine for
     // every processor alike; none of them reads them. The base does nothing. Engine thread.
     virtual int Process(CSndIOBuffer* outputs, uint32_t outputCount, uint32_t outputCapacity,
-                        const CSndIOBuffer* inputs, uint32_t channelCount,
-                        const uint32_t* frameCount);
+        const CSndIOBuffer* inputs, uint32_t channelCount, const uint32_t* frameCount);
 
 protected:
     // The block of `input` as `working`'s sample type T, with what Convert would leave in

@@ -19,9 +19,11 @@ constexpr double kHighPassB2 = 1.0;
 constexpr double kHighPassA1 = -1.99004745483398;
 constexpr double kHighPassA2 = 0.99007225036621;
 
-constexpr uint32_t kChunksPerRing = kerrion::WindowSums::ChunkCount(CSndSPLoudnessBS1770::kRingCapacity);
-constexpr uint32_t kGroupsPerRing = kerrion::WindowSums::GroupCount(CSndSPLoudnessBS1770::kRingCapacity);
-constexpr size_t kSumsPerChannel = size_t{kChunksPerRing} + kGroupsPerRing;
+constexpr uint32_t kChunksPerRing
+    = kerrion::WindowSums::ChunkCount(CSndSPLoudnessBS1770::kRingCapacity);
+constexpr uint32_t kGroupsPerRing
+    = kerrion::WindowSums::GroupCount(CSndSPLoudnessBS1770::kRingCapacity);
+constexpr size_t kSumsPerChannel = size_t { kChunksPerRing } + kGroupsPerRing;
 
 } // namespace
 
@@ -37,7 +39,7 @@ CSndSPLoudnessBS1770::~CSndSPLoudnessBS1770() = default;
 // reason.
 double CSndSPLoudnessBS1770::ChannelWeight(uint32_t c)
 {
-    static constexpr std::array<double, 8> kWeights = {1.0, 1.0, 1.0, 10.0, 1.41, 1.41, 1.0, 1.0};
+    static constexpr std::array<double, 8> kWeights = { 1.0, 1.0, 1.0, 10.0, 1.41, 1.41, 1.0, 1.0 };
     return c < kWeights.size() ? kWeights[c] : 1.0;
 }
 
@@ -50,8 +52,8 @@ double CSndSPLoudnessBS1770::InputScale(kerrion::SampleType type)
 int CSndSPLoudnessBS1770::Init()
 {
     Release();
-    m_stage1Coefficients = {kShelfB0, kShelfB1, kShelfB2, kShelfA1, kShelfA2};
-    m_stage2Coefficients = {kHighPassB0, kHighPassB1, kHighPassB2, kHighPassA1, kHighPassA2};
+    m_stage1Coefficients = { kShelfB0, kShelfB1, kShelfB2, kShelfA1, kShelfA2 };
+    m_stage2Coefficients = { kHighPassB0, kHighPassB1, kHighPassB2, kHighPassA1, kHighPassA2 };
     for (uint32_t c = 0; c < kMaxChannels; ++c)
         m_weights[c] = ChannelWeight(c);
     m_offset = kOffsetDb;
@@ -70,8 +72,8 @@ int CSndSPLoudnessBS1770::Init()
     auto* sums = static_cast<double*>(m_sumMemory.Data());
     for (uint32_t c = 0; c < kMaxChannels; ++c) {
         double* chunkSums = sums + kSumsPerChannel * c;
-        m_sums[c].Bind(m_rings[c].Samples<double>(), chunkSums, chunkSums + kChunksPerRing,
-                       m_window);
+        m_sums[c].Bind(
+            m_rings[c].Samples<double>(), chunkSums, chunkSums + kChunksPerRing, m_window);
     }
     m_ready = true;
     return kOk;
@@ -96,8 +98,8 @@ void CSndSPLoudnessBS1770::Release()
 }
 
 int CSndSPLoudnessBS1770::Process(CSndIOBuffer* outputs, uint32_t /*outputCount*/,
-                                  uint32_t /*outputCapacity*/, const CSndIOBuffer* inputs,
-                                  uint32_t channelCount, const uint32_t* /*frameCount*/)
+    uint32_t /*outputCapacity*/, const CSndIOBuffer* inputs, uint32_t channelCount,
+    const uint32_t* /*frameCount*/)
 {
     if (!m_ready || outputs == nullptr)
         return kOk;
@@ -131,15 +133,14 @@ void CSndSPLoudnessBS1770::SetWindow(uint32_t samples)
             m_sums[c].Rebuild(samples);
         else
             m_sums[c].Bind(m_rings[c].Samples<double>(),
-                           static_cast<double*>(m_sumMemory.Data()) + kSumsPerChannel * c,
-                           static_cast<double*>(m_sumMemory.Data()) + kSumsPerChannel * c
-                               + kChunksPerRing,
-                           samples);
+                static_cast<double*>(m_sumMemory.Data()) + kSumsPerChannel * c,
+                static_cast<double*>(m_sumMemory.Data()) + kSumsPerChannel * c + kChunksPerRing,
+                samples);
     }
 }
 
-void CSndSPLoudnessBS1770::FilterChannel(const CSndIOBuffer& input, uint32_t c, double invScale,
-                                         uint32_t window)
+void CSndSPLoudnessBS1770::FilterChannel(
+    const CSndIOBuffer& input, uint32_t c, double invScale, uint32_t window)
 {
     uint32_t n = 0;
     const double* x = ReadBlock<double>(input, m_working[c], n);
@@ -155,8 +156,8 @@ void CSndSPLoudnessBS1770::FilterChannel(const CSndIOBuffer& input, uint32_t c, 
 
 // Both K-weighting stages in direct form II, then the squares into the ring, in one pass:
 //   w = x - a1 w1 - a2 w2;  y = b0 w + b1 w1 + b2 w2.
-void CSndSPLoudnessBS1770::RunFilters(const double* x, uint32_t n, double invScale, uint32_t c,
-                                      uint32_t window)
+void CSndSPLoudnessBS1770::RunFilters(
+    const double* x, uint32_t n, double invScale, uint32_t c, uint32_t window)
 {
     const Biquad f = m_stage1Coefficients;
     const Biquad g = m_stage2Coefficients;
@@ -180,7 +181,7 @@ void CSndSPLoudnessBS1770::RunFilters(const double* x, uint32_t n, double invSca
             p = 0;
     }
     const auto flush = [](double w) { return std::fabs(w) < kFlushBelow ? 0.0 : w; };
-    s = {flush(sw1), flush(sw1), flush(sw2)};
-    t = {flush(tw1), flush(tw1), flush(tw2)};
+    s = { flush(sw1), flush(sw1), flush(sw2) };
+    t = { flush(tw1), flush(tw1), flush(tw2) };
     m_ringPosition[c] = p;
 }

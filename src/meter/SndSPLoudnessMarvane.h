@@ -15,7 +15,7 @@
 class CSndSPLoudnessMarvane : public CSndSP {
 public:
     using Parameters = std::array<int16_t, 4>;
-    static constexpr Parameters kDefaultParameters = {70, 100, 0, -20};
+    static constexpr Parameters kDefaultParameters = { 70, 100, 0, -20 };
 
     CSndSPLoudnessMarvane() = default;
     ~CSndSPLoudnessMarvane() override;
@@ -27,7 +27,7 @@ public:
     const Parameters& GetParameters() const { return m_parameters; }
 
 private:
-    kerrion::ZeroedBufferArray m_working;    // kMaxChannels x kMaxBlockFrames, type 16
+    kerrion::ZeroedBufferArray m_working; // kMaxChannels x kMaxBlockFrames, type 16
     std::array<int32_t, kMaxChannels> m_table {}; // cleared by Init; not read
     Parameters m_parameters = kDefaultParameters; // copied in by the engine; not read
 };

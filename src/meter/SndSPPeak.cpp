@@ -6,13 +6,12 @@ CSndSPPeak::~CSndSPPeak() = default;
 
 int CSndSPPeak::Init()
 {
-    return m_working.Create(kerrion::kSampleInt16, kMaxBlockFrames, kMaxChannels) ? kOk
-                                                                                : kNoMemory;
+    return m_working.Create(kerrion::kSampleInt16, kMaxBlockFrames, kMaxChannels) ? kOk : kNoMemory;
 }
 
 int CSndSPPeak::Process(CSndIOBuffer* outputs, uint32_t /*outputCount*/,
-                        uint32_t /*outputCapacity*/, const CSndIOBuffer* inputs,
-                        uint32_t channelCount, const uint32_t* /*frameCount*/)
+    uint32_t /*outputCapacity*/, const CSndIOBuffer* inputs, uint32_t channelCount,
+    const uint32_t* /*frameCount*/)
 {
     if (m_working.Empty() || outputs == nullptr || inputs == nullptr)
         return kOk;

@@ -19,8 +19,7 @@ public:
     int Init() override;
     // Writes the block peak of channels 0 .. channelCount - 1 (0.0 for an empty block).
     int Process(CSndIOBuffer* outputs, uint32_t outputCount, uint32_t outputCapacity,
-                const CSndIOBuffer* inputs, uint32_t channelCount,
-                const uint32_t* frameCount) override;
+        const CSndIOBuffer* inputs, uint32_t channelCount, const uint32_t* frameCount) override;
 
     // The peak level in dBFS of a block peak p: -96.0 when p < 1e-300, otherwise
     // 20 log10(p * 3.0517578125e-05), so -32768 reads exactly 0.0 and 32767 -0.000265.

@@ -11,7 +11,7 @@ int CSndSPVU::InitFilter(double /*sampleRate*/, double cutoff, int order)
 {
     m_filters.reset();
     if (!m_working.Create(kerrion::kSampleInt16, kMaxBlockFrames, kMaxChannels)
-        || !m_rectified.Allocate(size_t{kMaxBlockFrames} * sizeof(double))) {
+        || !m_rectified.Allocate(size_t { kMaxBlockFrames } * sizeof(double))) {
         m_working.Destroy();
         return kNoMemory;
     }
@@ -43,9 +43,8 @@ const CBwLPF* CSndSPVU::GetFilter(uint32_t c) const
     return m_filters && c < kMaxChannels ? &m_filters[c] : nullptr;
 }
 
-int CSndSPVU::Process(CSndIOBuffer* outputs, uint32_t /*outputCount*/,
-                      uint32_t /*outputCapacity*/, const CSndIOBuffer* inputs,
-                      uint32_t channelCount, const uint32_t* /*frameCount*/)
+int CSndSPVU::Process(CSndIOBuffer* outputs, uint32_t /*outputCount*/, uint32_t /*outputCapacity*/,
+    const CSndIOBuffer* inputs, uint32_t channelCount, const uint32_t* /*frameCount*/)
 {
     if (!m_filters || outputs == nullptr || inputs == nullptr)
         return kOk;

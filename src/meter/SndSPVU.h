@@ -35,8 +35,7 @@ public:
     // Plain Init prepares nothing (the filters need their design): use InitFilter.
     // Per block: the level of channels 0 .. channelCount - 1, or nothing when not initialised.
     int Process(CSndIOBuffer* outputs, uint32_t outputCount, uint32_t outputCapacity,
-                const CSndIOBuffer* inputs, uint32_t channelCount,
-                const uint32_t* frameCount) override;
+        const CSndIOBuffer* inputs, uint32_t channelCount, const uint32_t* frameCount) override;
 
     // Allocates the working buffers, then creates and designs the 64 channel filters:
     // Butterworth, `cutoff` Hz at 3 dB, `order` fixed (an order the filter's setter refuses
@@ -55,8 +54,8 @@ public:
 private:
     double ChannelLevel(const CSndIOBuffer& input, uint32_t c);
 
-    kerrion::ZeroedBufferArray m_working;   // kMaxChannels x kMaxBlockFrames, type 16
-    kerrion::ZeroedMemory m_rectified;      // kMaxBlockFrames doubles: |s| of one channel
-    std::unique_ptr<CBwLPF[]> m_filters;    // kMaxChannels filters, state kept across blocks
-    int16_t m_referenceDb = -20;            // dB
+    kerrion::ZeroedBufferArray m_working; // kMaxChannels x kMaxBlockFrames, type 16
+    kerrion::ZeroedMemory m_rectified; // kMaxBlockFrames doubles: |s| of one channel
+    std::unique_ptr<CBwLPF[]> m_filters; // kMaxChannels filters, state kept across blocks
+    int16_t m_referenceDb = -20; // dB
 };

@@ -22,7 +22,10 @@ public:
     static constexpr uint32_t kChunk = 64; // ring entries per chunk
     static constexpr uint32_t kGroup = 64; // chunks per group
 
-    static constexpr uint32_t ChunkCount(uint32_t entries) { return (entries + kChunk - 1) / kChunk; }
+    static constexpr uint32_t ChunkCount(uint32_t entries)
+    {
+        return (entries + kChunk - 1) / kChunk;
+    }
     static constexpr uint32_t GroupCount(uint32_t entries)
     {
         return (ChunkCount(entries) + kGroup - 1) / kGroup;
@@ -48,9 +51,9 @@ private:
     double GroupSum(uint32_t group) const;
 
     const double* m_ring = nullptr; // ring entries
-    double* m_chunkSums = nullptr;  // sum of each chunk of the window
-    double* m_groupSums = nullptr;  // sum of each group of chunk sums
-    uint32_t m_window = 0;          // ring entries in use
+    double* m_chunkSums = nullptr; // sum of each chunk of the window
+    double* m_groupSums = nullptr; // sum of each group of chunk sums
+    uint32_t m_window = 0; // ring entries in use
 };
 
 // Sum of x[0..n-1] with four partial sums (the order is fixed, so the result is repeatable).

@@ -7,7 +7,7 @@ namespace kerrion {
 bool ZeroedBufferArray::Create(SampleType type, uint32_t samples, uint32_t count) noexcept
 {
     Destroy();
-    const size_t bytesPerBuffer = size_t{samples} * SampleBytes(type);
+    const size_t bytesPerBuffer = size_t { samples } * SampleBytes(type);
     if (count == 0 || bytesPerBuffer == 0 || !m_memory.Allocate(bytesPerBuffer * count))
         return false;
     m_buffers.reset(new (std::nothrow) CSndIOBuffer[count]);

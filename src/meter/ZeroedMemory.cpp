@@ -17,8 +17,8 @@ bool ZeroedMemory::Allocate(size_t bytes) noexcept
     // Anonymous private pages read as zero and are backed only once written. No swap is
     // reserved for the untouched part, so a large reserve succeeds under strict overcommit
     // settings as long as the touched part fits.
-    void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* data = mmap(
+        nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (data == MAP_FAILED)
         return false;
     m_data = data;

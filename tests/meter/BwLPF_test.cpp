@@ -137,21 +137,21 @@ TEST(BwLPF, CalcOrderReportsEachBadSpecificationOnOneLine)
     CBwLPF reversed;
     reversed.SetFcutoff(300.0);
     reversed.SetFstop(200.0);
-    EXPECT_EQ(CalcOrderOutput(reversed, order),
-              "BwLPF:CalcOrder():Fstop must be larger than Fcutoff.\n");
+    EXPECT_EQ(
+        CalcOrderOutput(reversed, order), "BwLPF:CalcOrder():Fstop must be larger than Fcutoff.\n");
     EXPECT_EQ(order, -1);
 
     CBwLPF equal;
     equal.SetFcutoff(200.0);
     equal.SetFstop(200.0);
     EXPECT_EQ(CalcOrderOutput(equal, order),
-              "BwLPF:CalcOrder():Illegal value(s) of Fcutoff and/or Fstop.\n");
+        "BwLPF:CalcOrder():Illegal value(s) of Fcutoff and/or Fstop.\n");
     EXPECT_EQ(order, -1);
 
     CBwLPF aboveNyquist;
     aboveNyquist.SetFstop(700.0);
     EXPECT_EQ(CalcOrderOutput(aboveNyquist, order),
-              "BwLPF:CalcOrder():Illegal value(s) of Fcutoff and/or Fstop.\n");
+        "BwLPF:CalcOrder():Illegal value(s) of Fcutoff and/or Fstop.\n");
     EXPECT_EQ(order, -1);
 }
 
@@ -191,8 +191,8 @@ TEST(BwLPF, DesignComputesTheOrderOnlyWhenItIsNotFixed)
 TEST(BwLPF, StagesFollowTheOrder)
 {
     // order -> {second-order stages first, then a first-order stage when odd}
-    const std::vector<std::vector<int>> expected = {
-        {}, {2}, {3}, {3, 2}, {3, 3}, {3, 3, 2}};
+    const std::vector<std::vector<int>> expected
+        = { {}, { 2 }, { 3 }, { 3, 2 }, { 3, 3 }, { 3, 3, 2 } };
     for (int order = 1; order <= 5; ++order) {
         SCOPED_TRACE(order);
         CBwLPF filter;
@@ -248,14 +248,14 @@ TEST(BwLPF, DesignedFilterHasTheButterworthResponseOnTheWarpedAxis)
     for (int order = 1; order <= 4; ++order) {
         CBwLPF filter;
         DesignVuFilter(filter, order);
-        for (long double f : {0.5L, 0.9L, 3.6L, 10.0L, 100.0L}) {
+        for (long double f : { 0.5L, 0.9L, 3.6L, 10.0L, 100.0L }) {
             SCOPED_TRACE(testing::Message() << "order " << order << ", " << f << " Hz");
-            const long double ratio = std::tan(kExactPi * f / 48000.0L)
-                                      / std::tan(kExactPi * 1.8L / 48000.0L);
-            const long double expected =
-                10.0L * std::log10(1.0L + eps2 * std::pow(ratio, 2.0L * order));
+            const long double ratio
+                = std::tan(kExactPi * f / 48000.0L) / std::tan(kExactPi * 1.8L / 48000.0L);
+            const long double expected
+                = 10.0L * std::log10(1.0L + eps2 * std::pow(ratio, 2.0L * order));
             EXPECT_NEAR(static_cast<double>(DigitalAttenuationDb(filter, f)),
-                        static_cast<double>(expected), 1e-6);
+                static_cast<double>(expected), 1e-6);
         }
     }
 }
@@ -286,8 +286,8 @@ TEST(BwLPF, FilterArrayBlockAndSampleAgreeToTheBit)
         DesignVuFilter(byBlock, order);
 
         int count = -1;
-        const std::unique_ptr<double[]> arrayOut =
-            byArray.FilterArray(input.data(), static_cast<int>(input.size()), count);
+        const std::unique_ptr<double[]> arrayOut
+            = byArray.FilterArray(input.data(), static_cast<int>(input.size()), count);
         ASSERT_EQ(count, static_cast<int>(input.size()));
         std::vector<double> blockOut = input;
         byBlock.FilterBlock(blockOut.data(), 1000);
@@ -330,7 +330,7 @@ TEST(DigitalFilter, WithoutStagesPassesSamplesThrough)
     ASSERT_EQ(plain.Design(), 1);
     EXPECT_EQ(plain.GetStageCount(), 0);
     EXPECT_EQ(plain.FilterSample(-123.5), -123.5);
-    double block[2] = {1.0, -2.0};
+    double block[2] = { 1.0, -2.0 };
     plain.FilterBlock(block, 2);
     EXPECT_EQ(block[1], -2.0);
 }

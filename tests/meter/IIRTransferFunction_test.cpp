@@ -9,10 +9,10 @@
 TEST(IIRTransferFunction, FollowsTheDifferenceEquation)
 {
     CIIRTransferFunction stage;
-    const double b[3] = {0.5, 0.25, 0.125};
-    const double a[3] = {1.0, -0.5, 0.25};
+    const double b[3] = { 0.5, 0.25, 0.125 };
+    const double a[3] = { 1.0, -0.5, 0.25 };
     stage.SetCoefficients(b, 3, a, 3);
-    const std::vector<double> x = {1.0, 2.0, -1.0, 0.0, 4.0};
+    const std::vector<double> x = { 1.0, 2.0, -1.0, 0.0, 4.0 };
     std::vector<double> y;
     for (size_t n = 0; n < x.size(); ++n) {
         const double xn1 = n >= 1 ? x[n - 1] : 0.0, xn2 = n >= 2 ? x[n - 2] : 0.0;
@@ -29,12 +29,12 @@ TEST(IIRTransferFunction, FollowsTheDifferenceEquation)
 
 TEST(IIRTransferFunction, BlockLeavesTheSameHistoriesAsSamples)
 {
-    const double b[2] = {0.3, 0.3};
-    const double a[2] = {1.0, -0.4};
+    const double b[2] = { 0.3, 0.3 };
+    const double a[2] = { 1.0, -0.4 };
     CIIRTransferFunction bySample, byBlock;
     bySample.SetCoefficients(b, 2, a, 2);
     byBlock.SetCoefficients(b, 2, a, 2);
-    double block[3] = {1.0, 5.0, -2.0};
+    double block[3] = { 1.0, 5.0, -2.0 };
     for (double x : block)
         bySample.Output(x);
     byBlock.OutputBlock(block, 3);
@@ -51,7 +51,7 @@ TEST(IIRTransferFunction, StageWithoutCoefficientsKeepsNoState)
     EXPECT_EQ(stage.Output(3.0), 0.0);
     stage.Reset();
     EXPECT_EQ(stage.InputHistoryLength(), 0);
-    const double b[4] = {1, 1, 1, 1};
+    const double b[4] = { 1, 1, 1, 1 };
     stage.SetCoefficients(b, 4, b, 4); // longer than a stage: refused
     EXPECT_EQ(stage.NumeratorLength(), 0);
     EXPECT_EQ(stage.DenominatorLength(), 0);

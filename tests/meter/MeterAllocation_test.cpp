@@ -27,8 +27,8 @@ void* __real_mmap(void* address, size_t length, int protection, int flags, int f
 
 namespace {
 
-std::atomic<long> g_allocations {0}; // every allocation since the program started
-std::atomic<long> g_failAt {-1};     // allocation number that gets no memory; -1: none
+std::atomic<long> g_allocations { 0 }; // every allocation since the program started
+std::atomic<long> g_failAt { -1 }; // allocation number that gets no memory; -1: none
 
 // Counts one allocation; false when it is the one to fail.
 bool CountAllocation()
@@ -127,8 +127,8 @@ struct Processors {
     }
     void Process(ChannelSet& out, ChannelSet& in, uint32_t channels)
     {
-        for (CSndSP* p : {static_cast<CSndSP*>(&peak), static_cast<CSndSP*>(&vu),
-                          static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness)})
+        for (CSndSP* p : { static_cast<CSndSP*>(&peak), static_cast<CSndSP*>(&vu),
+                 static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness) })
             p->Process(out.Data(), 70, 16384, in.Data(), channels, nullptr);
     }
 };
@@ -141,9 +141,8 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
     processors.Init();
     ChannelSet out(kerrion::kSampleFloat64, 16384, 70);
     std::vector<std::unique_ptr<ChannelSet>> inputs;
-    for (kerrion::SampleType type : {kerrion::kSampleInt16, kerrion::kSampleInt32,
-                                     kerrion::kSampleFloat32, kerrion::kSampleFloat64,
-                                     kerrion::kSampleInt32Lsb24})
+    for (kerrion::SampleType type : { kerrion::kSampleInt16, kerrion::kSampleInt32,
+             kerrion::kSampleFloat32, kerrion::kSampleFloat64, kerrion::kSampleInt32Lsb24 })
         inputs.push_back(std::make_unique<ChannelSet>(type, 32768, 70));
     for (auto& set : inputs)
         for (int c = 0; c < 70; ++c)
@@ -151,7 +150,7 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
 
     const long before = g_allocations.load();
     for (int round = 0; round < 3; ++round) {
-        for (uint32_t frames : {1u, 63u, 64u, 256u, 1024u, 4096u}) {
+        for (uint32_t frames : { 1u, 63u, 64u, 256u, 1024u, 4096u }) {
             for (auto& set : inputs) {
                 for (int c = 0; c < 70; ++c)
                     (*set)[c].SetCount(frames);
@@ -170,10 +169,30 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
 TEST(MeterAllocation, FailedSetUpProducesNothing)
 {
     const std::vector<std::pair<const char*, std::function<int(CSndSP*&)>>> makers = {
-        {"peak", [](CSndSP*& p) { auto* q = new CSndSPPeak; p = q; return q->Init(); }},
-        {"vu", [](CSndSP*& p) { auto* q = new CSndSPVU; p = q; return q->InitFilter(1.8, 3); }},
-        {"marvane", [](CSndSP*& p) { auto* q = new CSndSPLoudnessMarvane; p = q; return q->Init(); }},
-        {"loudness", [](CSndSP*& p) { auto* q = new CSndSPLoudnessBS1770; p = q; return q->Init(); }},
+        { "peak",
+            [](CSndSP*& p) {
+                auto* q = new CSndSPPeak;
+                p = q;
+                return q->Init();
+            } },
+        { "vu",
+            [](CSndSP*& p) {
+                auto* q = new CSndSPVU;
+                p = q;
+                return q->InitFilter(1.8, 3);
+            } },
+        { "marvane",
+            [](CSndSP*& p) {
+                auto* q = new CSndSPLoudnessMarvane;
+                p = q;
+                return q->Init();
+            } },
+        { "loudness",
+            [](CSndSP*& p) {
+                auto* q = new CSndSPLoudnessBS1770;
+                p = q;
+                return q->Init();
+            } },
     };
     ChannelSet in(kerrion::kSampleInt16, 256, kChannels);
     ChannelSet out(kerrion::kSampleFloat64, 4, kChannels);
@@ -190,7 +209,8 @@ TEST(MeterAllocation, FailedSetUpProducesNothing)
             const bool hit = g_allocations.load() > g_failAt.load();
             g_failAt = -1;
             out.Poison();
-            EXPECT_EQ(processor->Process(out.Data(), kChannels, 4, in.Data(), kChannels, nullptr), 1);
+            EXPECT_EQ(
+                processor->Process(out.Data(), kChannels, 4, in.Data(), kChannels, nullptr), 1);
             delete processor;
             if (!hit) {
                 EXPECT_EQ(result, CSndSP::kOk);

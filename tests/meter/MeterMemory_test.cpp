@@ -35,8 +35,8 @@ double StatusMiB(const std::string& key)
 
 // Initialises the four processors as the engine does and meters 8 channels of 32-bit input
 // in blocks of the largest size for `seconds` (filling the whole loudness window).
-void Meter(double window, double seconds, kerrion::test::ChannelSet& in,
-           kerrion::test::ChannelSet& out)
+void Meter(
+    double window, double seconds, kerrion::test::ChannelSet& in, kerrion::test::ChannelSet& out)
 {
     CSndSPPeak peak;
     CSndSPVU vu;
@@ -50,8 +50,8 @@ void Meter(double window, double seconds, kerrion::test::ChannelSet& in,
 
     const auto blocks = static_cast<int>(seconds * 48000.0 / CSndSP::kMaxBlockFrames) + 1;
     for (int b = 0; b < blocks; ++b) {
-        for (CSndSP* p : {static_cast<CSndSP*>(&peak), static_cast<CSndSP*>(&vu),
-                          static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness)})
+        for (CSndSP* p : { static_cast<CSndSP*>(&peak), static_cast<CSndSP*>(&vu),
+                 static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness) })
             p->Process(out.Data(), 8, 16384, in.Data(), 8, nullptr);
     }
     EXPECT_GT(out.Value(0), -30.0); // the loudness of the last block: it really metered
@@ -70,8 +70,7 @@ TEST(MeterMemory, FourProcessorsMeteringEightChannelsStayBelowTheLimit)
     const double baseline = StatusMiB("VmRSS");
     ASSERT_GT(baseline, 0.0);
     Meter(3.0, 4.0, in, out); // the window the engine uses
-    std::cout << "peak resident growth, 3 s window: " << StatusMiB("VmHWM") - baseline
-              << " MiB\n";
+    std::cout << "peak resident growth, 3 s window: " << StatusMiB("VmHWM") - baseline << " MiB\n";
     Meter(10.0, 11.0, in, out); // the longest window there is
     const double peak = StatusMiB("VmHWM") - baseline;
     RecordProperty("PeakMiB", std::to_string(peak));

@@ -36,11 +36,11 @@ public:
     {
         const size_t n = signal.empty() ? 0 : signal[0].size();
         for (int c = 0; c < m_channels; ++c)
-            Store(m_inputs[c], c < static_cast<int>(signal.size()) ? signal[c]
-                                                                   : std::vector<double>(n, 0.0));
+            Store(m_inputs[c],
+                c < static_cast<int>(signal.size()) ? signal[c] : std::vector<double>(n, 0.0));
         EXPECT_EQ(m_loudness.Process(m_outputs.Data(), 8, 16384, m_inputs.Data(),
-                                     static_cast<uint32_t>(m_channels), nullptr),
-                  1);
+                      static_cast<uint32_t>(m_channels), nullptr),
+            1);
         EXPECT_EQ(m_outputs[0].Count(), 1u);
         return m_outputs.Value(0);
     }
@@ -68,7 +68,7 @@ public:
 private:
     CSndSPLoudnessBS1770 m_loudness;
     ChannelSet m_inputs;
-    ChannelSet m_outputs {kerrion::kSampleFloat64, 16384, 8};
+    ChannelSet m_outputs { kerrion::kSampleFloat64, 16384, 8 };
     int m_channels;
     uint64_t m_clock = 0;
 };
@@ -78,7 +78,7 @@ private:
 TEST(SndSPLoudnessBS1770, SilenceAndNoChannelsReadMinusThreeHundred)
 {
     Meter meter(kerrion::kSampleInt16, 8);
-    EXPECT_EQ(meter.Block({std::vector<double>(4096, 0.0)}), -300.0);
+    EXPECT_EQ(meter.Block({ std::vector<double>(4096, 0.0) }), -300.0);
     EXPECT_EQ(meter.Block({}), -300.0); // blocks without samples
     CSndSPLoudnessBS1770 loudness;
     ASSERT_EQ(loudness.Init(), 1);
@@ -115,7 +115,7 @@ TEST(SndSPLoudnessBS1770, IntegerInputIsScaledByItsWidth)
             v32[i] = std::round(v[i]) * 65536.0;
             v24[i] = std::round(v[i]) * 256.0;
         }
-        const double l16 = m16.Block({v}), l32 = m32.Block({v32}), l24 = m24.Block({v24});
+        const double l16 = m16.Block({ v }), l32 = m32.Block({ v32 }), l24 = m24.Block({ v24 });
         ASSERT_EQ(l32, l16);
         ASSERT_EQ(l24, l16);
     }
@@ -192,8 +192,8 @@ namespace {
 class WholeWindowLoudness {
 public:
     // Returns the weighted sum of the window means (the loudness before the logarithm).
-    double Block(const std::vector<std::vector<int32_t>>& blocks, double requestedWindow,
-                 bool resum)
+    double Block(
+        const std::vector<std::vector<int32_t>>& blocks, double requestedWindow, bool resum)
     {
         const double seconds = std::clamp(requestedWindow, 1.0, 10.0);
         const auto n = static_cast<uint32_t>(seconds * 48000.0);
@@ -224,11 +224,10 @@ private:
     struct Coefficients {
         double b0, b1, b2, a1, a2;
     };
-    static constexpr Coefficients kShelf = {1.53512485958697, -2.69169618940638,
-                                            1.19839281085285, -1.69065929318241,
-                                            0.73248077421585};
-    static constexpr Coefficients kHighPass = {1.0, -2.0, 1.0, -1.99004745483398,
-                                               0.99007225036621};
+    static constexpr Coefficients kShelf = { 1.53512485958697, -2.69169618940638, 1.19839281085285,
+        -1.69065929318241, 0.73248077421585 };
+    static constexpr Coefficients kHighPass
+        = { 1.0, -2.0, 1.0, -1.99004745483398, 0.99007225036621 };
     struct State {
         double w1 = 0.0, w2 = 0.0;
     };
@@ -270,7 +269,7 @@ TEST(SndSPLoudnessBS1770, ChunkSumsAgreeWithTheWholeWindowOverMinutesOfRandomBlo
     std::uniform_int_distribution<uint32_t> offset(0, (1 << 16) - 1);
     // Levels per channel (fraction of full scale; 0 is digital silence), held for about half a
     // second so that silences and loud stretches fill whole windows.
-    const double levels[6] = {0.0, 0.0, 1e-5, 0.01, 0.3, 1.0};
+    const double levels[6] = { 0.0, 0.0, 1e-5, 0.01, 0.3, 1.0 };
     std::vector<double> level(kChannels, 0.0);
 
     CSndSPLoudnessBS1770 loudness;
@@ -327,12 +326,12 @@ TEST(SndSPLoudnessBS1770, FilterStatesFallToZeroNotSubnormalInSilence)
     const auto& state = meter.Processor().GetFilterState(1);
     EXPECT_GT(std::fabs(state[1].w1), 1e-3);
     for (int block = 0; block < 300; ++block) { // 25 s: far past 1e-308 at the slowest pole
-        meter.Block({std::vector<double>(4096, 0.0), std::vector<double>(4096, 0.0)});
+        meter.Block({ std::vector<double>(4096, 0.0), std::vector<double>(4096, 0.0) });
         for (const auto& stage : state)
-            for (double w : {stage.w0, stage.w1, stage.w2})
+            for (double w : { stage.w0, stage.w1, stage.w2 })
                 ASSERT_NE(std::fpclassify(w), FP_SUBNORMAL) << "block " << block;
     }
     for (const auto& stage : state)
         EXPECT_EQ(stage.w1, 0.0);
-    EXPECT_EQ(meter.Block({std::vector<double>(4096, 0.0)}), -300.0);
+    EXPECT_EQ(meter.Block({ std::vector<double>(4096, 0.0) }), -300.0);
 }

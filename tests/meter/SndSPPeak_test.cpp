@@ -30,15 +30,15 @@ protected:
     }
 
     CSndSPPeak m_peak;
-    ChannelSet m_inputs {kerrion::kSampleInt16, 4096, 8};
-    ChannelSet m_outputs {kerrion::kSampleFloat64, 16384, 8};
+    ChannelSet m_inputs { kerrion::kSampleInt16, 4096, 8 };
+    ChannelSet m_outputs { kerrion::kSampleFloat64, 16384, 8 };
 };
 
 } // namespace
 
 TEST_F(SndSPPeakTest, BlockPeakIsTheLargestMagnitude)
 {
-    EXPECT_EQ(PeakOf({100.0, -200.0, 150.0}), 200.0);
+    EXPECT_EQ(PeakOf({ 100.0, -200.0, 150.0 }), 200.0);
     EXPECT_NEAR(CSndSPPeak::PeakLevelDb(200.0), -44.29, 0.005);
 }
 
@@ -62,12 +62,12 @@ TEST_F(SndSPPeakTest, EmptyBlockHasNoPeak)
 TEST_F(SndSPPeakTest, WiderSamplesAreReadAtSixteenBits)
 {
     ChannelSet in32(kerrion::kSampleInt32, 64, 1);
-    Store(in32[0], {-1.0 * 65536 * 1000 - 65535, 5.0 * 65536}); // -1000 - a fraction, 5
+    Store(in32[0], { -1.0 * 65536 * 1000 - 65535, 5.0 * 65536 }); // -1000 - a fraction, 5
     ASSERT_EQ(m_peak.Process(m_outputs.Data(), 1, 16384, in32.Data(), 1, nullptr), 1);
     EXPECT_EQ(m_outputs.Value(0), 1001.0); // arithmetic shift: floor(-1000.99) = -1001
 
     ChannelSet in24(kerrion::kSampleInt32Lsb24, 64, 1);
-    Store(in24[0], {8388607.0, -300.0});
+    Store(in24[0], { 8388607.0, -300.0 });
     ASSERT_EQ(m_peak.Process(m_outputs.Data(), 1, 16384, in24.Data(), 1, nullptr), 1);
     EXPECT_EQ(m_outputs.Value(0), 32767.0);
 }
@@ -75,7 +75,7 @@ TEST_F(SndSPPeakTest, WiderSamplesAreReadAtSixteenBits)
 TEST_F(SndSPPeakTest, ViewsThatAreNotAlignedAreReadCorrectly)
 {
     alignas(8) uint8_t raw[2 * 5 + 1] = {};
-    const int16_t samples[4] = {7, -9000, 3, 12};
+    const int16_t samples[4] = { 7, -9000, 3, 12 };
     std::memcpy(raw + 1, samples, sizeof samples);
     ChannelSet view(kerrion::kSampleInt16, 1, 1);
     view[0].Attach(raw + 1, kerrion::kSampleInt16, 4);
@@ -100,7 +100,7 @@ TEST(SndSPPeak, OutputOfZeroCapacityStaysEmpty)
     CSndSPPeak peak;
     ASSERT_EQ(peak.Init(), 1);
     ChannelSet in(kerrion::kSampleInt16, 16, 1);
-    Store(in[0], {5.0});
+    Store(in[0], { 5.0 });
     CSndIOBuffer out;
     EXPECT_EQ(peak.Process(&out, 1, 0, in.Data(), 1, nullptr), 1);
     EXPECT_EQ(out.Count(), 0u);
@@ -109,8 +109,8 @@ TEST(SndSPPeak, OutputOfZeroCapacityStaysEmpty)
 TEST(SndSPLoudnessMarvane, KeepsItsParametersAndWritesNothing)
 {
     CSndSPLoudnessMarvane marvane;
-    EXPECT_EQ(marvane.GetParameters(), (CSndSPLoudnessMarvane::Parameters {70, 100, 0, -20}));
-    marvane.SetParameters({1, 2, 3, 4});
+    EXPECT_EQ(marvane.GetParameters(), (CSndSPLoudnessMarvane::Parameters { 70, 100, 0, -20 }));
+    marvane.SetParameters({ 1, 2, 3, 4 });
     EXPECT_EQ(marvane.GetParameters()[3], 4);
     ASSERT_EQ(marvane.Init(), 1);
     ChannelSet in(kerrion::kSampleInt16, 64, 2);

@@ -42,14 +42,14 @@ protected:
 
     void Process(uint32_t channels)
     {
-        ASSERT_EQ(m_vu.Process(m_outputs.Data(), kChannels, 16384, m_inputs.Data(), channels,
-                               nullptr),
-                  CSndSP::kOk);
+        ASSERT_EQ(
+            m_vu.Process(m_outputs.Data(), kChannels, 16384, m_inputs.Data(), channels, nullptr),
+            CSndSP::kOk);
     }
 
     CSndSPVU m_vu;
-    ChannelSet m_inputs {kerrion::kSampleInt16, 32768, kChannels};
-    ChannelSet m_outputs {kerrion::kSampleFloat64, 16384, kChannels};
+    ChannelSet m_inputs { kerrion::kSampleInt16, 32768, kChannels };
+    ChannelSet m_outputs { kerrion::kSampleFloat64, 16384, kChannels };
     uint64_t m_clock = 0; // samples fed so far
 };
 
@@ -57,8 +57,12 @@ protected:
 
 TEST_F(SndSPVUTest, MinusTwentyDbfsSineReadsZero)
 {
-    Feed(4.0, [](uint64_t i) { return 3277.0 * std::sin(2.0 * kerrion::test::kPi * 1000.0 * i / 48000.0); },
-         m_inputs[0]);
+    Feed(
+        4.0,
+        [](uint64_t i) {
+            return 3277.0 * std::sin(2.0 * kerrion::test::kPi * 1000.0 * i / 48000.0);
+        },
+        m_inputs[0]);
     EXPECT_NEAR(m_outputs.Value(0), 0.0, 0.02);
     EXPECT_EQ(m_outputs[0].Count(), 1u);
 }
@@ -84,7 +88,8 @@ TEST_F(SndSPVUTest, ThirtyTwoBitInputReadsLikeSixteenBit)
 
 TEST_F(SndSPVUTest, FullScaleSquareReadsItsMeanAbsoluteLevel)
 {
-    Feed(6.0, [](uint64_t i) { return (i / 24) % 2 == 0 ? 32767.0 : -32767.0; }, m_inputs[0]);
+    Feed(
+        6.0, [](uint64_t i) { return (i / 24) % 2 == 0 ? 32767.0 : -32767.0; }, m_inputs[0]);
     EXPECT_NEAR(m_outputs.Value(0), 23.936342, 1e-6);
 }
 
@@ -92,14 +97,15 @@ TEST_F(SndSPVUTest, ReferenceLevelShiftsTheReading)
 {
     m_vu.SetReference(-14);
     EXPECT_EQ(m_vu.GetReference(), -14);
-    Feed(6.0, [](uint64_t i) { return (i / 24) % 2 == 0 ? 32767.0 : -32767.0; }, m_inputs[0]);
+    Feed(
+        6.0, [](uint64_t i) { return (i / 24) % 2 == 0 ? 32767.0 : -32767.0; }, m_inputs[0]);
     EXPECT_NEAR(m_outputs.Value(0), 17.936342, 1e-6);
 }
 
 TEST_F(SndSPVUTest, SilenceReadsMinusNinetySixAndAnEmptyBlockZero)
 {
     m_inputs[0].SetCount(512); // silent samples
-    m_inputs[1].SetCount(0);   // no samples at all
+    m_inputs[1].SetCount(0); // no samples at all
     Process(2);
     EXPECT_EQ(m_outputs.Value(0), -96.0);
     EXPECT_EQ(m_outputs.Value(1), 0.0);
@@ -110,13 +116,16 @@ TEST_F(SndSPVUTest, SilenceReadsMinusNinetySixAndAnEmptyBlockZero)
 
 TEST_F(SndSPVUTest, ReadingDecaysToSilenceAfterTheSignalStops)
 {
-    Feed(2.0, [](uint64_t) { return 32767.0; }, m_inputs[0]);
+    Feed(
+        2.0, [](uint64_t) { return 32767.0; }, m_inputs[0]);
     EXPECT_NEAR(m_outputs.Value(0), 23.936342, 1e-3); // a constant full scale, like the square
-    Feed(0.1, [](uint64_t) { return 0.0; }, m_inputs[0]);
+    Feed(
+        0.1, [](uint64_t) { return 0.0; }, m_inputs[0]);
     const double falling = m_outputs.Value(0);
     EXPECT_LT(falling, 23.9);
     EXPECT_GT(falling, -96.0);
-    Feed(10.0, [](uint64_t) { return 0.0; }, m_inputs[0]);
+    Feed(
+        10.0, [](uint64_t) { return 0.0; }, m_inputs[0]);
     EXPECT_EQ(m_outputs.Value(0), -96.0);
 }
 
@@ -124,11 +133,13 @@ TEST_F(SndSPVUTest, ReadingDecaysToSilenceAfterTheSignalStops)
 // in long silence the filter state must reach zero instead of passing through them.
 TEST_F(SndSPVUTest, FilterStateFallsToZeroNotSubnormalInSilence)
 {
-    Feed(1.0, [](uint64_t) { return 32767.0; }, m_inputs[0]);
+    Feed(
+        1.0, [](uint64_t) { return 32767.0; }, m_inputs[0]);
     const CIIRTransferFunction& stage = m_vu.GetFilter(0)->GetStage(0);
     EXPECT_GT(stage.OutputHistory(1), 30000.0);
     for (int second = 0; second < 60; ++second) {
-        Feed(1.0, [](uint64_t) { return 0.0; }, m_inputs[0]);
+        Feed(
+            1.0, [](uint64_t) { return 0.0; }, m_inputs[0]);
         for (int i = 1; i < 3; ++i)
             ASSERT_NE(std::fpclassify(stage.OutputHistory(i)), FP_SUBNORMAL) << second;
     }
@@ -172,7 +183,7 @@ TEST(SndSPVU, FiltersAreDesignedAtFortyEightKilohertzWithTheGivenOrder)
     CSndSPVU vu;
     EXPECT_EQ(vu.GetFilter(0), nullptr);
     ASSERT_EQ(vu.InitFilter(44100.0, 2.5, 5), 1);
-    for (uint32_t c : {0u, 63u}) {
+    for (uint32_t c : { 0u, 63u }) {
         const CBwLPF* filter = vu.GetFilter(c);
         ASSERT_NE(filter, nullptr);
         EXPECT_EQ(filter->GetFs(), 48000.0);
