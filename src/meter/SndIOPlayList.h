@@ -25,6 +25,10 @@
 #include <string>
 
 class CSndIODevice;
+namespace kerrion {
+class Thread;
+struct EngineContext;
+} // namespace kerrion
 
 // Messages posted to the notify target (message numbers WM_APP + n).
 constexpr uint32_t WM_SNDIO_STARTED = WM_APP + 1;  // 0x8001 (0, 0): device started, before the first block
@@ -132,7 +136,9 @@ public:
     CSndIOBlockInfoList m_entries;    // the entries; entry 0 is the metering run
 
 private:
-    struct Engine;
-    std::shared_ptr<Engine> m_engine; // the engine context, shared with the worker thread
+    void Abandon();
+
+    std::shared_ptr<kerrion::EngineContext> m_engine; // the engine context, shared with the worker
+    std::unique_ptr<kerrion::Thread> m_thread;        // the worker thread, or none
     DeviceFactory m_deviceFactory = nullptr;
 };
