@@ -54,8 +54,8 @@ CSonaltApp::StartResult CSonaltApp::StartUp()
         break;
     }
     if (m_guard->NoticeDescriptor() >= 0) {
-        m_noticeWatch = std::make_unique<QSocketNotifier>(
-            m_guard->NoticeDescriptor(), QSocketNotifier::Read);
+        m_noticeWatch
+            = std::make_unique<QSocketNotifier>(m_guard->NoticeDescriptor(), QSocketNotifier::Read);
         connect(m_noticeWatch.get(), &QSocketNotifier::activated, this, &CSonaltApp::OnNotice);
     }
     SetJapaneseLocale();

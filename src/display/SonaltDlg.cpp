@@ -44,10 +44,10 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Kerrion"));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_pump = std::make_unique<CQtMessagePump>(
-        m_queue, [this](const CMessageQueue::Message& message) {
-            WindowProc(message.message, message.wParam, message.lParam);
-        });
+    m_pump
+        = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
+              WindowProc(message.message, message.wParam, message.lParam);
+          });
     OnInitDialog();
 }
 
@@ -87,8 +87,10 @@ void CSonaltDlg::OnInitDialog()
     m_engine->SetVUFilter(m_settings.BWLPF.cutoff, m_settings.BWLPF.order);
     m_running = 0;
     for (int i = 0; i < 8; ++i) {
-        m_channelMap[static_cast<std::size_t>(i)] = m_settings.Channel[static_cast<std::size_t>(i)].device_ch;
-        m_calVu[static_cast<std::size_t>(i)] = m_settings.Channel[static_cast<std::size_t>(i)].cal_vu;
+        m_channelMap[static_cast<std::size_t>(i)]
+            = m_settings.Channel[static_cast<std::size_t>(i)].device_ch;
+        m_calVu[static_cast<std::size_t>(i)]
+            = m_settings.Channel[static_cast<std::size_t>(i)].cal_vu;
     }
     ProbeDevice();
     const int hold = m_settings.PeakHold.type;
@@ -219,12 +221,14 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
         } else {
             meter.SetVisible(m_settings.Visible.vu, m_settings.Visible.peak);
             meter.SetColors(colors);
-            meter.SetNeedle(m_settings.Needle.type, m_settings.Needle.thick, m_settings.Needle.only_upper);
+            meter.SetNeedle(
+                m_settings.Needle.type, m_settings.Needle.thick, m_settings.Needle.only_upper);
             if (i == reloadMeter) {
                 const auto& channel = m_settings.Channel[index];
                 meter.SetName(channel.name_visible == 1 ? channel.name : std::string(),
                     channel.name_visible == 1 ? channel.name_pos : 0);
-                meter.SetOverIndicator(channel.over_enable, kerrion::PeakDbToScalePos(channel.over_th));
+                meter.SetOverIndicator(
+                    channel.over_enable, kerrion::PeakDbToScalePos(channel.over_th));
             }
         }
         meter.update();
@@ -233,9 +237,9 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
 
 void CSonaltDlg::RebuildSweepRegion()
 {
-    m_sweepRegion = kerrion::ToQRegion(kerrion::NeedleSweepRegion(m_settings.Needle.type,
-        m_settings.Needle.thick, m_settings.Needle.only_upper != 0, m_settings.Dump.enable == 1,
-        m_layout.s));
+    m_sweepRegion = kerrion::ToQRegion(
+        kerrion::NeedleSweepRegion(m_settings.Needle.type, m_settings.Needle.thick,
+            m_settings.Needle.only_upper != 0, m_settings.Dump.enable == 1, m_layout.s));
 }
 
 void CSonaltDlg::OnLevels()
@@ -260,7 +264,8 @@ void CSonaltDlg::OnLevels()
         const double peakPos = kerrion::PeakDbToScalePos(peak[i]);
         CDlgMeter& meter = *m_meters[index];
         if (m_settings.Dump.enable == 1)
-            meter.SetDiagText(kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peak[i], vuPos, peakPos));
+            meter.SetDiagText(
+                kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peak[i], vuPos, peakPos));
         meter.SetVuPos(std::clamp(vuPos, 0.0, 90.0));
         meter.UpdatePeak(std::clamp(peakPos, 0.0, 88.0));
         meter.update(m_sweepRegion);
@@ -318,9 +323,8 @@ void CSonaltDlg::OnSecondInstance()
 // change with this window keeping the focus would.
 void CSonaltDlg::WatchDisplayChanges()
 {
-    const auto changed = [this] {
-        m_queue.PostMessage(WM_SETTINGS_CHANGED, reinterpret_cast<intptr_t>(this), 0);
-    };
+    const auto changed
+        = [this] { m_queue.PostMessage(WM_SETTINGS_CHANGED, reinterpret_cast<intptr_t>(this), 0); };
     const auto watchScreen = [this, changed](QScreen* screen) {
         connect(screen, &QScreen::geometryChanged, this, changed);
     };

@@ -77,9 +77,11 @@ public:
     // Takes every message the engine has posted so far (the event loop does it by itself).
     void PumpMessages();
 
-protected:
     void accept() override; // Enter never closes the window
-    void reject() override; // Esc, the close button, the window manager's close
+    void
+    reject() override; // Esc, the close button, the window manager's close: closes unless metering
+
+protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -116,26 +118,26 @@ private:
     bool ForwardedCommand(uint32_t message, intptr_t wParam, intptr_t& result);
 
     CSettingsRecord& m_settings;
-    std::array<CDlgMeter*, 8> m_meters {};                        // children of this window
-    std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces;      // Size.w x Size.h pixels
-    QRegion m_sweepRegion;                                         // shared by all meters
-    CMessageQueue m_queue;                                         // the engine's notify target
-    std::unique_ptr<CQtMessagePump> m_pump;                        // m_queue -> WindowProc
-    std::unique_ptr<CSndIOPlayList> m_engine;                      // stopped before m_queue goes
-    std::array<int32_t, 8> m_channelMap {};                        // device channel per meter
-    uint8_t m_running = 0;                                         // WM_SNDIO_STARTED .. FINISHED
-    CSndIOPlayList::DumpConfig m_dump;                             // disabled: never dumps
+    std::array<CDlgMeter*, 8> m_meters {};                    // children of this window
+    std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // Size.w x Size.h pixels
+    QRegion m_sweepRegion;                                    // shared by all meters
+    CMessageQueue m_queue;                                    // the engine's notify target
+    std::unique_ptr<CQtMessagePump> m_pump;                   // m_queue -> WindowProc
+    std::unique_ptr<CSndIOPlayList> m_engine;                 // stopped before m_queue goes
+    std::array<int32_t, 8> m_channelMap {};                   // device channel per meter
+    uint8_t m_running = 0;                                    // WM_SNDIO_STARTED .. FINISHED
+    CSndIOPlayList::DumpConfig m_dump;                        // disabled: never dumps
     uint8_t m_mute = 0;
     int32_t m_repeatCount = 0;
     double m_gainDb = 0.0;
-    std::array<double, 8> m_calVu {};                              // reference levels for the dialog
-    std::array<double, 8> m_captured {};                           // dBFS reading 0 VU, while open
-    bool m_referenceOpen = false;                                  // the reference dialog runs
-    intptr_t m_lastSegment = 0;                                    // nothing reads it
-    int m_probedChannels = 0;                                      // nothing reads it
+    std::array<double, 8> m_calVu {};    // reference levels for the dialog
+    std::array<double, 8> m_captured {}; // dBFS reading 0 VU, while open
+    bool m_referenceOpen = false;        // the reference dialog runs
+    intptr_t m_lastSegment = 0;          // nothing reads it
+    int m_probedChannels = 0;            // nothing reads it
     QRect m_monitor { 0, 0, 1360, 768 };
     kerrion::MeterLayout m_layout;
-    std::array<CImageButton*, 4> m_toolbar {};                     // start, stop, settings, close
-    std::array<QRadioButton*, 3> m_holdChoice {};                  // hidden: the peak hold choice
-    QTableWidget* m_list = nullptr;                                // hidden meter summary
+    std::array<CImageButton*, 4> m_toolbar {};    // start, stop, settings, close
+    std::array<QRadioButton*, 3> m_holdChoice {}; // hidden: the peak hold choice
+    QTableWidget* m_list = nullptr;               // hidden meter summary
 };

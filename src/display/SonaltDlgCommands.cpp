@@ -6,8 +6,8 @@
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
 #include "display/MeterSetup.h"
+#include "meter/SndIODeviceFactory.h"
 #include "sndio/SndIODevice.h"
-#include "sndio/SndIODeviceASIO.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -196,9 +196,7 @@ void CSonaltDlg::OnToggleDisplay(int meter)
 // dialog; the result is kept but nothing reads it.
 void CSonaltDlg::ProbeDevice()
 {
-    std::unique_ptr<CSndIODevice> device;
-    if (m_settings.Device.Type == 2)
-        device = std::make_unique<CSndIODeviceASIO>();
+    std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(m_settings.Device.Type);
     m_probedChannels = 0;
     if (device && device->Initialize() == 1)
         m_probedChannels = device->SelectDevice(static_cast<uint32_t>(m_settings.Device.ID));
@@ -206,8 +204,8 @@ void CSonaltDlg::ProbeDevice()
 
 void CSonaltDlg::OnBrightness()
 {
-    const QString text = QStringLiteral(
-        "NVIDIAコントロールパネルを開きます。\nメニューの「プロフィール」－「読み込み」から輝度ファイルを選択してください。");
+    const QString text = QStringLiteral("NVIDIAコントロールパネルを開きます。\nメニューの「プロフィ"
+                                        "ール」－「読み込み」から輝度ファイルを選択してください。");
     if (ShowMessage(this, text, QMessageBox::Information, QMessageBox::Ok | QMessageBox::Cancel)
         != QMessageBox::Ok)
         return;

@@ -22,15 +22,14 @@ class SonaltDlgCommands : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        kerrion::test::WriteFileBytes(m_dir / "signal.ini", "[Signal]\nInputs=8\nBufferFrames=512\n");
-        qputenv("KERRION_SIGNAL_CONFIG", QByteArray::fromStdString((m_dir / "signal.ini").string()));
+        kerrion::test::WriteFileBytes(
+            m_dir / "signal.ini", "[Signal]\nInputs=8\nBufferFrames=512\n");
+        qputenv(
+            "KERRION_SIGNAL_CONFIG", QByteArray::fromStdString((m_dir / "signal.ini").string()));
         QCursor::setPos(300, 200);
     }
 
-    CSettingsRecord Settings(const std::string& extra = {})
-    {
-        return MeterSettings(4, "[Device]\nType=2\nID=0\n" + extra);
-    }
+    static CSettingsRecord Settings() { return MeterSettings(4, "[Device]\nType=2\nID=0\n"); }
 
     static bool Shown(const CSonaltDlg& window, int id)
     {
@@ -89,7 +88,8 @@ TEST_F(SonaltDlgCommands, StartAndStopFollowTheEngine)
 
 TEST_F(SonaltDlgCommands, AFailedStartReturnsTheToolbarToIdle)
 {
-    CSettingsRecord settings = Settings("[Device]\nID=29\n");
+    CSettingsRecord settings = Settings();
+    settings.Device.ID = 29; // no such driver
     CSonaltDlg window(settings);
     window.OnCommand(CSonaltDlg::IDC_START);
     ASSERT_TRUE(WaitFor([&] { return Enabled(window, CSonaltDlg::IDC_START); }));
@@ -109,7 +109,8 @@ TEST_F(SonaltDlgCommands, StopBeforeTheEngineReportsDoesNothing)
 
 TEST_F(SonaltDlgCommands, RefreshThreeTakesUpEveryThirdLevelMessage)
 {
-    CSettingsRecord settings = Settings("[Meter]\nRefresh=3\n");
+    CSettingsRecord settings = Settings();
+    settings.Meter.Refresh = 3;
     CSonaltDlg window(settings);
     int taken = 0;
     for (int message = 0; message < 9; ++message) {
@@ -136,7 +137,9 @@ TEST_F(SonaltDlgCommands, ReferenceLevelFreezesTheNeedlesAndCapturesTheInput)
     window.OnCommand(CSonaltDlg::IDC_REFERENCE);
     EXPECT_TRUE(checked);
     EXPECT_NEAR(window.Captured()[0], -20.0, 0.5); // the input level that reads 0 VU
-    WaitFor([&] { return !window.IsRunning() && window.ToolbarButton(CSonaltDlg::IDC_START).isEnabled(); });
+    WaitFor([&] {
+        return !window.IsRunning() && window.ToolbarButton(CSonaltDlg::IDC_START).isEnabled();
+    });
     EXPECT_FALSE(window.Engine().IsRunning());
 }
 

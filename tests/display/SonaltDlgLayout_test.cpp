@@ -38,8 +38,8 @@ TEST(SonaltDlgLayout, FourMetersOnTheLandscapeMonitorUnderTheCursor)
     for (int i = 4; i < 8; ++i)
         EXPECT_FALSE(window.Meter(i).isVisible()) << i;
     EXPECT_EQ(window.ToolbarButton(CSonaltDlg::IDC_CLOSE).pos(), QPoint(1920 - 75, 15));
-    EXPECT_TRUE(window.ToolbarButton(CSonaltDlg::IDC_START).isVisible());
-    EXPECT_FALSE(window.ToolbarButton(CSonaltDlg::IDC_STOP).isVisible());
+    EXPECT_FALSE(window.ToolbarButton(CSonaltDlg::IDC_START).isHidden());
+    EXPECT_TRUE(window.ToolbarButton(CSonaltDlg::IDC_STOP).isHidden());
 }
 
 TEST(SonaltDlgLayout, EightMetersInFourColumns)
@@ -100,8 +100,9 @@ TEST(SonaltDlgLayout, MeterCountChangeLaysOutAgainAndKeepsTheFocusWindow)
 
 TEST(SonaltDlgLayout, HiddenListSummarisesEveryMeter)
 {
-    CSettingsRecord settings = MeterSettings(4, "[Channel2]\nname_visible=0\nname_pos=1\n"
-                                                "[Channel3]\nover_th=-3\nover_enable=0\n");
+    CSettingsRecord settings = MeterSettings(4,
+        "[Channel2]\nname_visible=0\nname_pos=1\n"
+        "[Channel3]\nover_th=-3\nover_enable=0\n");
     CSonaltDlg window(settings);
     const QTableWidget& list = window.MeterList();
     ASSERT_EQ(list.rowCount(), 8);
