@@ -2,12 +2,18 @@
 
 #include "app/SettingsFile.h"
 #include "display/SonaltDlg.h"
+#include "meter/SndIODeviceFactory.h"
 #include "platform/instance/InstanceGuard.h"
+#include "platform/paths/DataPaths.h"
 
+#include "KerrionResources.h"
+
+#include <QIcon>
 #include <QLocale>
 #include <QSocketNotifier>
 
 #include <clocale>
+#include <cstring>
 
 namespace {
 
@@ -26,7 +32,9 @@ void SetJapaneseLocale()
 CSonaltApp::CSonaltApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+    KerrionInitResources();
     setApplicationName(QStringLiteral("Kerrion"));
+    setWindowIcon(QIcon(QStringLiteral(":/kerrion/icon.png")));
     setOrganizationName(QStringLiteral("Marvane"));
     setQuitOnLastWindowClosed(false); // the modal run of the main window decides the end
 }
@@ -94,10 +102,36 @@ int CSonaltApp::ExitInstance()
 
 void CSonaltApp::LoadSettings()
 {
-    if (m_iniFile)
-        kerrion::LoadSettingsFile(m_settings, *m_iniFile);
-    else
-        kerrion::LoadUserSettings(m_settings);
+    const std::filesystem::path path = m_iniFile ? *m_iniFile : kerrion::SettingsFilePath();
+    std::error_code error;
+    const bool firstStart = !std::filesystem::exists(path, error);
+    kerrion::LoadSettingsFile(m_settings, path);
+    if (firstStart)
+        ChooseDeviceOnFirstStart();
+}
+
+// A first start on a machine without any plain audio input (no sound card) meters the signal
+// generator, so that the program shows what it does; the user picks a device later as usual.
+void CSonaltApp::ChooseDeviceOnFirstStart()
+{
+    if (m_settings.Device.Type == 2)
+        return;
+    std::unique_ptr<CSndIODevice> plain = kerrion::CreateSndIODevice(m_settings.Device.Type);
+    if (plain && plain->Initialize() == 1 && plain->DeviceCount() > 0)
+        return;
+    std::unique_ptr<CSndIODevice> drivers = kerrion::CreateSndIODevice(2);
+    if (!drivers || drivers->Initialize() != 1)
+        return;
+    char names[CSndIODevice::kListedNames][CSndIODevice::kNameLength] = {};
+    const int count = drivers->GetDeviceNames(names);
+    for (int i = 0; i < count; ++i) {
+        if (std::strcmp(names[i], "Kerrion Signal Generator") == 0) {
+            m_settings.Device.Type = 2;
+            m_settings.Device.ID = i;
+            m_settings.Device.Name = names[i];
+            return;
+        }
+    }
 }
 
 void CSonaltApp::SaveSettings()

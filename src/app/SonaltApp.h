@@ -49,6 +49,7 @@ public:
 
 private:
     void OnNotice();
+    void ChooseDeviceOnFirstStart();
 
     CSettingsRecord m_settings;
     std::optional<std::filesystem::path> m_iniFile;

@@ -14,6 +14,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -43,6 +44,7 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
     , m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Kerrion"));
+    setWindowIcon(QIcon(QStringLiteral(":/kerrion/icon.png")));
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_pump
         = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {

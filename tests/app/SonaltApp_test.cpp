@@ -3,6 +3,7 @@
 #include "app/IniProfile.h"
 #include "dialogs/ImageButton.h"
 #include "display/SonaltDlg.h"
+#include "meter/SndIODeviceFactory.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +84,29 @@ TEST(SonaltApp, ASecondInstanceBringsTheFirstForwardAndEndsWithoutSaving)
     EXPECT_EQ(saved.GetInt("Meter", "Num", 0), 4);
     EXPECT_EQ(saved.GetString("Channel8", "cal_vu", ""), "-20.000000");
     EXPECT_EQ(saved.GetInt("PeakHold", "type", 0), 2);
+}
+
+TEST(SonaltApp, AFirstStartWithoutSoundCardMetersTheSignalGenerator)
+{
+    TempDir dir;
+    g_app->SetSettingsFile(dir / "missing.ini");
+    g_app->Settings() = CSettingsRecord();
+    g_app->LoadSettings();
+    const CSettingsRecord& settings = g_app->Settings();
+    std::unique_ptr<CSndIODevice> plain = kerrion::CreateSndIODevice(0);
+    if (plain && plain->Initialize() == 1 && plain->DeviceCount() > 0) {
+        EXPECT_EQ(settings.Device.Type, 0); // a sound card is there: the settings stay
+    } else {
+        EXPECT_EQ(settings.Device.Type, 2);
+        EXPECT_EQ(settings.Device.Name, "Kerrion Signal Generator");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini")); // loading writes nothing
+
+    WriteFileBytes(dir / "present.ini", "[Meter]\r\nNum=4\r\n");
+    g_app->SetSettingsFile(dir / "present.ini");
+    g_app->Settings() = CSettingsRecord();
+    g_app->LoadSettings();
+    EXPECT_EQ(g_app->Settings().Device.Type, 0); // not a first start: nothing is chosen
 }
 
 int main(int argc, char** argv)
