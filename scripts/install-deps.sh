@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libasound2-dev alsa-utils
   libjack-jackd2-dev jackd2
-  fonts-ipafont-gothic xvfb xauth
+  fonts-ipafont-gothic xvfb xauth xdotool
 )
 
 missing=()

@@ -30,6 +30,11 @@ uint32_t g_levelCounter = 0;
 
 const QColor kBackground(35, 35, 35);
 
+// Needles are repainted at most this often (30 frames a second, smooth for VU ballistics of
+// 300 ms and cheap at 750 level messages a second); every level message
+// still updates the meters' state, so no peak is lost between two frames.
+constexpr int kRepaintIntervalMs = 33;
+
 // The window's size when a single meter is shown: 321 x 191 dialog units of the window font.
 QSize TemplateSize(const QFont& font)
 {
@@ -46,6 +51,9 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
     setWindowTitle(QStringLiteral("Kerrion"));
     setWindowIcon(QIcon(QStringLiteral(":/kerrion/icon.png")));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setInterval(kRepaintIntervalMs);
+    connect(&m_repaintTimer, &QTimer::timeout, this, &CSonaltDlg::RepaintNeedles);
     m_pump
         = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
               WindowProc(message.message, message.wParam, message.lParam);
@@ -239,6 +247,7 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
 
 void CSonaltDlg::RebuildSweepRegion()
 {
+    m_painted.fill(NeedleState {}); // faces and regions changed: the next frame draws all
     m_sweepRegion = kerrion::ToQRegion(
         kerrion::NeedleSweepRegion(m_settings.Needle.type, m_settings.Needle.thick,
             m_settings.Needle.only_upper != 0, m_settings.Dump.enable == 1, m_layout.s));
@@ -270,6 +279,23 @@ void CSonaltDlg::OnLevels()
                 kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peak[i], vuPos, peakPos));
         meter.SetVuPos(std::clamp(vuPos, 0.0, 90.0));
         meter.UpdatePeak(std::clamp(peakPos, 0.0, 88.0));
+    }
+    if (!m_repaintTimer.isActive())
+        m_repaintTimer.start();
+}
+
+// Invalidates the needle sweep region of every shown meter whose moving parts changed since
+// its last repaint (a steady signal costs no drawing at all).
+void CSonaltDlg::RepaintNeedles()
+{
+    const int count = std::clamp(m_settings.Meter.Num, 0, 8);
+    for (int i = 0; i < count; ++i) {
+        CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
+        const NeedleState now { meter.VuPos(), meter.PeakPos(), meter.HoldPos(), meter.LampOn() };
+        NeedleState& painted = m_painted[static_cast<std::size_t>(i)];
+        if (now == painted && m_settings.Dump.enable != 1)
+            continue;
+        painted = now;
         meter.update(m_sweepRegion);
     }
 }

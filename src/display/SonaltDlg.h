@@ -16,6 +16,7 @@
 
 #include <QDialog>
 #include <QRegion>
+#include <QTimer>
 
 #include <array>
 #include <memory>
@@ -95,6 +96,7 @@ private:
     void RenderFaces(int reloadMeter, bool initial);
     void RebuildSweepRegion();
     void OnLevels();
+    void RepaintNeedles();
     void ApplySettings(intptr_t focusWindow, intptr_t meter);
     void FillMeterList();
     void OnSecondInstance();
@@ -121,12 +123,21 @@ private:
     std::array<CDlgMeter*, 8> m_meters {};                    // children of this window
     std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // Size.w x Size.h pixels
     QRegion m_sweepRegion;                                    // shared by all meters
-    CMessageQueue m_queue;                                    // the engine's notify target
-    std::unique_ptr<CQtMessagePump> m_pump;                   // m_queue -> WindowProc
-    std::unique_ptr<CSndIOPlayList> m_engine;                 // stopped before m_queue goes
-    std::array<int32_t, 8> m_channelMap {};                   // device channel per meter
-    uint8_t m_running = 0;                                    // WM_SNDIO_STARTED .. FINISHED
-    CSndIOPlayList::DumpConfig m_dump;                        // disabled: never dumps
+    QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
+    struct NeedleState {   // what a meter showed at its last needle repaint
+        double vuPos = -1.0;
+        double peakPos = -1.0;
+        double holdPos = -1.0;
+        int lampOn = -1;
+        bool operator==(const NeedleState&) const = default;
+    };
+    std::array<NeedleState, 8> m_painted {};
+    CMessageQueue m_queue;                    // the engine's notify target
+    std::unique_ptr<CQtMessagePump> m_pump;   // m_queue -> WindowProc
+    std::unique_ptr<CSndIOPlayList> m_engine; // stopped before m_queue goes
+    std::array<int32_t, 8> m_channelMap {};   // device channel per meter
+    uint8_t m_running = 0;                    // WM_SNDIO_STARTED .. FINISHED
+    CSndIOPlayList::DumpConfig m_dump;        // disabled: never dumps
     uint8_t m_mute = 0;
     int32_t m_repeatCount = 0;
     double m_gainDb = 0.0;
