@@ -24,6 +24,7 @@ public:
     static constexpr int kFirstHeading = 3000;   // column heading c: 3000 + c
     enum ControlId : int { kIdOk = 1, kIdCancel = 2 };
 
+    // The settings and the main window are not needed here: the caller stores the map.
     CDlgAssign(CSettingsRecord& settings, CNotifyTarget* mainWindow,
                const std::array<int, kMeterCount>& channelMap, QWidget* parent = nullptr);
     ~CDlgAssign() override;
@@ -37,8 +38,6 @@ private:
     void CreateGrid();
     void CheckChannels();
 
-    CSettingsRecord& m_settings;
-    CNotifyTarget* m_mainWindow;
     std::array<int, kMeterCount> m_channelMap;
     std::array<QButtonGroup*, kMeterCount> m_rows {}; // owned by the dialog
 };

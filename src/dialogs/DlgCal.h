@@ -21,6 +21,7 @@ public:
     static constexpr int kFirstEdit = 1031;  // reference level fields
     enum ControlId : int { kIdAllOnOff = 1029, kIdCapture = 1030, kIdOk = 1, kIdCancel = 2 };
 
+    // The settings and the main window are not needed here: the caller stores the levels.
     // `captured` points to the main window's eight captured levels (dBFS), or is null when there
     // is nothing to capture from.
     CDlgCal(CSettingsRecord& settings, CNotifyTarget* mainWindow,
@@ -37,8 +38,6 @@ private:
     void ToggleAll();
     void Capture();
 
-    CSettingsRecord& m_settings;
-    CNotifyTarget* m_mainWindow;
     std::array<double, kMeterCount> m_levels; // dBFS
     const double* m_captured;                 // 8 entries, dBFS; not owned; may be null
 };

@@ -41,7 +41,6 @@ public:
 private:
     void PaintSwatch(int slot);
 
-    CSettingsRecord& m_settings;
     CNotifyTarget* m_notify; // may be null
     ColorSet& m_colors;      // the set edited in place
     ColorChooser m_chooser;

@@ -35,6 +35,7 @@ public:
     int Meter() const { return m_meter; }
 
 private:
+    CSettingsRecord::ChannelSection& Channel() const;
     void LoadControls();
     void ConnectControls();
     void Notify();

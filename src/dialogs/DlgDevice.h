@@ -38,6 +38,7 @@ public:
     static constexpr int kFamilyPlain = 1;
     static constexpr int kFamilyDriver = 2;
 
+    // The settings and the main window are not needed here: the caller stores the choice.
     CDlgDevice(CSettingsRecord& settings, CNotifyTarget* mainWindow, int type, int id,
                const std::string& name, QWidget* parent = nullptr);
     ~CDlgDevice() override;
@@ -61,14 +62,17 @@ public:
 
     void accept() override;
 
+    // Replaces where the plain family's device object comes from, for every later dialog (null:
+    // the built-in plain devices). Tests present device lists the machine does not have.
+    using PlainDeviceFactory = std::unique_ptr<CSndIODevice> (*)();
+    static void SetPlainDeviceFactory(PlainDeviceFactory factory);
+
 private:
     void LoadDeviceNames();
     void ShowDevice(int position);
     void OnSelectionChanged(int position);
     void OpenControlPanel();
 
-    CSettingsRecord& m_settings;
-    CNotifyTarget* m_mainWindow;
     std::unique_ptr<CSndIODeviceASIO> m_drivers; // family 2
     std::unique_ptr<CSndIODevice> m_plain;       // family 1; null where no plain devices exist
     std::vector<std::string> m_driverNames;      // UTF-8, at most 16
