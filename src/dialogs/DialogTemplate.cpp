@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +46,21 @@ QFrame* MakeLine(QWidget& parent)
     return line;
 }
 
+// A group box drawn as the dialog manager draws one: an etched frame whose top edge runs through
+// the middle of the first text line, so that a check box laid over it reads as its heading.
+QFrame* MakeGroupFrame(const ControlTemplate& control, QWidget& parent)
+{
+    auto* frame = new QFrame(&parent);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    const QString caption = Text(control).trimmed();
+    if (!caption.isEmpty()) {
+        auto* title = new QLabel(caption, frame);
+        title->setAutoFillBackground(true);
+        title->move(QFontMetrics(parent.font()).averageCharWidth(), 0);
+    }
+    return frame;
+}
+
 QComboBox* MakeCombo(const ControlTemplate& control, QWidget& parent)
 {
     auto* combo = new QComboBox(&parent);
@@ -80,7 +94,9 @@ QTableWidget* MakeReportList(QWidget& parent)
     list->setWordWrap(false);
     const QFontMetrics metrics(parent.font());
     list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    list->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+    list->verticalHeader()->setMinimumSectionSize(1);
+    // One text line and a grid line per row, as a report list spaces its rows.
+    list->verticalHeader()->setDefaultSectionSize(metrics.height() + 1);
     return list;
 }
 
@@ -108,7 +124,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget& parent)
     case ControlKind::HorizontalLine:
         return MakeLine(parent);
     case ControlKind::GroupBox:
-        return new QGroupBox(Text(control), &parent);
+        return MakeGroupFrame(control, parent);
     case ControlKind::Swatch: {
         auto* swatch = new ClickableLabel(&parent);
         swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -148,6 +164,8 @@ QRect ControlRect(const ControlTemplate& control, const DialogBaseUnits& units, 
         rect.setHeight(widget.sizeHint().height());
     if (control.kind == ControlKind::HorizontalLine)
         rect.setHeight(std::max(2, rect.height()));
+    if (control.kind == ControlKind::GroupBox)
+        rect.setTop(rect.top() + QFontMetrics(widget.font()).height() / 2);
     return rect;
 }
 

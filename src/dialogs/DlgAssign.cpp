@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace {
 
 using kerrion::ControlTemplate;
@@ -79,7 +81,9 @@ void CDlgAssign::CreateGrid()
         }
         m_rows[static_cast<size_t>(r)] = row;
     }
-    setFixedSize(right + kExtraWidth, height());
+    // Wide enough for the grid, and never narrower than the template, whose buttons lie at its
+    // right end (a small font makes the grid narrower than the template).
+    setFixedSize(std::max(right + kExtraWidth, width()), height());
 }
 
 void CDlgAssign::CheckChannels()
