@@ -1,0 +1,113 @@
+#include "SignalSource.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+
+namespace kerrion::signal {
+namespace {
+
+uint32_t Le32(const unsigned char* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint16_t Le16(const unsigned char* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+} // namespace
+
+bool ReadWaveChannel(const std::filesystem::path& path, int channel, std::vector<double>& samples)
+{
+    samples.clear();
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+        return false;
+    int channels = 0;
+    bool pcm16 = false;
+    size_t pos = 12;
+    while (pos + 8 <= bytes.size()) {
+        const uint32_t size = Le32(&bytes[pos + 4]);
+        const size_t body = pos + 8;
+        const size_t available = std::min<size_t>(size, bytes.size() - body);
+        if (std::memcmp(&bytes[pos], "fmt ", 4) == 0 && available >= 16) {
+            channels = Le16(&bytes[body + 2]);
+            pcm16 = Le16(&bytes[body]) == 1 && Le16(&bytes[body + 14]) == 16;
+        } else if (std::memcmp(&bytes[pos], "data", 4) == 0) {
+            if (!pcm16 || channels <= 0 || channel > channels)
+                return false;
+            const size_t frames = available / (2u * static_cast<size_t>(channels));
+            samples.resize(frames);
+            for (size_t f = 0; f < frames; ++f) {
+                const auto* p = &bytes[body + (f * channels + (channel - 1)) * 2];
+                samples[f] = static_cast<int16_t>(Le16(p)) / 32768.0;
+            }
+            return true;
+        }
+        pos = body + size + (size & 1u);
+    }
+    return false;
+}
+
+void SignalSource::Setup(const InputSettings& settings, double rate, uint32_t seed)
+{
+    m_settings = settings;
+    const double level = std::pow(10.0, settings.level / 20.0);
+    // Uniform noise in [-a, a] has an RMS of a / sqrt(3).
+    m_amplitude = settings.source == SourceKind::Noise ? level * std::sqrt(3.0) : level;
+    m_phase = 0.0;
+    m_phaseStep = settings.frequency / rate;
+    m_burstOnFrames = std::max<uint64_t>(1, static_cast<uint64_t>(settings.burstOn * rate / 1000.0));
+    m_burstPeriod = m_burstOnFrames + static_cast<uint64_t>(settings.burstOff * rate / 1000.0);
+    m_burstFrame = 0;
+    m_noiseState = 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(seed) * 0xBF58476D1CE4E5B9ull);
+    m_file.clear();
+    m_filePosition = 0;
+    if (settings.source == SourceKind::File && !ReadWaveChannel(settings.file, settings.fileChannel, m_file))
+        m_file.clear();
+}
+
+double SignalSource::NextNoise()
+{
+    m_noiseState ^= m_noiseState << 13;
+    m_noiseState ^= m_noiseState >> 7;
+    m_noiseState ^= m_noiseState << 17;
+    return static_cast<double>(m_noiseState >> 11) / 9007199254740992.0 * 2.0 - 1.0; // [-1, 1)
+}
+
+void SignalSource::Render(double* out, int frames)
+{
+    for (int i = 0; i < frames; ++i) {
+        double value = 0.0;
+        switch (m_settings.source) {
+        case SourceKind::Sine:
+        case SourceKind::Burst: {
+            const bool on = m_settings.source == SourceKind::Sine || m_burstFrame < m_burstOnFrames;
+            value = on ? m_amplitude * std::sin(2.0 * std::numbers::pi * m_phase) : 0.0;
+            m_phase += m_phaseStep;
+            m_phase -= std::floor(m_phase);
+            if (++m_burstFrame >= m_burstPeriod)
+                m_burstFrame = 0;
+            break;
+        }
+        case SourceKind::Noise:
+            value = m_amplitude * NextNoise();
+            break;
+        case SourceKind::File:
+            if (m_filePosition >= m_file.size() && m_settings.loop)
+                m_filePosition = 0;
+            value = m_filePosition < m_file.size() ? m_file[m_filePosition++] : 0.0;
+            break;
+        case SourceKind::Silence:
+            break;
+        }
+        out[i] = value;
+    }
+}
+
+} // namespace kerrion::signal

@@ -1,0 +1,75 @@
+#include "platform/asio/AsioRegistryFiles.h"
+
+#include <cstdlib>
+#include <system_error>
+
+namespace kerrion {
+namespace {
+
+std::filesystem::path RunningProgram()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
+bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder)
+{
+    const auto relative = path.lexically_relative(folder);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+std::filesystem::path ShippedRegistry()
+{
+    const std::filesystem::path program = RunningProgram();
+    if (!program.empty() && IsInside(program, KERRION_BUILD_DIR))
+        return KERRION_BUILD_ASIO_REGISTRY;
+    // A relocated installation keeps share/ beside bin/.
+    if (!program.empty()) {
+        const auto relocated = program.parent_path().parent_path() / "share/kerrion/asio.reg";
+        std::error_code error;
+        if (std::filesystem::exists(relocated, error))
+            return relocated;
+    }
+    return KERRION_INSTALLED_ASIO_REGISTRY;
+}
+
+std::filesystem::path UserRegistry()
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::filesystem::path root;
+    if (config != nullptr && config[0] == '/') {
+        root = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] == '\0')
+            return {};
+        root = std::filesystem::path(home) / ".config";
+    }
+    return root / "Marvane/Kerrion/asio.reg";
+}
+
+} // namespace
+
+std::vector<std::filesystem::path> AsioRegistryFiles()
+{
+    const char* chosen = std::getenv("KERRION_ASIO_REGISTRY");
+    if (chosen != nullptr && chosen[0] != '\0')
+        return {chosen};
+    std::vector<std::filesystem::path> files{ShippedRegistry()};
+    const std::filesystem::path user = UserRegistry();
+    if (!user.empty())
+        files.push_back(user);
+    return files;
+}
+
+int LoadAsioRegistry(Registry& registry)
+{
+    int loaded = 0;
+    for (const auto& file : AsioRegistryFiles()) {
+        if (registry.LoadFile(file) == 1)
+            loaded = 1;
+    }
+    return loaded;
+}
+
+} // namespace kerrion

@@ -1,0 +1,27 @@
+#pragma once
+
+// Which registry files list the installed drivers. Engine or UI thread; reads the environment.
+//
+// - KERRION_ASIO_REGISTRY set and not empty: that file alone.
+// - Otherwise the registry shipped with the program (the build tree's own generated one when the
+//   running program lies inside the build tree, else the installed one), followed by the
+//   optional per-user file $XDG_CONFIG_HOME/Marvane/Kerrion/asio.reg (default ~/.config), which
+//   can add drivers or remove shipped ones with [-key] lines.
+
+#include "platform/asio/Registry.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace kerrion {
+
+std::vector<std::filesystem::path> AsioRegistryFiles();
+
+// Loads every file of AsioRegistryFiles() that exists; 1 when at least one was read, else 0.
+int LoadAsioRegistry(Registry& registry);
+
+// The registry paths of the driver entries.
+inline constexpr const char* kAsioDriversKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO";
+inline constexpr const char* kClassIdsKey = "HKEY_CLASSES_ROOT\\CLSID";
+
+} // namespace kerrion

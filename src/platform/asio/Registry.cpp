@@ -1,0 +1,295 @@
+#include "platform/asio/Registry.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace kerrion {
+namespace {
+
+std::vector<std::string> SplitPath(std::string_view path, bool lower);
+
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader4 = "REGEDIT4";
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Appends code point cp as UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The registry editor writes UTF-16LE with a byte order mark; everything else is read as UTF-8.
+std::string DecodeText(std::string_view raw)
+{
+    if (raw.size() >= 2 && static_cast<uint8_t>(raw[0]) == 0xFF && static_cast<uint8_t>(raw[1]) == 0xFE) {
+        std::string out;
+        for (size_t i = 2; i + 1 < raw.size(); i += 2) {
+            uint32_t unit = static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8);
+            if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < raw.size()) {
+                const uint32_t low = static_cast<uint8_t>(raw[i + 2]) | (static_cast<uint8_t>(raw[i + 3]) << 8);
+                if (low >= 0xDC00 && low < 0xE000) {
+                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            }
+            AppendUtf8(out, unit);
+        }
+        return out;
+    }
+    if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
+        raw.remove_prefix(3);
+    return std::string(raw);
+}
+
+// The canonical form of a key path: lower case, no empty parts, HKLM/HKCR spelled out and
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes folded into HKEY_CLASSES_ROOT (as Windows merges them).
+std::vector<std::string> SplitPath(std::string_view path, bool lower)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = Trim(path.substr(start, end - start));
+        if (!part.empty())
+            parts.push_back(lower ? AsciiLower(part) : std::string(part));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string NormalisePath(std::string_view path)
+{
+    std::string out;
+    for (const std::string& part : SplitPath(path, true))
+        out += (out.empty() ? "" : "\\") + part;
+    auto replacePrefix = [&out](std::string_view from, std::string_view to) {
+        if (out == from || out.starts_with(std::string(from) + "\\"))
+            out = std::string(to) + out.substr(from.size());
+    };
+    replacePrefix("hklm", "hkey_local_machine");
+    replacePrefix("hkcr", "hkey_classes_root");
+    replacePrefix("hkey_local_machine\\software\\classes", "hkey_classes_root");
+    return out;
+}
+
+// Reads a quoted string starting at text[pos] == '"', undoing \\ and \" escapes; pos ends after
+// the closing quote. False when the string is not closed.
+bool ReadQuoted(std::string_view text, size_t& pos, std::string& out)
+{
+    out.clear();
+    for (++pos; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '"') {
+            ++pos;
+            return true;
+        }
+        if (c == '\\' && pos + 1 < text.size() && (text[pos + 1] == '\\' || text[pos + 1] == '"'))
+            ++pos;
+        out += text[pos];
+    }
+    return false;
+}
+
+} // namespace
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+int Registry::LoadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return 0;
+    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return LoadText(raw, path.parent_path());
+}
+
+int Registry::LoadText(std::string_view raw, const std::filesystem::path& folder)
+{
+    const std::string text = DecodeText(raw);
+    std::string_view rest = text;
+    bool headerSeen = false;
+    bool continuation = false; // inside a hex value continued with a trailing backslash
+    Key* current = nullptr;
+    while (!rest.empty()) {
+        const size_t newline = rest.find('\n');
+        const std::string_view line = Trim(rest.substr(0, newline));
+        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+        if (continuation) {
+            continuation = !line.empty() && line.back() == '\\';
+            continue;
+        }
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (!headerSeen) {
+            if (line != kHeader5 && line != kHeader4)
+                return 0;
+            headerSeen = true;
+            continue;
+        }
+        ParseLine(line, current, folder);
+        continuation = line.front() != '[' && line.back() == '\\' && line.find("=\"") == std::string_view::npos;
+    }
+    return headerSeen ? 1 : 0;
+}
+
+void Registry::ParseLine(std::string_view line, Key*& current, const std::filesystem::path& folder)
+{
+    if (line.front() == '[') {
+        const size_t close = line.rfind(']');
+        current = nullptr;
+        if (close == std::string_view::npos)
+            return;
+        std::string_view path = line.substr(1, close - 1);
+        if (!path.empty() && path.front() == '-') {
+            DeleteKey(NormalisePath(path.substr(1)));
+            return;
+        }
+        if (!NormalisePath(path).empty()) {
+            current = &CreateKey(path);
+            current->folder = folder;
+        }
+        return;
+    }
+    if (current == nullptr)
+        return;
+    std::string name;
+    size_t pos = 0;
+    if (line.front() == '@') {
+        pos = 1;
+    } else if (line.front() != '"' || !ReadQuoted(line, pos, name)) {
+        return;
+    }
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        ++pos;
+    if (pos >= line.size() || line[pos] != '=')
+        return;
+    const std::string_view data = Trim(line.substr(pos + 1));
+    auto& values = current->values;
+    const std::string lower = AsciiLower(name);
+    auto existing = values.begin();
+    while (existing != values.end() && AsciiLower(existing->first) != lower)
+        ++existing;
+    if (data == "-") {
+        if (existing != values.end())
+            values.erase(existing);
+        return;
+    }
+    std::string value;
+    size_t valuePos = 0;
+    if (data.empty() || data.front() != '"' || !ReadQuoted(data, valuePos, value))
+        return; // not a string value: not used here
+    if (existing != values.end())
+        existing->second = value;
+    else
+        values.emplace_back(name, value);
+}
+
+Registry::Key& Registry::CreateKey(std::string_view writtenPath)
+{
+    const std::vector<std::string> written = SplitPath(writtenPath, false);
+    const std::vector<std::string> parts = SplitPath(NormalisePath(writtenPath), false);
+    // Root aliases only ever shorten the front, so the tails of both lists line up.
+    const size_t offset = written.size() - parts.size();
+    std::string path;
+    Key* key = nullptr;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        path += (i == 0 ? "" : "\\") + parts[i];
+        auto [it, inserted] = m_keys.try_emplace(path);
+        if (inserted && key != nullptr)
+            key->children.push_back(written[i + offset]);
+        key = &it->second;
+    }
+    return *key;
+}
+
+void Registry::DeleteKey(const std::string& normalPath)
+{
+    const std::string prefix = normalPath + "\\";
+    for (auto it = m_keys.begin(); it != m_keys.end();) {
+        if (it->first == normalPath || it->first.starts_with(prefix))
+            it = m_keys.erase(it);
+        else
+            ++it;
+    }
+    const size_t slash = normalPath.rfind('\\');
+    if (slash == std::string::npos)
+        return;
+    auto parent = m_keys.find(normalPath.substr(0, slash));
+    if (parent == m_keys.end())
+        return;
+    auto& children = parent->second.children;
+    const std::string leaf = normalPath.substr(slash + 1);
+    std::erase_if(children, [&leaf](const std::string& child) { return AsciiLower(child) == leaf; });
+}
+
+const Registry::Key* Registry::FindKey(std::string_view path) const
+{
+    auto found = m_keys.find(NormalisePath(path));
+    return found == m_keys.end() ? nullptr : &found->second;
+}
+
+bool Registry::HasKey(std::string_view path) const
+{
+    return FindKey(path) != nullptr;
+}
+
+std::vector<std::string> Registry::SubKeys(std::string_view path) const
+{
+    const Key* key = FindKey(path);
+    return key ? key->children : std::vector<std::string>();
+}
+
+bool Registry::GetString(std::string_view keyPath, std::string_view valueName, std::string& value) const
+{
+    const Key* key = FindKey(keyPath);
+    if (key == nullptr)
+        return false;
+    const std::string wanted = valueName == "@" ? std::string() : AsciiLower(valueName);
+    for (const auto& [name, data] : key->values) {
+        if (AsciiLower(name) == wanted) {
+            value = data;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::filesystem::path Registry::KeyFolder(std::string_view path) const
+{
+    const Key* key = FindKey(path);
+    return key ? key->folder : std::filesystem::path();
+}
+
+} // namespace kerrion

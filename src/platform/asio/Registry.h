@@ -1,0 +1,58 @@
+#pragma once
+
+// The part of the Windows registry that driver discovery reads, kept in text files in the syntax
+// of registry export files (.reg):
+//
+//   Windows Registry Editor Version 5.00        (or REGEDIT4)
+//   ; comment
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\ASIO\My Driver]
+//   "CLSID"="{...}"
+//   @="the default value"
+//   [-HKEY_LOCAL_MACHINE\SOFTWARE\ASIO\Old Driver]   (removes a key loaded before)
+//
+// Key and value names match without regard to (ASCII) case; subkeys enumerate in the order the
+// files first named them. Several files can be loaded into one registry, later ones adding to
+// and overriding earlier ones. Only string values are kept. One thread at a time.
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kerrion {
+
+class Registry {
+public:
+    // Reads a file and merges it in: 1, or 0 when it cannot be read or lacks the header line.
+    int LoadFile(const std::filesystem::path& path);
+    // The same for text in memory; `folder` is reported by KeyFolder for its keys.
+    int LoadText(std::string_view text, const std::filesystem::path& folder);
+
+    bool HasKey(std::string_view path) const;
+    // Names of the direct subkeys as written, in file order; empty for a missing key.
+    std::vector<std::string> SubKeys(std::string_view path) const;
+    // A string value ("" or "@" names the default value); false when the key or value is absent.
+    bool GetString(std::string_view keyPath, std::string_view valueName, std::string& value) const;
+    // The folder of the file that last wrote values into the key (relative paths start there).
+    std::filesystem::path KeyFolder(std::string_view path) const;
+
+private:
+    struct Key {
+        std::vector<std::string> children;                  // names as written, file order
+        std::vector<std::pair<std::string, std::string>> values; // name as written, value
+        std::filesystem::path folder;
+    };
+
+    Key& CreateKey(std::string_view writtenPath); // with its parents
+    void DeleteKey(const std::string& normalPath);
+    const Key* FindKey(std::string_view path) const;
+    void ParseLine(std::string_view line, Key*& current, const std::filesystem::path& folder);
+
+    std::map<std::string, Key> m_keys; // by normalised path (lower case, canonical root name)
+};
+
+// Lower-cases ASCII letters only (names may hold UTF-8 text, which is left as it is).
+std::string AsciiLower(std::string_view text);
+
+} // namespace kerrion

@@ -1,0 +1,52 @@
+#include "platform/sync/Waitable.h"
+
+#include "platform/sync/WaitSet.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace kerrion {
+
+Waitable::~Waitable() = default;
+
+bool Waitable::Wait(uint32_t milliseconds)
+{
+    std::unique_lock lock(m_mutex);
+    if (TryTakeLocked())
+        return true;
+    if (milliseconds == 0)
+        return false;
+    if (milliseconds == kWaitForever) {
+        m_changed.wait(lock, [this] { return TryTakeLocked(); });
+        return true;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    return m_changed.wait_until(lock, deadline, [this] { return TryTakeLocked(); });
+}
+
+void Waitable::SignalLocked()
+{
+    m_changed.notify_all();
+    for (WaitSet* set : m_observers)
+        set->Notify();
+}
+
+bool Waitable::TryTake()
+{
+    std::lock_guard lock(m_mutex);
+    return TryTakeLocked();
+}
+
+void Waitable::AddObserver(WaitSet* set)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.push_back(set);
+}
+
+void Waitable::RemoveObserver(WaitSet* set)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), set), m_observers.end());
+}
+
+} // namespace kerrion

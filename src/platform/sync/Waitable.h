@@ -1,0 +1,48 @@
+#pragma once
+
+// Base of the objects a thread can wait for (events, semaphores, a thread's end). Every
+// operation may be called from any thread; waits are timed in milliseconds.
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace kerrion {
+
+// Wait without a time limit.
+inline constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
+
+class WaitSet;
+
+class Waitable {
+public:
+    Waitable() = default;
+    virtual ~Waitable();
+    Waitable(const Waitable&) = delete;
+    Waitable& operator=(const Waitable&) = delete;
+
+    // Takes the object (resets an auto-reset event, decrements a semaphore) once it is signalled,
+    // waiting at most `milliseconds` (0 = only look, kWaitForever = no limit). True when taken.
+    bool Wait(uint32_t milliseconds);
+    bool TryWait() { return Wait(0); }
+
+protected:
+    // Takes the object when it is signalled; called with m_mutex held.
+    virtual bool TryTakeLocked() = 0;
+    // Wakes every waiter, single or through a wait set; called with m_mutex held.
+    void SignalLocked();
+
+    std::mutex m_mutex; // guards the derived object's state and the observer list
+
+private:
+    friend class WaitSet;
+    bool TryTake();
+    void AddObserver(WaitSet* set);
+    void RemoveObserver(WaitSet* set);
+
+    std::condition_variable m_changed;
+    std::vector<WaitSet*> m_observers; // wait sets that include this object
+};
+
+} // namespace kerrion

@@ -1,0 +1,394 @@
+// The signal generator, loaded as a real plug-in and driven as a host drives it.
+
+#include "platform/asio/AsioDriverObject.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using kerrion::AsioDriverObject;
+using kerrion::IAsioDriver;
+using kerrion::test::ScopedEnv;
+using kerrion::test::TempDir;
+
+namespace {
+
+// What the host's callbacks saw; written on the driver's clock thread.
+struct Capture {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool timeInfo = true;                 // the host answers that it takes time info
+    int plainSwitches = 0;                // switches through bufferSwitch
+    std::vector<int> halves;              // half index per switch
+    std::vector<uint64_t> positions;      // sample position per switch (time info)
+    std::vector<std::vector<unsigned char>> inputs; // bytes per created input buffer
+    std::vector<ASIOBufferInfo> infos;
+    size_t halfBytes = 0;
+};
+Capture g_capture;
+
+void Record(int32_t half, uint64_t position)
+{
+    std::lock_guard lock(g_capture.mutex);
+    g_capture.halves.push_back(half);
+    g_capture.positions.push_back(position);
+    for (size_t i = 0; i < g_capture.infos.size(); ++i) {
+        const auto* data = static_cast<const unsigned char*>(g_capture.infos[i].buffers[half]);
+        g_capture.inputs[i].insert(g_capture.inputs[i].end(), data, data + g_capture.halfBytes);
+    }
+    g_capture.changed.notify_all();
+}
+
+ASIOTime* OnSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
+{
+    const uint64_t position = (static_cast<uint64_t>(time->timeInfo.samplePosition.hi) << 32)
+        | time->timeInfo.samplePosition.lo;
+    Record(half, position);
+    return time;
+}
+
+void OnSwitch(int32_t half, ASIOBool)
+{
+    {
+        std::lock_guard lock(g_capture.mutex);
+        ++g_capture.plainSwitches;
+    }
+    Record(half, 0);
+}
+
+void OnRateChange(ASIOSampleRate) {}
+
+int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
+{
+    if (selector == kAsioSelectorSupported)
+        return value == kAsioSupportsTimeInfo && g_capture.timeInfo ? 1 : 0;
+    if (selector == kAsioSupportsTimeInfo)
+        return g_capture.timeInfo ? 1 : 0;
+    return 0;
+}
+
+ASIOCallbacks g_callbacks{&OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo};
+
+class SignalDriver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.timeInfo = true;
+        g_capture.plainSwitches = 0;
+        g_capture.halves.clear();
+        g_capture.positions.clear();
+        g_capture.inputs.clear();
+        g_capture.infos.clear();
+    }
+
+    // Loads the plug-in with `ini` as its settings and initialises it.
+    IAsioDriver* Load(const std::string& ini)
+    {
+        kerrion::test::WriteFileBytes(m_dir / "signal.ini", ini);
+        m_config = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
+        kerrion::AsioClassId id{};
+        kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
+        EXPECT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
+        m_driver = m_object->Driver();
+        EXPECT_EQ(m_driver->init(nullptr), ASIOTrue);
+        return m_driver;
+    }
+
+    // Creates buffers for the first `inputs` inputs and one output, runs `switches` switches.
+    void Run(int inputs, size_t switches, int bytesPerSample = 4)
+    {
+        int32_t minSize, maxSize, preferred, granularity;
+        ASSERT_EQ(m_driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
+        std::vector<ASIOBufferInfo> infos;
+        for (int i = 0; i < inputs; ++i)
+            infos.push_back(ASIOBufferInfo{ASIOTrue, i, {nullptr, nullptr}});
+        infos.push_back(ASIOBufferInfo{ASIOFalse, 0, {nullptr, nullptr}});
+        ASSERT_EQ(m_driver->createBuffers(infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks), ASE_OK);
+        {
+            std::lock_guard lock(g_capture.mutex);
+            g_capture.infos.assign(infos.begin(), infos.begin() + inputs);
+            g_capture.inputs.assign(static_cast<size_t>(inputs), {});
+            g_capture.halfBytes = static_cast<size_t>(preferred) * static_cast<size_t>(bytesPerSample);
+        }
+        ASSERT_EQ(m_driver->start(), ASE_OK);
+        {
+            std::unique_lock lock(g_capture.mutex);
+            ASSERT_TRUE(g_capture.changed.wait_for(lock, std::chrono::seconds(20),
+                                                   [&] { return g_capture.halves.size() >= switches; }));
+        }
+        ASSERT_EQ(m_driver->stop(), ASE_OK);
+        ASSERT_EQ(m_driver->disposeBuffers(), ASE_OK);
+    }
+
+    std::vector<int32_t> Int32Samples(size_t input)
+    {
+        std::lock_guard lock(g_capture.mutex);
+        const auto& bytes = g_capture.inputs[input];
+        std::vector<int32_t> out(bytes.size() / 4);
+        std::memcpy(out.data(), bytes.data(), out.size() * 4);
+        return out;
+    }
+
+    void TearDown() override { m_object.reset(); }
+
+    TempDir m_dir;
+    std::unique_ptr<ScopedEnv> m_config;
+    std::shared_ptr<AsioDriverObject> m_object;
+    IAsioDriver* m_driver = nullptr;
+};
+
+double Peak(const std::vector<int32_t>& samples, double fullScale)
+{
+    double peak = 0;
+    for (int32_t s : samples)
+        peak = std::max(peak, std::abs(s / fullScale));
+    return peak;
+}
+
+} // namespace
+
+TEST_F(SignalDriver, DefaultsDescribeAnEightInputDevice)
+{
+    Load("");
+    int32_t inputs = 0, outputs = 0;
+    ASSERT_EQ(m_driver->getChannels(&inputs, &outputs), ASE_OK);
+    EXPECT_EQ(inputs, 8);
+    EXPECT_EQ(outputs, 2);
+    ASIOSampleRate rate = 0;
+    ASSERT_EQ(m_driver->getSampleRate(&rate), ASE_OK);
+    EXPECT_EQ(rate, 48000.0);
+    int32_t minSize, maxSize, preferred, granularity;
+    ASSERT_EQ(m_driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
+    EXPECT_EQ(preferred, 512);
+    ASIOChannelInfo info{};
+    info.channel = 7;
+    info.isInput = ASIOTrue;
+    ASSERT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_EQ(info.type, ASIOSTInt32LSB);
+    EXPECT_STREQ(info.name, "Input 8");
+    info.channel = 8;
+    EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_InvalidParameter);
+}
+
+TEST_F(SignalDriver, AMonoDeviceStillTakesAStereoPairOfBuffers)
+{
+    Load("[Signal]\nInputs=1\nOutputs=0\n");
+    ASIOBufferInfo infos[4] = {{ASIOTrue, 0, {}}, {ASIOTrue, 1, {}}, {ASIOFalse, 0, {}}, {ASIOFalse, 1, {}}};
+    ASSERT_EQ(m_driver->createBuffers(infos, 4, 512, &g_callbacks), ASE_OK);
+    ASIOChannelInfo info{};
+    info.channel = 1;
+    info.isInput = ASIOFalse;
+    EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
+    info.channel = 2;
+    EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_InvalidParameter);
+    EXPECT_EQ(m_driver->disposeBuffers(), ASE_OK);
+}
+
+TEST_F(SignalDriver, InputOneIsAOneKilohertzSineAtMinus20dBFS)
+{
+    Load("[Signal]\nSpeed=20\n");
+    Run(1, 20);
+    const auto samples = Int32Samples(0);
+    ASSERT_GE(samples.size(), 20u * 512u);
+    EXPECT_NEAR(Peak(samples, 2147483648.0), 0.1, 0.0005);
+    int crossings = 0; // rising zero crossings over 10240 frames at 48 kHz: 213.3 periods
+    for (size_t i = 1; i < 10240; ++i)
+        crossings += samples[i - 1] < 0 && samples[i] >= 0;
+    EXPECT_NEAR(crossings, 213, 1);
+}
+
+TEST_F(SignalDriver, SixteenBitInputsCarryTheSameSine)
+{
+    Load("[Signal]\nSpeed=20\nInputs=1\nSampleType=16\n");
+    Run(1, 4, 2);
+    std::lock_guard lock(g_capture.mutex);
+    const auto& bytes = g_capture.inputs[0];
+    int peak = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        peak = std::max(peak, std::abs(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8))));
+    EXPECT_NEAR(peak, 3277, 2);
+}
+
+TEST_F(SignalDriver, NoiseHasTheConfiguredRmsAndSilenceIsZero)
+{
+    Load("[Signal]\nSpeed=20\n[Input1]\nSource=noise\nLevel=-24\n[Input2]\nSource=silence\n");
+    Run(2, 20);
+    const auto noise = Int32Samples(0);
+    double sum = 0;
+    for (int32_t s : noise)
+        sum += (s / 2147483648.0) * (s / 2147483648.0);
+    EXPECT_NEAR(10.0 * std::log10(sum / static_cast<double>(noise.size())), -24.0, 0.3);
+    EXPECT_EQ(Peak(Int32Samples(1), 2147483648.0), 0.0);
+}
+
+TEST_F(SignalDriver, BurstsAlternateToneAndSilence)
+{
+    Load("[Signal]\nSpeed=20\n[Input1]\nSource=burst\nLevel=-6\nFrequency=1000\nBurstOn=10\nBurstOff=10\n");
+    Run(1, 4);
+    const auto samples = Int32Samples(0);
+    const std::vector<int32_t> on(samples.begin(), samples.begin() + 480);
+    const std::vector<int32_t> off(samples.begin() + 480, samples.begin() + 960);
+    EXPECT_NEAR(Peak(on, 2147483648.0), 0.501, 0.002);
+    EXPECT_EQ(Peak(off, 2147483648.0), 0.0);
+    EXPECT_GT(Peak(std::vector<int32_t>(samples.begin() + 960, samples.begin() + 1440), 2147483648.0), 0.4);
+}
+
+TEST_F(SignalDriver, FileSourcePlaysTheChosenChannelOnceOrLooped)
+{
+    // A 2-channel 16-bit WAVE of 100 frames; channel 2 holds a ramp of 100 per frame.
+    std::string wave = "RIFF....WAVEfmt ";
+    auto le = [&wave](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            wave += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    le(16, 4); le(1, 2); le(2, 2); le(48000, 4); le(48000 * 4, 4); le(4, 2); le(16, 2);
+    wave += "data";
+    le(400, 4);
+    for (int f = 0; f < 100; ++f) {
+        le(static_cast<uint32_t>(-1000) & 0xFFFF, 2);
+        le(static_cast<uint32_t>(f * 100), 2);
+    }
+    kerrion::test::WriteFileBytes(m_dir / "ramp.wav", wave);
+    Load("[Signal]\nSpeed=20\nBufferFrames=64\n"
+         "[Input1]\nSource=file\nFile=ramp.wav\nFileChannel=2\nLoop=0\n"
+         "[Input2]\nSource=file\nFile=ramp.wav\nFileChannel=2\n");
+    Run(2, 4);
+    const auto once = Int32Samples(0);
+    const auto looped = Int32Samples(1);
+    ASSERT_GE(once.size(), 256u);
+    for (int f = 0; f < 100; ++f)
+        ASSERT_EQ(once[f], (f * 100) << 16) << f;
+    EXPECT_EQ(once[100], 0) << "the end of a file without loop is silence";
+    EXPECT_EQ(looped[100], 0);
+    EXPECT_EQ(looped[101], 100 << 16) << "a looped file starts again";
+}
+
+TEST_F(SignalDriver, ClockAdvancesOneBufferPerSwitchAtTheConfiguredSpeed)
+{
+    // 480 frames at 48 kHz, ten times real time: one switch per millisecond.
+    Load("[Signal]\nSpeed=10\nBufferFrames=480\nInputs=1\n");
+    const auto begin = std::chrono::steady_clock::now();
+    Run(1, 100);
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(99));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
+    std::lock_guard lock(g_capture.mutex);
+    for (size_t i = 0; i < 100; ++i) {
+        EXPECT_EQ(g_capture.halves[i], static_cast<int>(i % 2));
+        EXPECT_EQ(g_capture.positions[i], i * 480);
+    }
+}
+
+TEST_F(SignalDriver, AHostWithoutTimeInfoGetsThePlainBufferSwitch)
+{
+    Load("[Signal]\nSpeed=20\nInputs=1\n");
+    {
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.timeInfo = false;
+    }
+    Run(1, 3);
+    std::lock_guard lock(g_capture.mutex);
+    EXPECT_GE(g_capture.plainSwitches, 3);
+}
+
+TEST_F(SignalDriver, StallAfterStopsTheClock)
+{
+    Load("[Signal]\nSpeed=10\nBufferFrames=480\nStallAfter=3\nInputs=1\n");
+    ASIOBufferInfo info{ASIOTrue, 0, {nullptr, nullptr}};
+    ASSERT_EQ(m_driver->createBuffers(&info, 1, 480, &g_callbacks), ASE_OK);
+    ASSERT_EQ(m_driver->start(), ASE_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        std::lock_guard lock(g_capture.mutex);
+        EXPECT_EQ(g_capture.halves.size(), 3u);
+    }
+    EXPECT_EQ(m_driver->stop(), ASE_OK);
+}
+
+TEST_F(SignalDriver, FailInitRefusesWithAMessage)
+{
+    kerrion::test::WriteFileBytes(m_dir / "fail.ini", "[Signal]\nFailInit=1\n");
+    ScopedEnv config("KERRION_SIGNAL_CONFIG", (m_dir / "fail.ini").c_str());
+    kerrion::AsioClassId id{};
+    kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
+    ASSERT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
+    EXPECT_EQ(m_object->Driver()->init(nullptr), ASIOFalse);
+    char message[124] = {};
+    m_object->Driver()->getErrorMessage(message);
+    EXPECT_NE(std::string(message).find("FailInit"), std::string::npos);
+    int32_t a, b;
+    EXPECT_EQ(m_object->Driver()->getChannels(&a, &b), ASE_NotPresent);
+}
+
+TEST_F(SignalDriver, SampleRatesAndBufferCreationFollowTheDriverRules)
+{
+    Load("[Signal]\nRate=44100\n");
+    EXPECT_EQ(m_driver->canSampleRate(48000.0), ASE_OK);
+    EXPECT_EQ(m_driver->canSampleRate(1e6), ASE_NoClock);
+    EXPECT_EQ(m_driver->setSampleRate(1e6), ASE_NoClock);
+    EXPECT_EQ(m_driver->setSampleRate(0.0), ASE_OK);
+    ASIOSampleRate rate = 0;
+    m_driver->getSampleRate(&rate);
+    EXPECT_EQ(rate, 44100.0);
+    EXPECT_EQ(m_driver->setSampleRate(96000.0), ASE_OK);
+    m_driver->getSampleRate(&rate);
+    EXPECT_EQ(rate, 96000.0);
+
+    EXPECT_EQ(m_driver->start(), ASE_InvalidMode) << "no buffers yet";
+    ASIOSamples position{};
+    ASIOTimeStamp stamp{};
+    EXPECT_EQ(m_driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
+    ASIOBufferInfo bad{ASIOTrue, 8, {nullptr, nullptr}};
+    EXPECT_EQ(m_driver->createBuffers(&bad, 1, 512, &g_callbacks), ASE_InvalidParameter);
+    ASIOBufferInfo good{ASIOFalse, 1, {nullptr, nullptr}};
+    EXPECT_EQ(m_driver->createBuffers(&good, 1, 256, &g_callbacks), ASE_InvalidParameter);
+    ASSERT_EQ(m_driver->createBuffers(&good, 1, 512, &g_callbacks), ASE_OK);
+    EXPECT_NE(good.buffers[0], nullptr);
+    EXPECT_NE(good.buffers[1], nullptr);
+    EXPECT_EQ(m_driver->createBuffers(&good, 1, 512, &g_callbacks), ASE_InvalidMode);
+    ASIOChannelInfo info{};
+    info.channel = 1;
+    info.isInput = ASIOFalse;
+    ASSERT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_EQ(info.isActive, ASIOTrue);
+    EXPECT_STREQ(info.name, "Output 2");
+    EXPECT_EQ(m_driver->disposeBuffers(), ASE_OK);
+    EXPECT_EQ(m_driver->disposeBuffers(), ASE_InvalidMode);
+    EXPECT_EQ(m_driver->outputReady(), ASE_OK);
+}
+
+TEST_F(SignalDriver, ControlPanelCreatesTheSettingsFileAndOpensIt)
+{
+    std::filesystem::create_directories(m_dir / "bin");
+    kerrion::test::WriteFileBytes(m_dir / "bin/xdg-open",
+                                  "#!/bin/sh\necho \"$1\" > \"" + (m_dir / "opened").string() + ".tmp\"\n"
+                                  "mv \"" + (m_dir / "opened").string() + ".tmp\" \"" + (m_dir / "opened").string() + "\"\n");
+    std::filesystem::permissions(m_dir / "bin/xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = (m_dir / "bin").string() + ":" + std::getenv("PATH");
+    ScopedEnv searchPath("PATH", path.c_str());
+    const auto settings = m_dir / "new/Marvane/signal.ini";
+    ScopedEnv config("KERRION_SIGNAL_CONFIG", settings.c_str());
+    kerrion::AsioClassId id{};
+    kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
+    ASSERT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
+    ASSERT_EQ(m_object->Driver()->controlPanel(), ASE_OK);
+    EXPECT_NE(kerrion::test::ReadFileBytes(settings).find("[Signal]"), std::string::npos);
+    for (int i = 0; i < 200 && !std::filesystem::exists(m_dir / "opened"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(kerrion::test::ReadFileBytes(m_dir / "opened"), settings.string() + "\n");
+    // The written defaults read back as the built-in ones.
+    EXPECT_EQ(m_object->Driver()->init(nullptr), ASIOTrue);
+    int32_t inputs = 0, outputs = 0;
+    m_object->Driver()->getChannels(&inputs, &outputs);
+    EXPECT_EQ(inputs, 8);
+}
