@@ -61,9 +61,15 @@ int CSndIODeviceWMME::Initialize()
 
 int CSndIODeviceWMME::SelectDevice(uint32_t index)
 {
-    // Rings of an earlier selection have that device's format: they go with it.
-    if (m_opened)
+    // Rings of an earlier selection have that device's format: they go with it (the slot size
+    // stays as it was).
+    if (m_opened && m_ringsAllocated) {
+        const uint32_t outputFrames = OutputStream().m_bufferFrames;
+        const uint32_t inputFrames = InputStream().m_bufferFrames;
         FreeRings();
+        OutputStream().m_bufferFrames = outputFrames;
+        InputStream().m_bufferFrames = inputFrames;
+    }
     m_opened = m_hasOutput = m_hasInput = 0;
     if (CSndIODevice::SelectDevice(index) != 1)
         return 0;

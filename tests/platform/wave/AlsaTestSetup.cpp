@@ -73,7 +73,8 @@ std::string FilePcmDefinition(
 
 std::string JackPcmDefinition(const std::string& name, const std::string& description)
 {
-    return "pcm." + name + " {\n  type jack\n"
+    // A short client name: the plug-in warns on stderr when the default one is too long.
+    return "pcm." + name + " {\n  type jack\n  name \"kerrion-test\"\n"
         + "  capture_ports { 0 system:capture_1 1 system:capture_2 }\n"
         + "  playback_ports { 0 system:playback_1 1 system:playback_2 }\n"
         + "  hint { show on description \"" + description + "\" }\n}\n";
