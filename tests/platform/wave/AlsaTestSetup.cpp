@@ -106,6 +106,8 @@ JackServer::JackServer()
 
 JackServer::~JackServer()
 {
+    if (m_killed)
+        ReclaimName();
     Stop();
     RemoveSharedMemory();
 }
@@ -115,7 +117,7 @@ bool JackServer::Available()
     return ExecutableOnPath("jackd") && JackPluginInstalled();
 }
 
-bool JackServer::Start(const std::string& readyPcm)
+bool JackServer::Spawn()
 {
     if (m_pid > 0)
         return false;
@@ -128,7 +130,9 @@ bool JackServer::Start(const std::string& readyPcm)
     if (pid < 0)
         return false;
     if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives a crashed test
+        // Ends with the test even when the test crashes, and cleanly: a server that dies by
+        // SIGKILL keeps its slot in JACK's registry of servers, which holds only eight.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(1);
         const int devNull = open("/dev/null", O_RDWR);
@@ -138,21 +142,37 @@ bool JackServer::Start(const std::string& readyPcm)
         _exit(127);
     }
     m_pid = pid;
+    m_killed = false;
+    return true;
+}
+
+bool JackServer::WaitUntil(const std::function<bool()>& ready)
+{
     const auto deadline = std::chrono::steady_clock::now() + kServerStartPatience;
     while (std::chrono::steady_clock::now() < deadline) {
         if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
             m_pid = -1;
             return false;
         }
-        snd_pcm_t* pcm = nullptr;
-        if (OpenPcm(readyPcm, WaveDirection::Capture, &pcm) == 0) {
-            snd_pcm_close(pcm);
+        if (ready())
             return true;
-        }
         std::this_thread::sleep_for(kPollStep);
     }
     Stop();
     return false;
+}
+
+bool JackServer::Start(const std::string& readyPcm)
+{
+    if (!Spawn())
+        return false;
+    return WaitUntil([&] {
+        snd_pcm_t* pcm = nullptr;
+        if (OpenPcm(readyPcm, WaveDirection::Capture, &pcm) != 0)
+            return false;
+        snd_pcm_close(pcm);
+        return true;
+    });
 }
 
 void JackServer::Kill()
@@ -161,6 +181,17 @@ void JackServer::Kill()
         return;
     kill(m_pid, SIGKILL);
     Reap(std::chrono::milliseconds(2000));
+    RemoveSharedMemory();
+    m_killed = true;
+}
+
+// A server started under the name of a killed one takes over its registry slot; stopped
+// cleanly, it gives the slot back.
+void JackServer::ReclaimName()
+{
+    const std::filesystem::path segment = "/dev/shm/jack_" + m_name + "_0_0";
+    if (Spawn())
+        WaitUntil([&] { return std::filesystem::exists(segment); });
 }
 
 void JackServer::Stop()

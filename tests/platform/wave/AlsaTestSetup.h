@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,11 +69,15 @@ public:
     void Stop();
 
 private:
+    bool Spawn();
+    bool WaitUntil(const std::function<bool()>& ready);
+    void ReclaimName();
     void Reap(std::chrono::milliseconds patience);
     void RemoveSharedMemory() const;
 
     std::string m_name;
     pid_t m_pid = -1;
+    bool m_killed = false; // killed and not started again: its registry slot is still taken
 };
 
 // Records the buffers a device returns through its callback, for the test thread to wait on.
