@@ -23,7 +23,7 @@ protected:
     {
         if (!JackServer::Available())
             GTEST_SKIP() << "jackd or ALSA's jack plug-in is not installed";
-        ASSERT_TRUE(m_server.Start("kt_jack"));
+        ASSERT_TRUE(m_server.Start());
     }
 
     // Initialize, select the jack endpoint, enable both directions, start the device thread.
@@ -61,10 +61,8 @@ TEST_F(SndIODeviceWMMEJackTest, FinishRepliesStoppedOnceEveryQueuedBufferIsBack)
     Open(device);
     EngineSide engine(kerrion::kSampleInt16, kFrames, 2);
     ASSERT_TRUE(ReceiveBlocks(device, engine, 8));
-    device.SendCommand(CSndIOThreadContext::kCommandFinish);
-    EXPECT_EQ(device.WaitReply(3000), CSndIOThreadContext::kReplyAcknowledged);
-    device.SetStreaming(false);
-    EXPECT_EQ(device.WaitReply(3000), CSndIOThreadContext::kReplyStopped);
+    EXPECT_EQ(StopStreaming(device, CSndIOThreadContext::kCommandFinish),
+        CSndIOThreadContext::kReplyStopped);
     // All four input buffers came back full before the capture stopped: the position is a whole
     // number of buffers, and counts at least the blocks the engine received plus those four.
     const uint32_t position = device.InputStream().m_position;
@@ -107,15 +105,13 @@ TEST_F(SndIODeviceWMMEJackTest, UnpluggedDeviceTimesOutTheEngineAndStartsAgainOn
     EXPECT_EQ(result, CSndIODevice::kWaitTimedOut);
 
     // The stop the engine then sends is answered at once, and the thread ends.
-    device.SendCommand(CSndIOThreadContext::kCommandStop);
-    EXPECT_EQ(device.WaitReply(3000), CSndIOThreadContext::kReplyAcknowledged);
-    EXPECT_EQ(device.WaitReply(3000), CSndIOThreadContext::kReplyStopped);
-    device.SetStreaming(false);
+    EXPECT_EQ(StopStreaming(device, CSndIOThreadContext::kCommandStop),
+        CSndIOThreadContext::kReplyStopped);
     EXPECT_EQ(device.EndThread(), 1);
     EXPECT_EQ(device.AbandonedThreads(), 0);
 
     EXPECT_EQ(device.Start(), 0) << "the device is gone";
-    ASSERT_TRUE(m_server.Start("kt_jack"));
+    ASSERT_TRUE(m_server.Start());
     ASSERT_EQ(device.Start(), 1);
     EXPECT_TRUE(ReceiveBlocks(device, engine, 4));
     EXPECT_EQ(device.Close(), 1);

@@ -166,10 +166,8 @@ TEST_F(SndIODeviceWMMERampTest, StreamsTheRampAfterFourEmptySlots)
         }
     }
 
-    device.SendCommand(CSndIOThreadContext::kCommandStop);
-    EXPECT_EQ(device.WaitReply(3000), CSndIOThreadContext::kReplyAcknowledged);
-    EXPECT_EQ(device.WaitReply(3000), CSndIOThreadContext::kReplyStopped);
-    device.SetStreaming(false);
+    EXPECT_EQ(StopStreaming(device, CSndIOThreadContext::kCommandStop),
+        CSndIOThreadContext::kReplyStopped);
     EXPECT_GE(device.InputStream().m_position.load(), 6u * 4096u);
 
     // The next Transfer starts streaming again, four empty slots first.

@@ -57,6 +57,16 @@ void PrepareStreams(CSndIODevice& device, uint32_t frames)
     ASSERT_EQ(device.AllocateRings(frames), 1);
 }
 
+int StopStreaming(CSndIODevice& device, int32_t command)
+{
+    device.SendCommand(command);
+    int reply = device.WaitReply(3000);
+    device.SetStreaming(false);
+    if (reply == CSndIOThreadContext::kReplyAcknowledged)
+        reply = device.WaitReply(3000);
+    return reply;
+}
+
 int FindDevice(const CSndIODevice& device, const std::string& name)
 {
     char names[CSndIODevice::kListedNames][CSndIODevice::kNameLength] = {};

@@ -51,5 +51,9 @@ private:
 // Enables both directions and allocates rings of `frames` frames per slot.
 void PrepareStreams(CSndIODevice& device, uint32_t frames);
 
+// Sends a finish or stop command as the engine does and returns the device thread's final
+// reply (259 when it stopped). The acknowledgement and a quick 259 may arrive as one reply.
+int StopStreaming(CSndIODevice& device, int32_t command);
+
 // The index of the endpoint named `name` in the device's names table, or -1.
 int FindDevice(const CSndIODevice& device, const std::string& name);

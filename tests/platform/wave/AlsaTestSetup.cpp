@@ -146,7 +146,7 @@ bool JackServer::Spawn()
     return true;
 }
 
-bool JackServer::WaitUntil(const std::function<bool()>& ready)
+bool JackServer::WaitUntil(bool (*ready)())
 {
     const auto deadline = std::chrono::steady_clock::now() + kServerStartPatience;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -162,17 +162,33 @@ bool JackServer::WaitUntil(const std::function<bool()>& ready)
     return false;
 }
 
-bool JackServer::Start(const std::string& readyPcm)
+bool JackServer::Start()
 {
-    if (!Spawn())
+    return Spawn() && WaitUntil(&JackServer::Responds);
+}
+
+// Ready once a client gets through: a jack PCM of its own (not the test's configuration) opens.
+bool JackServer::Responds()
+{
+    PrepareAlsa(); // quiet while the server is not up yet
+    static const std::string kDefinition
+        = "pcm.ready { type jack capture_ports { 0 system:capture_1 } }";
+    snd_config_t* config = nullptr;
+    snd_input_t* input = nullptr;
+    if (snd_config_top(&config) < 0)
         return false;
-    return WaitUntil([&] {
+    bool ready = false;
+    if (snd_input_buffer_open(&input, kDefinition.data(), static_cast<ssize_t>(kDefinition.size())) == 0) {
         snd_pcm_t* pcm = nullptr;
-        if (OpenPcm(readyPcm, WaveDirection::Capture, &pcm) != 0)
-            return false;
-        snd_pcm_close(pcm);
-        return true;
-    });
+        if (snd_config_load(config, input) == 0
+            && snd_pcm_open_lconf(&pcm, "ready", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK, config) == 0) {
+            snd_pcm_close(pcm);
+            ready = true;
+        }
+        snd_input_close(input);
+    }
+    snd_config_delete(config);
+    return ready;
 }
 
 void JackServer::Kill()
@@ -189,9 +205,8 @@ void JackServer::Kill()
 // cleanly, it gives the slot back.
 void JackServer::ReclaimName()
 {
-    const std::filesystem::path segment = "/dev/shm/jack_" + m_name + "_0_0";
     if (Spawn())
-        WaitUntil([&] { return std::filesystem::exists(segment); });
+        WaitUntil(&JackServer::Responds);
 }
 
 void JackServer::Stop()

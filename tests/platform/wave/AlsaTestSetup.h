@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,15 +61,16 @@ public:
     // True when jackd and ALSA's jack plug-in are installed.
     static bool Available();
 
-    // Starts the server and waits (at most a few seconds) until `readyPcm` opens for capture.
-    bool Start(const std::string& readyPcm);
+    // Starts the server and waits (at most a few seconds) until it takes clients.
+    bool Start();
     // Ends the server at once, as a device that is unplugged.
     void Kill();
     void Stop();
 
 private:
     bool Spawn();
-    bool WaitUntil(const std::function<bool()>& ready);
+    bool WaitUntil(bool (*ready)());
+    static bool Responds();
     void ReclaimName();
     void Reap(std::chrono::milliseconds patience);
     void RemoveSharedMemory() const;

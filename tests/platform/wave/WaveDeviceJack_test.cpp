@@ -24,7 +24,7 @@ protected:
     {
         if (!test::JackServer::Available())
             GTEST_SKIP() << "jackd or ALSA's jack plug-in is not installed";
-        ASSERT_TRUE(m_server.Start("kt_jack"));
+        ASSERT_TRUE(m_server.Start());
     }
 
     // Opens, queues every buffer and starts recording.
@@ -142,7 +142,7 @@ TEST_F(WaveDeviceJackTest, LostServerNeverHangsTheOwnerAndTheEndpointWorksOnceBa
             EXPECT_EQ(buffers[i].flags & kWaveHeaderInQueue, 0u);
         EXPECT_LT(TimeOf([&] { EXPECT_EQ(device.Close(), kWaveNoError); }), 1000ms);
     }
-    ASSERT_TRUE(m_server.Start("kt_jack"));
+    ASSERT_TRUE(m_server.Start());
     HeaderCollector again;
     WaveDevice device;
     TestBuffers buffers(2, kBytes);
