@@ -55,11 +55,18 @@ AlsaTestConfig::AlsaTestConfig(const std::string& definitions)
     std::ofstream(file) << definitions;
     const std::string path = std::string(snd_config_topdir()) + "/alsa.conf:" + file.string();
     setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
+    // The system's `jack` PCM is listed too: pointed at a server nobody runs, listing never
+    // attaches to a JACK server of someone else's on the same machine (a JackServer of the
+    // test's own names itself the default afterwards).
+    const std::string nobody = "kerrion-test-none-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", nobody.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
 }
 
 AlsaTestConfig::~AlsaTestConfig()
 {
     unsetenv("ALSA_CONFIG_PATH");
+    unsetenv("JACK_DEFAULT_SERVER");
     snd_config_update_free_global();
 }
 
