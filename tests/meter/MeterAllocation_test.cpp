@@ -1,6 +1,6 @@
-// Counts every allocation of the program (operator new; malloc, calloc, realloc and mmap
-// through the linker's --wrap), to show that no processor allocates in Process, and fails
-// chosen allocations to show that a processor whose set-up failed produces nothing.
+// Counts every allocation of the program (the counting allocator of tests/support) to show that
+// no processor allocates in Process, and fails chosen allocations to show that a processor whose
+// set-up failed produces nothing.
 
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessMarvane.h"
@@ -8,105 +8,18 @@
 #include "meter/SndSPVU.h"
 
 #include "meter/MeterSignals.h"
+#include "support/CountingAllocator.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/mman.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <new>
 
-extern "C" {
-void* __real_malloc(size_t size);
-void* __real_calloc(size_t n, size_t size);
-void* __real_realloc(void* p, size_t size);
-void* __real_mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset);
-}
-
-namespace {
-
-std::atomic<long> g_allocations { 0 }; // every allocation since the program started
-std::atomic<long> g_failAt { -1 }; // allocation number that gets no memory; -1: none
-
-// Counts one allocation; false when it is the one to fail.
-bool CountAllocation()
-{
-    return g_allocations.fetch_add(1) != g_failAt.load();
-}
-
-void* CountedNew(size_t size)
-{
-    return CountAllocation() ? __real_malloc(size == 0 ? 1 : size) : nullptr;
-}
-
-// Out of line, so that the compiler does not see operator delete calling free.
-[[gnu::noinline]] void CountedDelete(void* p)
-{
-    std::free(p);
-}
-
-} // namespace
-
-extern "C" {
-void* __wrap_malloc(size_t size)
-{
-    return CountAllocation() ? __real_malloc(size) : nullptr;
-}
-void* __wrap_calloc(size_t n, size_t size)
-{
-    return CountAllocation() ? __real_calloc(n, size) : nullptr;
-}
-void* __wrap_realloc(void* p, size_t size)
-{
-    return CountAllocation() ? __real_realloc(p, size) : nullptr;
-}
-void* __wrap_mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset)
-{
-    if (!CountAllocation())
-        return MAP_FAILED;
-    return __real_mmap(address, length, protection, flags, fd, offset);
-}
-}
-
-void* operator new(size_t size)
-{
-    void* p = CountedNew(size);
-    if (p == nullptr)
-        throw std::bad_alloc();
-    return p;
-}
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    return CountedNew(size);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept
-{
-    return CountedNew(size);
-}
-void operator delete(void* p) noexcept
-{
-    CountedDelete(p);
-}
-void operator delete[](void* p) noexcept
-{
-    CountedDelete(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    CountedDelete(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    CountedDelete(p);
-}
-
+using kerrion::test::AllocationCount;
 using kerrion::test::ChannelSet;
+using kerrion::test::FailAllocationNumber;
 
 namespace {
 
@@ -148,7 +61,7 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
         for (int c = 0; c < 70; ++c)
             kerrion::test::Store((*set)[c], kerrion::test::Sine(1000.0 + c, 440.0, 4096));
 
-    const long before = g_allocations.load();
+    const long before = AllocationCount();
     for (int round = 0; round < 3; ++round) {
         for (uint32_t frames : { 1u, 63u, 64u, 256u, 1024u, 4096u }) {
             for (auto& set : inputs) {
@@ -161,7 +74,7 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
         processors.Process(out, *inputs[0], 0);
         processors.Process(out, *inputs[1], 70);
     }
-    EXPECT_EQ(g_allocations.load() - before, 0);
+    EXPECT_EQ(AllocationCount() - before, 0);
 }
 
 // Fails each allocation of a processor's set-up in turn: the set-up reports kNoMemory and
@@ -204,10 +117,11 @@ TEST(MeterAllocation, FailedSetUpProducesNothing)
         for (long k = 1;; ++k) { // allocation 0 is the processor object itself
             SCOPED_TRACE(testing::Message() << name << ", allocation " << k);
             CSndSP* processor = nullptr;
-            g_failAt = g_allocations.load() + k;
+            const long failAt = AllocationCount() + k;
+            FailAllocationNumber(failAt);
             const int result = make(processor);
-            const bool hit = g_allocations.load() > g_failAt.load();
-            g_failAt = -1;
+            const bool hit = AllocationCount() > failAt;
+            FailAllocationNumber(-1);
             out.Poison();
             EXPECT_EQ(
                 processor->Process(out.Data(), kChannels, 4, in.Data(), kChannels, nullptr), 1);
