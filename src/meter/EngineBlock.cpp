@@ -55,6 +55,7 @@ int32_t EngineRun::RunBlock()
     StorePositions();
     m_context.missedSlots.store(m_device->InputStream().m_missedSlots.load(std::memory_order_relaxed),
         std::memory_order_relaxed);
+    m_context.engineCpuSeconds.store(ThreadCpuSeconds() - m_cpuStart, std::memory_order_relaxed);
     m_context.blockCounter.fetch_add(1, std::memory_order_relaxed);
     m_context.Post(WM_SNDIO_LEVELS, 0, 0);
     return PL::kStatusOk;

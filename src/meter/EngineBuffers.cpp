@@ -29,6 +29,7 @@ bool EngineBuffers::Create(int outputs, int inputs, int processorChannels, int d
     for (BufferArray& set : results) {
         if (!set.Create(kSampleFloat64, kResultCapacity, processorChannels))
             return false;
+        set.Clear(); // no values yet: a processor that writes none leaves its levels alone
     }
     if (!dump.Create(kSampleInt16, blockFrames, dumpChannels))
         return false;

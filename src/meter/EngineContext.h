@@ -61,6 +61,7 @@ struct EngineContext {
     std::atomic<uint32_t> missedSlots{0};
     std::atomic<int32_t> primingBlocks{0};
     std::atomic<int32_t> inputChannels{0};
+    std::atomic<double> engineCpuSeconds{0.0}; // s of the worker's CPU time since its blocks began
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> peak{};           // dBFS
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> secondLoudness{}; // dB
     std::atomic<double> loudness{0.0};                                         // LKFS
@@ -74,6 +75,9 @@ private:
 // The worker thread's body: runs the entries of the context until one fails or all are done,
 // then posts WM_SNDIO_FINISHED. 0, or 1 when there was no entry to run.
 int EngineThreadProc(EngineContext& context);
+
+// The calling thread's CPU time in seconds (0 when the system cannot tell).
+double ThreadCpuSeconds();
 
 // Runs one entry in meter mode (set-up, repetitions, ending). 1 when the run ended with an error
 // status, 0 when the status is still 1.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <new>
 
@@ -38,6 +39,14 @@ int32_t TruncToInt32(double x)
 }
 
 } // namespace
+
+double ThreadCpuSeconds()
+{
+    timespec now{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0)
+        return 0.0;
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 int EngineThreadProc(EngineContext& context)
 {
@@ -226,6 +235,7 @@ int32_t EngineRun::RunRepetitions()
 {
     m_context.outputTotal.store(0);
     m_context.inputTotal.store(0);
+    m_cpuStart = ThreadCpuSeconds();
     const int32_t repeats = m_entry.m_repeatCount;
     for (int32_t r = 0;; ++r) {
         if (repeats == 0 ? !m_context.run.load() : r >= repeats)

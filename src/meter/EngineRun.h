@@ -67,6 +67,7 @@ private:
     uint32_t m_blockFrames = 0;   // frames per block
     SampleType m_blockType = 0;   // sample type of the engine's device-side buffers
     int32_t m_primes = 0;         // blocks discarded before the first metered one
+    double m_cpuStart = 0.0;      // s; the worker thread's CPU time when its blocks began
 };
 
 } // namespace kerrion

@@ -103,6 +103,7 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
         counter->store(0);
     c.lastBlockFrames = c.blockFrames = c.missedSlots = 0;
     c.sampleRate = 0.0;
+    c.engineCpuSeconds = 0.0;
     c.status.store(kStatusOk);
     for (int i = 0; i < kLevels; ++i) {
         c.peak[static_cast<size_t>(i)].store(kSilenceDb);
@@ -227,5 +228,6 @@ CSndIOPlayList::Counters CSndIOPlayList::GetCounters() const
     counters.missedSlots = c.missedSlots.load();
     counters.primingBlocks = c.primingBlocks.load();
     counters.inputChannels = c.inputChannels.load();
+    counters.engineCpuSeconds = c.engineCpuSeconds.load();
     return counters;
 }

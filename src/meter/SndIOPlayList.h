@@ -85,6 +85,7 @@ public:
         uint32_t missedSlots = 0;      // input slots the device thread dropped because the engine lagged
         int32_t primingBlocks = 0;     // blocks discarded before the first metered one
         int32_t inputChannels = 0;     // device input channels streamed
+        double engineCpuSeconds = 0.0; // CPU time of the worker thread since its blocks began
     };
 
     CSndIOPlayList();

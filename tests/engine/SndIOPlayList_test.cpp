@@ -42,6 +42,11 @@ TEST_F(EngineTest, SteadySinesReadTheirPeakAndVULevels)
         EXPECT_EQ(levels.peak[static_cast<size_t>(i)], -96.0) << "meter " << i;
         EXPECT_EQ(levels.vu[static_cast<size_t>(i)], 0.0) << "meter " << i;
     }
+    // The second loudness processor measures nothing: its levels keep their start values.
+    double second[64];
+    m_playList.GetSecondLoudnessLevels(second);
+    EXPECT_EQ(second[0], -96.0);
+    EXPECT_EQ(second[1], -96.0);
     EXPECT_TRUE(std::isfinite(m_playList.GetLoudness()));
     EXPECT_GT(m_playList.GetLoudness(), -30.0);
     EXPECT_EQ(counters.status, PL::kStatusOk);
