@@ -27,6 +27,8 @@ struct EngineContext {
     void StopPosting();
     // Copies what a new context carries over from this one (parameters and VU levels).
     void CopySettingsFrom(const EngineContext& other);
+    // Copies the counters and the status (what the run reached when it was abandoned).
+    void CopyCountersFrom(const EngineContext& other);
 
     // Set up by StartEngine before the worker starts; read-only for the worker.
     CNotifyTarget* notify = nullptr;               // none: nothing is posted

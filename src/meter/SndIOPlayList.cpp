@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <thread>
 
 namespace kerrion {
@@ -43,6 +44,20 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
         secondLoudness[i].store(other.secondLoudness[i].load());
     }
     loudness.store(other.loudness.load());
+}
+
+void EngineContext::CopyCountersFrom(const EngineContext& other)
+{
+    for (auto [to, from] : {std::pair{&status, &other.status}, {&outputPosition, &other.outputPosition},
+             {&inputPosition, &other.inputPosition}, {&outputTotal, &other.outputTotal},
+             {&inputTotal, &other.inputTotal}, {&blockCounter, &other.blockCounter},
+             {&primingBlocks, &other.primingBlocks}, {&inputChannels, &other.inputChannels}})
+        to->store(from->load());
+    lastBlockFrames.store(other.lastBlockFrames.load());
+    blockFrames.store(other.blockFrames.load());
+    missedSlots.store(other.missedSlots.load());
+    sampleRate.store(other.sampleRate.load());
+    engineCpuSeconds.store(other.engineCpuSeconds.load());
 }
 
 } // namespace kerrion
@@ -147,7 +162,7 @@ void CSndIOPlayList::Abandon()
     const int32_t kind = m_engine->deviceKind;
     auto fresh = std::make_shared<EngineContext>();
     fresh->CopySettingsFrom(*m_engine);
-    fresh->status.store(m_engine->status.load());
+    fresh->CopyCountersFrom(*m_engine);
     m_engine = std::move(fresh);
     if (kind == CSndIODevice::kKindAsio) {
         // A fresh device object's Initialize releases the driver the stuck run had loaded.
