@@ -382,7 +382,8 @@ void AsioDeviceThread(CSndIOThreadContext* context)
             }
         }
     }
-    ZeroDriverBuffers(st);
+    if (g_running.load() == &st)
+        ZeroDriverBuffers(st); // a driver another device took over is no longer this thread's
     AsioDeviceState* self = &st;
     g_running.compare_exchange_strong(self, nullptr);
     st.staging.clear();

@@ -150,19 +150,22 @@ TEST_F(EngineFailure, AWorkerStuckOnAStalledDriverIsAbandonedAndTheEngineStartsA
     Configure(stalling);
     ASSERT_EQ(Start({0, 0, 0, 0, 0, 0, 0, 0}), 1);
 
-    // A block that came after a long silence has timed out waiting for the stalled driver:
-    // the next one has just begun its wait.
+    // An empty block after a long silence has timed out waiting for the stalled driver (not
+    // a slow start or a slow moment of a loaded machine). A moment later the worker is in the
+    // full wait of the next block.
     const uint64_t end = NowMilliseconds() + 20000;
     uint64_t lastBlock = NowMilliseconds();
     bool stalled = false;
     while (!stalled && NowMilliseconds() < end) {
         if (WaitFor(WM_SNDIO_LEVELS, Count(WM_SNDIO_LEVELS) + 1, 5000)) {
             const uint64_t now = NowMilliseconds();
-            stalled = Count(WM_SNDIO_LEVELS) > 10 && now - lastBlock > 1500; // not the slow start
+            stalled = Count(WM_SNDIO_LEVELS) > 10 && now - lastBlock > 1500
+                && m_playList.GetCounters().lastBlockFrames == 0;
             lastBlock = now;
         }
     }
     ASSERT_TRUE(stalled);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const uint64_t stopAt = NowMilliseconds();
     EXPECT_EQ(m_playList.StopEngine(), PL::kStopTimedOut);
     const uint64_t waited = NowMilliseconds() - stopAt;
@@ -181,7 +184,7 @@ TEST_F(EngineFailure, AWorkerStuckOnAStalledDriverIsAbandonedAndTheEngineStartsA
     ASSERT_EQ(m_playList.StartEngine(0, 0, 0, 0, nullptr, channels.data(), 2, 0, &second, 0.0), 1);
     // Long enough for the abandoned worker to wake from its wait, end its run and close its
     // device while the new run goes on.
-    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     const PL::Counters before = m_playList.GetCounters();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const PL::Counters after = m_playList.GetCounters();
