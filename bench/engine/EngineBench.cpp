@@ -32,7 +32,8 @@ constexpr const char* kSignalId = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
 std::filesystem::path Folder()
 {
     static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kerrion-engine-bench-XXXXXX").string();
+        std::string pattern
+            = (std::filesystem::temp_directory_path() / "kerrion-engine-bench-XXXXXX").string();
         const char* made = mkdtemp(pattern.data());
         return std::filesystem::path(made != nullptr ? made : "/tmp");
     }();
@@ -50,14 +51,15 @@ void Configure(int frames, double speed)
 {
     const std::filesystem::path folder = Folder();
     WriteText(folder / "asio.reg",
-        std::string("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Gen]\n\"CLSID\"=\"")
+        std::string("Windows Registry Editor Version "
+                    "5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Gen]\n\"CLSID\"=\"")
             + kSignalId + "\"\n[HKEY_CLASSES_ROOT\\CLSID\\" + kSignalId + "\\InprocServer32]\n@=\""
             + KERRION_SIGNAL_DRIVER + "\"\n");
-    std::string ini = "[Signal]\nInputs=8\nOutputs=2\nRate=48000\nSampleType=18\nBufferFrames=" + std::to_string(frames)
-        + "\nSpeed=" + std::to_string(speed) + "\n";
+    std::string ini = "[Signal]\nInputs=8\nOutputs=2\nRate=48000\nSampleType=18\nBufferFrames="
+        + std::to_string(frames) + "\nSpeed=" + std::to_string(speed) + "\n";
     for (int i = 1; i <= 8; ++i)
-        ini += "[Input" + std::to_string(i) + "]\nSource=sine\nFrequency=" + std::to_string(100 * i * i)
-            + "\nLevel=" + std::to_string(-3 * i) + "\n";
+        ini += "[Input" + std::to_string(i) + "]\nSource=sine\nFrequency="
+            + std::to_string(100 * i * i) + "\nLevel=" + std::to_string(-3 * i) + "\n";
     WriteText(folder / "signal.ini", ini);
     setenv("KERRION_ASIO_REGISTRY", (folder / "asio.reg").c_str(), 1);
     setenv("KERRION_SIGNAL_CONFIG", (folder / "signal.ini").c_str(), 1);
@@ -65,7 +67,7 @@ void Configure(int frames, double speed)
 
 double ProcessCpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
@@ -84,7 +86,7 @@ double HighWaterMiB(pid_t pid)
 
 double PeakResidentMiB(int who)
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(who, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
@@ -93,7 +95,7 @@ void BM_EngineCpuPerAudioSecond(benchmark::State& state)
 {
     const int frames = static_cast<int>(state.range(0));
     Configure(frames, 64.0);
-    const std::array<int32_t, 8> channels{0, 1, 2, 3, 4, 5, 6, 7};
+    const std::array<int32_t, 8> channels { 0, 1, 2, 3, 4, 5, 6, 7 };
     double engineFraction = 0.0;
     double processFraction = 0.0;
     double missed = 0.0;
@@ -106,8 +108,7 @@ void BM_EngineCpuPerAudioSecond(benchmark::State& state)
         const auto frameGoal = static_cast<int32_t>(kAudioSeconds * 48000.0);
         while (playList.GetCounters().inputFrames < frameGoal && !playList.HasEnded()) {
             CMessageQueue::Message m;
-            while (queue.TakeMessage(m)) {
-            }
+            while (queue.TakeMessage(m)) { }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         const CSndIOPlayList::Counters counters = playList.GetCounters();
@@ -126,7 +127,13 @@ void BM_EngineCpuPerAudioSecond(benchmark::State& state)
     state.counters["missed_slots"] = missed;
     state.counters["peak_rss_MiB"] = PeakResidentMiB(RUSAGE_SELF);
 }
-BENCHMARK(BM_EngineCpuPerAudioSecond)->Arg(64)->Arg(256)->Arg(4096)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EngineCpuPerAudioSecond)
+    ->Arg(64)
+    ->Arg(256)
+    ->Arg(4096)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // kerrion-meter metering 8 channels for 3 s of audio; its peak resident memory.
 void BM_KerrionMeterPeakResidentMemory(benchmark::State& state)
@@ -138,9 +145,10 @@ void BM_KerrionMeterPeakResidentMemory(benchmark::State& state)
     for (auto _ : state) {
         const std::string command = std::string("exec ") + KERRION_METER_PATH + " --ini '" + ini
             + "' --channels 0,1,2,3,4,5,6,7 --seconds 0.5 --format csv >/dev/null 2>&1";
-        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+        const char* argv[] = { "/bin/sh", "-c", command.c_str(), nullptr };
         pid_t pid = 0;
-        if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ)
+            != 0) {
             state.SkipWithError("kerrion-meter could not be started");
             return;
         }
@@ -154,7 +162,10 @@ void BM_KerrionMeterPeakResidentMemory(benchmark::State& state)
     }
     state.counters["peak_rss_MiB"] = peakMiB;
 }
-BENCHMARK(BM_KerrionMeterPeakResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_KerrionMeterPeakResidentMemory)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

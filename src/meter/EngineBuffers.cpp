@@ -23,7 +23,8 @@ void BufferArray::Clear() const
 bool EngineBuffers::Create(int outputs, int inputs, int processorChannels, int dumpChannels,
     SampleType blockType, uint32_t blockFrames)
 {
-    if (!output.Create(blockType, blockFrames, outputs) || !input.Create(blockType, blockFrames, inputs)
+    if (!output.Create(blockType, blockFrames, outputs)
+        || !input.Create(blockType, blockFrames, inputs)
         || !meters.Create(blockType, blockFrames, kMeters))
         return false;
     for (BufferArray& set : results) {
@@ -34,7 +35,8 @@ bool EngineBuffers::Create(int outputs, int inputs, int processorChannels, int d
     if (!dump.Create(kSampleInt16, blockFrames, dumpChannels))
         return false;
     if (dumpChannels > 0
-        && interleave.Allocate(kSampleInt16, blockFrames * static_cast<uint32_t>(dumpChannels)) != 1)
+        && interleave.Allocate(kSampleInt16, blockFrames * static_cast<uint32_t>(dumpChannels))
+            != 1)
         return false;
     return true;
 }

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <utility>
 #include <thread>
+#include <utility>
 
 namespace kerrion {
 
@@ -48,10 +48,11 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
 
 void EngineContext::CopyCountersFrom(const EngineContext& other)
 {
-    for (auto [to, from] : {std::pair{&status, &other.status}, {&outputPosition, &other.outputPosition},
-             {&inputPosition, &other.inputPosition}, {&outputTotal, &other.outputTotal},
-             {&inputTotal, &other.inputTotal}, {&blockCounter, &other.blockCounter},
-             {&primingBlocks, &other.primingBlocks}, {&inputChannels, &other.inputChannels}})
+    for (auto [to, from] :
+        { std::pair { &status, &other.status }, { &outputPosition, &other.outputPosition },
+            { &inputPosition, &other.inputPosition }, { &outputTotal, &other.outputTotal },
+            { &inputTotal, &other.inputTotal }, { &blockCounter, &other.blockCounter },
+            { &primingBlocks, &other.primingBlocks }, { &inputChannels, &other.inputChannels } })
         to->store(from->load());
     lastBlockFrames.store(other.lastBlockFrames.load());
     blockFrames.store(other.blockFrames.load());
@@ -84,7 +85,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     EngineContext& c = *m_engine;
     c.meterMode = 1;
     for (int i = 0; i < kMeters; ++i)
-        c.deviceChannels[static_cast<size_t>(i)] = deviceChannels != nullptr ? deviceChannels[i] : -1;
+        c.deviceChannels[static_cast<size_t>(i)]
+            = deviceChannels != nullptr ? deviceChannels[i] : -1;
 
     m_entries.m_outputChannelLimit = m_entries.m_inputChannelLimit = m_entries.m_trackSlots = 64;
     if (m_entries.Prepare(repeatCount) != 1 || ApplySegmentGains(mute, gainDb) != 1)
@@ -104,7 +106,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     if (dumpConfig != nullptr) {
         for (int j = 0; j < kDumpFiles; ++j) {
             const std::string& name = dumpConfig->names[j];
-            std::memcpy(c.dumpNames[j], name.data(), std::min<size_t>(name.size(), kPathLength - 1));
+            std::memcpy(
+                c.dumpNames[j], name.data(), std::min<size_t>(name.size(), kPathLength - 1));
         }
         c.dumpEnabled = dumpConfig->enabled;
         c.dumpSeconds = dumpConfig->seconds;
@@ -113,8 +116,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.deviceKind = deviceKind;
     c.deviceIndex = deviceIndex;
     c.deviceFactory = m_deviceFactory;
-    for (std::atomic<int32_t>* counter : {&c.outputPosition, &c.inputPosition, &c.outputTotal, &c.inputTotal,
-             &c.blockCounter, &c.primingBlocks, &c.inputChannels})
+    for (std::atomic<int32_t>* counter : { &c.outputPosition, &c.inputPosition, &c.outputTotal,
+             &c.inputTotal, &c.blockCounter, &c.primingBlocks, &c.inputChannels })
         counter->store(0);
     c.lastBlockFrames = c.blockFrames = c.missedSlots = 0;
     c.sampleRate = 0.0;
@@ -132,7 +135,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
         return 0;
     }
     std::shared_ptr<EngineContext> context = m_engine;
-    if (!m_thread->Start([context] { kerrion::EngineThreadProc(*context); }, kerrion::Thread::Priority::AboveNormal)) {
+    if (!m_thread->Start([context] { kerrion::EngineThreadProc(*context); },
+            kerrion::Thread::Priority::AboveNormal)) {
         m_thread.reset();
         return 0;
     }
@@ -207,25 +211,13 @@ void CSndIOPlayList::SetVUFilter(double cutoffHz, int32_t order)
     m_engine->vuOrder = order;
 }
 
-void CSndIOPlayList::SetDeviceFactory(DeviceFactory factory)
-{
-    m_deviceFactory = factory;
-}
+void CSndIOPlayList::SetDeviceFactory(DeviceFactory factory) { m_deviceFactory = factory; }
 
-bool CSndIOPlayList::IsRunning() const
-{
-    return m_thread != nullptr;
-}
+bool CSndIOPlayList::IsRunning() const { return m_thread != nullptr; }
 
-bool CSndIOPlayList::HasEnded() const
-{
-    return m_thread != nullptr && m_thread->HasEnded();
-}
+bool CSndIOPlayList::HasEnded() const { return m_thread != nullptr && m_thread->HasEnded(); }
 
-int32_t CSndIOPlayList::GetStatus() const
-{
-    return m_engine->status.load();
-}
+int32_t CSndIOPlayList::GetStatus() const { return m_engine->status.load(); }
 
 CSndIOPlayList::Counters CSndIOPlayList::GetCounters() const
 {

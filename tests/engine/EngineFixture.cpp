@@ -11,8 +11,8 @@ constexpr const char* kSignalId = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
 
 std::string DriverKey(const std::string& key, const std::string& description)
 {
-    return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\" + key + "]\n\"CLSID\"=\"" + kSignalId + "\"\n\"Description\"=\""
-        + description + "\"\n";
+    return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\" + key + "]\n\"CLSID\"=\"" + kSignalId
+        + "\"\n\"Description\"=\"" + description + "\"\n";
 }
 
 } // namespace
@@ -25,30 +25,34 @@ void EngineTest::SetUp()
         + "\\InprocServer32]\n@=\"" + KERRION_SIGNAL_DRIVER + "\"\n";
     WriteFileBytes(m_dir / "asio.reg", reg);
     m_registry = std::make_unique<ScopedEnv>("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
-    Configure(GeneratorConfig{});
+    Configure(GeneratorConfig {});
 }
 
 void EngineTest::Configure(const GeneratorConfig& config)
 {
     std::ostringstream ini;
-    ini << "[Signal]\nInputs=" << config.inputs << "\nOutputs=" << config.outputs << "\nRate=48000\nBufferFrames="
-        << config.bufferFrames << "\nSampleType=" << config.sampleType << "\nSpeed=" << config.speed
-        << "\nStallAfter=" << config.stallAfter << "\nFailInit=" << (config.failInit ? 1 : 0) << "\n";
+    ini << "[Signal]\nInputs=" << config.inputs << "\nOutputs=" << config.outputs
+        << "\nRate=48000\nBufferFrames=" << config.bufferFrames
+        << "\nSampleType=" << config.sampleType << "\nSpeed=" << config.speed
+        << "\nStallAfter=" << config.stallAfter << "\nFailInit=" << (config.failInit ? 1 : 0)
+        << "\n";
     for (int i = 0; i < 64; ++i) {
-        const GeneratorInput input = i < static_cast<int>(config.input.size()) ? config.input[static_cast<size_t>(i)]
-                                                                                : GeneratorInput{};
-        ini << "[Input" << i + 1 << "]\nSource=" << input.source << "\nFrequency=" << input.frequency
-            << "\nLevel=" << input.level << "\n";
+        const GeneratorInput input = i < static_cast<int>(config.input.size())
+            ? config.input[static_cast<size_t>(i)]
+            : GeneratorInput {};
+        ini << "[Input" << i + 1 << "]\nSource=" << input.source
+            << "\nFrequency=" << input.frequency << "\nLevel=" << input.level << "\n";
     }
     WriteFileBytes(m_dir / "signal.ini", ini.str());
     m_signal.reset();
     m_signal = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
 }
 
-int EngineTest::Start(const std::array<int32_t, 8>& channels, int driver, const CSndIOPlayList::DumpConfig* dump,
-    int32_t repeatCount)
+int EngineTest::Start(const std::array<int32_t, 8>& channels, int driver,
+    const CSndIOPlayList::DumpConfig* dump, int32_t repeatCount)
 {
-    return m_playList.StartEngine(0, 0, repeatCount, 0, dump, channels.data(), 2, driver, &m_queue, 0.0);
+    return m_playList.StartEngine(
+        0, 0, repeatCount, 0, dump, channels.data(), 2, driver, &m_queue, 0.0);
 }
 
 bool EngineTest::WaitFor(uint32_t message, int count, int timeoutMs)

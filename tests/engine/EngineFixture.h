@@ -66,8 +66,8 @@ protected:
 
 // The peak and VU levels of meters 0..7.
 struct Levels {
-    std::array<double, 64> peak{};
-    std::array<double, 64> vu{};
+    std::array<double, 64> peak {};
+    std::array<double, 64> vu {};
 };
 Levels ReadLevels(const CSndIOPlayList& playList);
 

@@ -32,7 +32,8 @@ WaveContents ReadWave(const std::filesystem::path& path)
     contents.rate = file.Format().samplesPerSec;
     contents.bits = file.Format().bitsPerSample;
     contents.frames = file.Frames();
-    std::vector<int16_t> samples(static_cast<size_t>(contents.frames) * static_cast<size_t>(contents.channels));
+    std::vector<int16_t> samples(
+        static_cast<size_t>(contents.frames) * static_cast<size_t>(contents.channels));
     file.ReadFrames(samples.data(), contents.frames);
     std::vector<int> peaks(static_cast<size_t>(contents.channels), 0);
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -54,7 +55,7 @@ protected:
         config.bufferFrames = bufferFrames;
         config.speed = 20.0;
         for (int c = 0; c < inputs; ++c)
-            config.input.push_back({"sine", 1000.0, -6.0 - 3.0 * c});
+            config.input.push_back({ "sine", 1000.0, -6.0 - 3.0 * c });
         Configure(config);
     }
 
@@ -66,8 +67,10 @@ protected:
         dump.enabled = 1;
         dump.seconds = seconds;
         for (int j = 0; j < 3; ++j)
-            dump.names[j] = names[static_cast<size_t>(j)].empty() ? "" : (m_dir / names[static_cast<size_t>(j)]).string();
-        ASSERT_EQ(Start({0, 1, 2, 3, 4, 5, 6, 7}, kPlainDriver, &dump), 1);
+            dump.names[j] = names[static_cast<size_t>(j)].empty()
+                ? ""
+                : (m_dir / names[static_cast<size_t>(j)]).string();
+        ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }, kPlainDriver, &dump), 1);
         const auto budget = static_cast<int32_t>(seconds * 48000.0);
         const uint64_t end = NowMilliseconds() + 10000;
         while (m_playList.GetCounters().inputFrames < budget && NowMilliseconds() < end)
@@ -82,7 +85,7 @@ protected:
 TEST_F(EngineDump, TwoInputsGoToTheFirstFileOnly)
 {
     ConfigureInputs(2);
-    RunDump({"a.wav", "b.wav", "c.wav"}, 0.5);
+    RunDump({ "a.wav", "b.wav", "c.wav" }, 0.5);
     const WaveContents a = ReadWave(m_dir / "a.wav");
     EXPECT_EQ(a.channels, 2);
     EXPECT_EQ(a.rate, 48000u);
@@ -91,7 +94,7 @@ TEST_F(EngineDump, TwoInputsGoToTheFirstFileOnly)
     ASSERT_EQ(a.peakDb.size(), 2u);
     EXPECT_NEAR(a.peakDb[0], Level(0), 0.01);
     EXPECT_NEAR(a.peakDb[1], Level(1), 0.01);
-    for (const char* name : {"b.wav", "c.wav"}) {
+    for (const char* name : { "b.wav", "c.wav" }) {
         const WaveContents empty = ReadWave(m_dir / name);
         EXPECT_EQ(empty.channels, 2) << name; // created, but nothing written
         EXPECT_EQ(empty.frames, 0u) << name;
@@ -101,8 +104,8 @@ TEST_F(EngineDump, TwoInputsGoToTheFirstFileOnly)
 TEST_F(EngineDump, SixInputsFillThreeFilesWithTwoChannelsEach)
 {
     ConfigureInputs(6);
-    RunDump({"a.wav", "b.wav", "c.wav"}, 0.25);
-    const char* names[] = {"a.wav", "b.wav", "c.wav"};
+    RunDump({ "a.wav", "b.wav", "c.wav" }, 0.25);
+    const char* names[] = { "a.wav", "b.wav", "c.wav" };
     for (int j = 0; j < 3; ++j) {
         const WaveContents file = ReadWave(m_dir / names[j]);
         EXPECT_EQ(file.frames, 12000u) << names[j];
@@ -115,7 +118,7 @@ TEST_F(EngineDump, SixInputsFillThreeFilesWithTwoChannelsEach)
 TEST_F(EngineDump, OnlyTheThirdNameTakesChannelsFourAndFive)
 {
     ConfigureInputs(6);
-    RunDump({"", "", "c.wav"}, 0.25);
+    RunDump({ "", "", "c.wav" }, 0.25);
     const WaveContents c = ReadWave(m_dir / "c.wav");
     EXPECT_EQ(c.frames, 12000u);
     ASSERT_EQ(c.peakDb.size(), 2u);
@@ -132,14 +135,15 @@ TEST_F(EngineDump, ASpentBudgetFreezesTheMetersWhileBlocksGoOn)
     dump.enabled = 1;
     dump.seconds = 1.0;
     dump.names[0] = (m_dir / "a.wav").string();
-    ASSERT_EQ(Start({0, 1, 0, 1, 0, 1, 0, 1}, kPlainDriver, &dump), 1);
+    ASSERT_EQ(Start({ 0, 1, 0, 1, 0, 1, 0, 1 }, kPlainDriver, &dump), 1);
     // Wait for a block after the budget is spent: from then on no sample reaches a meter.
     const uint64_t end = NowMilliseconds() + 10000;
     PL::Counters atFreeze;
     do {
         ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, Count(WM_SNDIO_LEVELS) + 1));
         atFreeze = m_playList.GetCounters();
-    } while ((atFreeze.inputFrames < 48000 || atFreeze.lastBlockFrames != 0) && NowMilliseconds() < end);
+    } while (
+        (atFreeze.inputFrames < 48000 || atFreeze.lastBlockFrames != 0) && NowMilliseconds() < end);
     const Levels frozen = ReadLevels(m_playList);
     ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, Count(WM_SNDIO_LEVELS) + 6));
     const Levels later = ReadLevels(m_playList);

@@ -36,8 +36,10 @@ protected:
     // Runs until the worker ends by itself; returns the status.
     int32_t RunToEnd(int32_t kind, int32_t index)
     {
-        const std::array<int32_t, 8> channels{0, 1, 2, 3, 4, 5, 6, 7};
-        EXPECT_EQ(m_playList.StartEngine(0, 0, 0, 0, m_dump.get(), channels.data(), kind, index, &m_queue, 0.0), 1);
+        const std::array<int32_t, 8> channels { 0, 1, 2, 3, 4, 5, 6, 7 };
+        EXPECT_EQ(m_playList.StartEngine(
+                      0, 0, 0, 0, m_dump.get(), channels.data(), kind, index, &m_queue, 0.0),
+            1);
         const uint64_t end = NowMilliseconds() + 10000;
         while (!m_playList.HasEnded() && NowMilliseconds() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -109,8 +111,9 @@ TEST_F(EngineFailure, ADumpFileThatCannotBeCreatedEndsWithStatus0x102)
     // A disabled dump opens nothing, whatever its names.
     m_log.clear();
     m_dump->enabled = 0;
-    const std::array<int32_t, 8> channels{0, 1, 2, 3, 4, 5, 6, 7};
-    ASSERT_EQ(m_playList.StartEngine(0, 0, 0, 0, m_dump.get(), channels.data(), 2, 0, &m_queue, 0.0), 1);
+    const std::array<int32_t, 8> channels { 0, 1, 2, 3, 4, 5, 6, 7 };
+    ASSERT_EQ(
+        m_playList.StartEngine(0, 0, 0, 0, m_dump.get(), channels.data(), 2, 0, &m_queue, 0.0), 1);
     EXPECT_TRUE(WaitFor(WM_SNDIO_LEVELS, 3));
     EXPECT_EQ(m_playList.StopEngine(), PL::kStopped);
     EXPECT_EQ(m_playList.GetStatus(), PL::kStatusOk);
@@ -144,11 +147,11 @@ TEST_F(EngineFailure, ATransferWithoutADeviceThreadEndsWithStatus0x103)
 TEST_F(EngineFailure, AWorkerStuckOnAStalledDriverIsAbandonedAndTheEngineStartsAgain)
 {
     GeneratorConfig stalling;
-    stalling.input = {{"sine", 1000.0, -20.0}};
+    stalling.input = { { "sine", 1000.0, -20.0 } };
     stalling.bufferFrames = 2048; // 42 ms slots: a stalled block waits about 3.4 s
     stalling.stallAfter = 20;
     Configure(stalling);
-    ASSERT_EQ(Start({0, 0, 0, 0, 0, 0, 0, 0}), 1);
+    ASSERT_EQ(Start({ 0, 0, 0, 0, 0, 0, 0, 0 }), 1);
 
     // An empty block after a long silence has timed out waiting for the stalled driver (not
     // a slow start or a slow moment of a loaded machine). A moment later the worker is in the
@@ -177,10 +180,10 @@ TEST_F(EngineFailure, AWorkerStuckOnAStalledDriverIsAbandonedAndTheEngineStartsA
     const size_t postedBeforeStop = m_log.size();
 
     GeneratorConfig working;
-    working.input = {{"sine", 440.0, -10.0}};
+    working.input = { { "sine", 440.0, -10.0 } };
     Configure(working);
     CMessageQueue second;
-    const std::array<int32_t, 8> channels{0, 0, 0, 0, 0, 0, 0, 0};
+    const std::array<int32_t, 8> channels { 0, 0, 0, 0, 0, 0, 0, 0 };
     ASSERT_EQ(m_playList.StartEngine(0, 0, 0, 0, nullptr, channels.data(), 2, 0, &second, 0.0), 1);
     // Long enough for the abandoned worker to wake from its wait, end its run and close its
     // device while the new run goes on.

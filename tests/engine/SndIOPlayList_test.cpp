@@ -13,7 +13,8 @@ using PL = CSndIOPlayList;
 GeneratorConfig SineConfig()
 {
     GeneratorConfig config;
-    config.input = {{"sine", 1000.0, -20.0}, {"sine", 440.0, -10.0}, {"sine", 100.0, -30.0}};
+    config.input
+        = { { "sine", 1000.0, -20.0 }, { "sine", 440.0, -10.0 }, { "sine", 100.0, -30.0 } };
     return config;
 }
 
@@ -21,7 +22,7 @@ TEST_F(EngineTest, SteadySinesReadTheirPeakAndVULevels)
 {
     Configure(SineConfig());
     // Meters 2 and 3 share channel 1; meter 4 has no channel, meter 5 one beyond the device's.
-    ASSERT_EQ(Start({0, 1, 1, 1, -1, 8, 2, 64}), 1);
+    ASSERT_EQ(Start({ 0, 1, 1, 1, -1, 8, 2, 64 }), 1);
     // 2 s of audio at 48 kHz in 512-frame blocks: the VU ballistics have settled.
     ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 190));
     const Levels levels = ReadLevels(m_playList);
@@ -34,11 +35,11 @@ TEST_F(EngineTest, SteadySinesReadTheirPeakAndVULevels)
     EXPECT_NEAR(levels.vu[1], 10.0, 0.1);
     EXPECT_NEAR(levels.peak[6], -30.0, 0.05);
     EXPECT_NEAR(levels.vu[6], -10.0, 0.3);
-    for (int i : {2, 3}) {
+    for (int i : { 2, 3 }) {
         EXPECT_EQ(levels.peak[static_cast<size_t>(i)], levels.peak[1]);
         EXPECT_EQ(levels.vu[static_cast<size_t>(i)], levels.vu[1]);
     }
-    for (int i : {4, 5, 7}) {
+    for (int i : { 4, 5, 7 }) {
         EXPECT_EQ(levels.peak[static_cast<size_t>(i)], -96.0) << "meter " << i;
         EXPECT_EQ(levels.vu[static_cast<size_t>(i)], 0.0) << "meter " << i;
     }
@@ -64,7 +65,7 @@ TEST_F(EngineTest, SteadySinesReadTheirPeakAndVULevels)
 TEST_F(EngineTest, MessagesComeInOrderAndFinishedEndsTheRun)
 {
     Configure(SineConfig());
-    ASSERT_EQ(Start({0, 1, 2, 3, 4, 5, 6, 7}), 1);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }), 1);
     ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 5));
     EXPECT_EQ(m_playList.StopEngine(), PL::kStopped);
     EXPECT_FALSE(m_playList.IsRunning());
@@ -95,14 +96,14 @@ TEST_F(EngineTest, StopWithoutAWorkerChangesNothing)
 TEST_F(EngineTest, StartResetsPeaksAndKeepsTheVULevelsOfTheLastRun)
 {
     Configure(SineConfig());
-    ASSERT_EQ(Start({0, 1, 2, 3, 4, 5, 6, 7}), 1);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }), 1);
     ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 150));
     ASSERT_EQ(m_playList.StopEngine(), PL::kStopped);
     const Levels before = ReadLevels(m_playList);
     ASSERT_NEAR(before.vu[1], 10.0, 0.2);
 
     // Family 1 has no device here, so the run fails at once and leaves the levels as they are.
-    const std::array<int32_t, 8> channels{0, 1, 2, 3, 4, 5, 6, 7};
+    const std::array<int32_t, 8> channels { 0, 1, 2, 3, 4, 5, 6, 7 };
     ASSERT_EQ(m_playList.StartEngine(0, 0, 0, 0, nullptr, channels.data(), 1, 0, &m_queue, 0.0), 1);
     const Levels after = ReadLevels(m_playList);
     for (size_t i = 0; i < 64; ++i) {
@@ -121,7 +122,7 @@ TEST_F(EngineTest, TheEngineStartsAgainAfterAStop)
     Configure(SineConfig());
     for (int run = 0; run < 3; ++run) {
         m_log.clear();
-        ASSERT_EQ(Start({2, 2, 2, 2, 2, 2, 2, 2}), 1);
+        ASSERT_EQ(Start({ 2, 2, 2, 2, 2, 2, 2, 2 }), 1);
         ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 20)) << "run " << run;
         EXPECT_EQ(m_playList.StopEngine(), PL::kStopped);
         EXPECT_NEAR(ReadLevels(m_playList).peak[7], -30.0, 0.05);
@@ -132,7 +133,7 @@ TEST_F(EngineTest, TheEngineStartsAgainAfterAStop)
 TEST_F(EngineTest, StartingPreparesOneEntryWithOneEmptySegment)
 {
     Configure(SineConfig());
-    ASSERT_EQ(Start({0, 1, 2, 3, 4, 5, 6, 7}, kPlainDriver, nullptr, 2), 1);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }, kPlainDriver, nullptr, 2), 1);
     ASSERT_EQ(m_playList.m_entries.GetCount(), 1);
     const CSndIOBlockInfo* entry = m_playList.m_entries.GetAt(0);
     EXPECT_EQ(entry->m_repeatCount, 2);
@@ -153,7 +154,7 @@ TEST_F(EngineTest, StartingPreparesOneEntryWithOneEmptySegment)
 TEST_F(EngineTest, AYamahaDriverDiscards128BlocksBeforeMetering)
 {
     Configure(SineConfig());
-    ASSERT_EQ(Start({0, 1, 2, 3, 4, 5, 6, 7}, kYamahaDriver), 1);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }, kYamahaDriver), 1);
     ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 40));
     const PL::Counters yamaha = m_playList.GetCounters();
     ASSERT_EQ(m_playList.StopEngine(), PL::kStopped);
@@ -165,9 +166,9 @@ TEST_F(EngineTest, AYamahaDriverDiscards128BlocksBeforeMetering)
     EXPECT_LT(yamaha.inputPosition, yamaha.inputFrames + 12 * block);
     EXPECT_LT(yamaha.outputPosition, yamaha.outputFrames + 12 * block);
 
-    for (int driver : {kPlainDriver, kLowerDriver}) {
+    for (int driver : { kPlainDriver, kLowerDriver }) {
         m_log.clear();
-        ASSERT_EQ(Start({0, 1, 2, 3, 4, 5, 6, 7}, driver), 1);
+        ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }, driver), 1);
         ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 40));
         const PL::Counters plain = m_playList.GetCounters();
         ASSERT_EQ(m_playList.StopEngine(), PL::kStopped);

@@ -52,7 +52,8 @@ std::vector<double> JsonArray(const std::string& record, const std::string& fiel
     const size_t start = record.find(key);
     if (start == std::string::npos)
         return values;
-    std::istringstream in(record.substr(start + key.size(), record.find(']', start) - start - key.size()));
+    std::istringstream in(
+        record.substr(start + key.size(), record.find(']', start) - start - key.size()));
     for (std::string item; std::getline(in, item, ',');)
         values.push_back(std::stod(item));
     return values;
@@ -63,11 +64,13 @@ protected:
     void SetUp() override
     {
         WriteFileBytes(m_dir / "asio.reg",
-            std::string("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Gen]\n\"CLSID\"=\"")
-                + kSignalId + "\"\n\"Description\"=\"Kerrion Signal\"\n[HKEY_CLASSES_ROOT\\CLSID\\" + kSignalId
-                + "\\InprocServer32]\n@=\"" + KERRION_SIGNAL_DRIVER + "\"\n");
+            std::string("Windows Registry Editor Version "
+                        "5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Gen]\n\"CLSID\"=\"")
+                + kSignalId + "\"\n\"Description\"=\"Kerrion Signal\"\n[HKEY_CLASSES_ROOT\\CLSID\\"
+                + kSignalId + "\\InprocServer32]\n@=\"" + KERRION_SIGNAL_DRIVER + "\"\n");
         WriteFileBytes(m_dir / "signal.ini",
-            "[Signal]\nInputs=4\nSpeed=10\n[Input1]\nSource=sine\nLevel=-20\n[Input2]\nSource=sine\nLevel=-10\n"
+            "[Signal]\nInputs=4\nSpeed=10\n[Input1]\nSource=sine\nLevel=-20\n[Input2]\nSource="
+            "sine\nLevel=-10\n"
             "[Input3]\nSource=silence\n[Input4]\nSource=sine\nLevel=-30\n");
         // Meter 1 reads 0 on its scale at -18 dBFS; the device is the generator.
         WriteFileBytes(m_dir / "Kerrion.ini", "[Device]\nType=2\nID=0\n[Channel1]\ncal_vu=-18\n");
@@ -75,16 +78,17 @@ protected:
 
     std::string Environment() const
     {
-        return "KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string() + "' KERRION_SIGNAL_CONFIG='"
-            + (m_dir / "signal.ini").string() + "' ";
+        return "KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string()
+            + "' KERRION_SIGNAL_CONFIG='" + (m_dir / "signal.ini").string() + "' ";
     }
 
     Result Run(const std::string& args) const
     {
         const std::string out = (m_dir / "out.txt").string();
         const std::string err = (m_dir / "err.txt").string();
-        const std::string command = Environment() + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string()
-            + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
+        const std::string command = Environment() + KERRION_METER_PATH + " --ini '"
+            + (m_dir / "Kerrion.ini").string() + "' " + args + " >'" + out + "' 2>'" + err
+            + "' </dev/null";
         Result result;
         const int raw = std::system(command.c_str());
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -102,7 +106,8 @@ TEST_F(KerrionMeterMetering, JsonLinesCarryTheLevelsOfEveryBlock)
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 120u);
-    const std::regex shape(R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+\})");
+    const std::regex shape(
+        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+\})");
     for (size_t i = 0; i < lines.size(); ++i) {
         ASSERT_TRUE(std::regex_match(lines[i], shape)) << lines[i];
         EXPECT_EQ(lines[i].rfind("{\"block\":" + std::to_string(i + 1) + ",", 0), 0u);
@@ -121,7 +126,7 @@ TEST_F(KerrionMeterMetering, JsonLinesCarryTheLevelsOfEveryBlock)
     EXPECT_EQ(peak[1], peak[2]);
     EXPECT_NEAR(meterVu[1], vu[1], 1e-6); // default cal_vu -20
     EXPECT_EQ(peak[3], -96.0);            // a silent channel
-    for (size_t i : {4u, 5u}) {           // no channel, and one beyond the device's four
+    for (size_t i : { 4u, 5u }) {         // no channel, and one beyond the device's four
         EXPECT_EQ(peak[i], -96.0);
         EXPECT_EQ(vu[i], 0.0);
     }
@@ -148,7 +153,9 @@ TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
 {
     Result r = Run("--list-devices");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\s+2\s+0\s+4\s+2\s+512\s+48000\s+Kerrion Signal\n)"))) << r.out;
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex(R"(\s+2\s+0\s+4\s+2\s+512\s+48000\s+Kerrion Signal\n)")))
+        << r.out;
     EXPECT_NE(r.out.find("family 1"), std::string::npos);
 
     r = Run("--device-type 1 --device kerrion --blocks 3 --format jsonl");
@@ -166,7 +173,8 @@ TEST_F(KerrionMeterMetering, FailuresExitWithTheirStatusAndNameWhatFailed)
 {
     Result r = Run("--device-type 1 --blocks 3");
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("device 0 of family 1 (plain audio devices): the device cannot be opened"), std::string::npos)
+    EXPECT_NE(r.err.find("device 0 of family 1 (plain audio devices): the device cannot be opened"),
+        std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("--list-devices"), std::string::npos);
 
@@ -201,7 +209,7 @@ TEST_F(KerrionMeterMetering, AnInterruptStopsTheEngineAndStillSummarises)
     const std::string command = "exec env " + Environment() + KERRION_METER_PATH + " --ini '"
         + (m_dir / "Kerrion.ini").string() + "' --format jsonl >'" + out + "' 2>'" + err + "'";
     pid_t pid = 0;
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    const char* argv[] = { "/bin/sh", "-c", command.c_str(), nullptr };
     ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     kill(pid, SIGINT);

@@ -31,19 +31,19 @@ LevelRecord KnownRecord()
 
 TEST(KerrionMeterOptions, ParsesEveryMeteringOption)
 {
-    const auto parsed = ParseMeterCommandLine({"--device-type", "2", "--device-id=3", "--device", "Kerrion",
-        "--channels", "0,1,-1,5", "--blocks", "20", "--seconds=2.5", "--format", "jsonl", "--dump", "a.wav,,c.wav",
-        "--dump-seconds", "1.5", "--list-devices"});
+    const auto parsed = ParseMeterCommandLine({ "--device-type", "2", "--device-id=3", "--device",
+        "Kerrion", "--channels", "0,1,-1,5", "--blocks", "20", "--seconds=2.5", "--format", "jsonl",
+        "--dump", "a.wav,,c.wav", "--dump-seconds", "1.5", "--list-devices" });
     ASSERT_EQ(parsed.error, "");
     const MeterCommandLine& o = parsed.options;
     EXPECT_EQ(o.deviceType, 2);
     EXPECT_EQ(o.deviceId, 3);
     EXPECT_EQ(o.deviceName, "Kerrion");
-    EXPECT_EQ(o.channels, (std::vector<int>{0, 1, -1, 5}));
+    EXPECT_EQ(o.channels, (std::vector<int> { 0, 1, -1, 5 }));
     EXPECT_EQ(o.blocks, 20);
     EXPECT_EQ(o.seconds, 2.5);
     EXPECT_EQ(o.format, MeterFormat::Jsonl);
-    EXPECT_EQ(o.dumpFiles, (std::vector<std::string>{"a.wav", "", "c.wav"}));
+    EXPECT_EQ(o.dumpFiles, (std::vector<std::string> { "a.wav", "", "c.wav" }));
     EXPECT_EQ(o.dumpSeconds, 1.5);
     EXPECT_TRUE(o.listDevices);
     EXPECT_EQ(ParseMeterCommandLine({}).options.format, MeterFormat::Table);
@@ -51,14 +51,17 @@ TEST(KerrionMeterOptions, ParsesEveryMeteringOption)
 
 TEST(KerrionMeterOptions, RejectsValuesThatMeanNothing)
 {
-    const char* bad[][2] = {{"--blocks", "0"}, {"--blocks", "2.5"}, {"--seconds", "-1"}, {"--seconds", "nan"},
-        {"--format", "xml"}, {"--channels", "1,a"}, {"--channels", "0,1,2,3,4,5,6,7,8"}, {"--channels", ""},
-        {"--dump", "a,b,c,d"}, {"--device-id", "-1"}, {"--device-type", "x"}, {"--dump-seconds", "0"},
-        {"--device", ""}};
+    const char* bad[][2] = { { "--blocks", "0" }, { "--blocks", "2.5" }, { "--seconds", "-1" },
+        { "--seconds", "nan" }, { "--format", "xml" }, { "--channels", "1,a" },
+        { "--channels", "0,1,2,3,4,5,6,7,8" }, { "--channels", "" }, { "--dump", "a,b,c,d" },
+        { "--device-id", "-1" }, { "--device-type", "x" }, { "--dump-seconds", "0" },
+        { "--device", "" } };
     for (const auto& pair : bad)
-        EXPECT_NE(ParseMeterCommandLine({pair[0], pair[1]}).error, "") << pair[0] << " " << pair[1];
-    EXPECT_EQ(ParseMeterCommandLine({"--blocks"}).error, "option --blocks needs a value");
-    EXPECT_EQ(ParseMeterCommandLine({"--list-devices=1"}).error, "option --list-devices takes no value");
+        EXPECT_NE(ParseMeterCommandLine({ pair[0], pair[1] }).error, "")
+            << pair[0] << " " << pair[1];
+    EXPECT_EQ(ParseMeterCommandLine({ "--blocks" }).error, "option --blocks needs a value");
+    EXPECT_EQ(ParseMeterCommandLine({ "--list-devices=1" }).error,
+        "option --list-devices takes no value");
 }
 
 TEST(KerrionMeterRecords, JsonLineHoldsEveryFieldInOrder)
@@ -86,13 +89,14 @@ TEST(KerrionMeterRecords, CsvRowsMatchTheirHeader)
     EXPECT_NE(header.find(",vu8,meter_vu1,"), std::string::npos);
     EXPECT_NE(header.find(",meter_vu8,loudness\n"), std::string::npos);
     const std::string row = CsvRecord(KnownRecord());
-    EXPECT_EQ(std::count(header.begin(), header.end(), ','), std::count(row.begin(), row.end(), ','));
+    EXPECT_EQ(
+        std::count(header.begin(), header.end(), ','), std::count(row.begin(), row.end(), ','));
     EXPECT_EQ(row.rfind("7,512,-20,-21,", 0), 0u);
 }
 
 TEST(KerrionMeterRecords, TableShowsOneLinePerMeterWithBars)
 {
-    const std::string table = TableText(KnownRecord(), {0, 1, 2, 3, 4, 5, 6, -1});
+    const std::string table = TableText(KnownRecord(), { 0, 1, 2, 3, 4, 5, 6, -1 });
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), kTableLines);
     EXPECT_NE(table.find("meter 1  ch   0  VU   -2.00 |"), std::string::npos);
     EXPECT_NE(table.find("peak  -20.00 dBFS |################........|"), std::string::npos);

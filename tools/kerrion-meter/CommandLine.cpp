@@ -29,38 +29,41 @@ struct OptionHandler {
 
 OptionHandler Flag(bool MeterCommandLine::*member)
 {
-    return {false, [member](MeterCommandLine& o, const std::string&) {
+    return { false, [member](MeterCommandLine& o, const std::string&) {
                 o.*member = true;
                 return std::string();
-            }};
+            } };
 }
 
-OptionHandler Integer(const char* name, std::optional<int> MeterCommandLine::*member, long long lowest)
+OptionHandler Integer(
+    const char* name, std::optional<int> MeterCommandLine::*member, long long lowest)
 {
-    return {true, [=](MeterCommandLine& o, const std::string& v) {
+    return { true, [=](MeterCommandLine& o, const std::string& v) {
                 const std::optional<long long> n = ParseInteger(v);
                 if (!n || *n < lowest || *n > 2147483647)
-                    return std::string("option ") + name + " needs a whole number, not \"" + v + "\"";
+                    return std::string("option ") + name + " needs a whole number, not \"" + v
+                        + "\"";
                 o.*member = static_cast<int>(*n);
                 return std::string();
-            }};
+            } };
 }
 
 OptionHandler Positive(const char* name, std::function<void(MeterCommandLine&, double)> set)
 {
-    return {true, [=](MeterCommandLine& o, const std::string& v) {
+    return { true, [=](MeterCommandLine& o, const std::string& v) {
                 const std::optional<double> n = ParseNumber(v);
                 if (!n || *n <= 0.0)
-                    return std::string("option ") + name + " needs a number above 0, not \"" + v + "\"";
+                    return std::string("option ") + name + " needs a number above 0, not \"" + v
+                        + "\"";
                 set(o, *n);
                 return std::string();
-            }};
+            } };
 }
 
 std::string SetFormat(MeterCommandLine& o, const std::string& v)
 {
-    static const std::map<std::string, MeterFormat> formats{
-        {"table", MeterFormat::Table}, {"csv", MeterFormat::Csv}, {"jsonl", MeterFormat::Jsonl}};
+    static const std::map<std::string, MeterFormat> formats { { "table", MeterFormat::Table },
+        { "csv", MeterFormat::Csv }, { "jsonl", MeterFormat::Jsonl } };
     const auto found = formats.find(v);
     if (found == formats.end())
         return "option --format takes table, csv or jsonl, not \"" + v + "\"";
@@ -72,7 +75,8 @@ std::string SetChannels(MeterCommandLine& o, const std::string& v)
 {
     const std::optional<std::vector<int>> list = ParseIntegerList(v);
     if (!list || list->size() > 8)
-        return "option --channels needs up to 8 whole numbers separated by commas, not \"" + v + "\"";
+        return "option --channels needs up to 8 whole numbers separated by commas, not \"" + v
+            + "\"";
     o.channels = *list;
     return "";
 }
@@ -94,7 +98,8 @@ std::string SetDump(MeterCommandLine& o, const std::string& v)
     return "";
 }
 
-std::string SetText(std::optional<std::string>& target, const std::string& option, const std::string& v)
+std::string SetText(
+    std::optional<std::string>& target, const std::string& option, const std::string& v)
 {
     if (v.empty())
         return "option " + option + " needs a value";
@@ -104,24 +109,33 @@ std::string SetText(std::optional<std::string>& target, const std::string& optio
 
 const std::map<std::string, OptionHandler>& Handlers()
 {
-    static const std::map<std::string, OptionHandler> handlers{
-        {"--ini", {true, [](MeterCommandLine& o, const std::string& v) {
-                       return v.empty() ? std::string("option --ini needs a file name") : SetText(o.iniFile, "--ini", v);
-                   }}},
-        {"--print-settings", Flag(&MeterCommandLine::printSettings)},
-        {"--save-settings", Flag(&MeterCommandLine::saveSettings)},
-        {"--list-devices", Flag(&MeterCommandLine::listDevices)},
-        {"--help", Flag(&MeterCommandLine::help)},
-        {"-h", Flag(&MeterCommandLine::help)},
-        {"--device-type", Integer("--device-type", &MeterCommandLine::deviceType, INT32_MIN)},
-        {"--device-id", Integer("--device-id", &MeterCommandLine::deviceId, 0)},
-        {"--device", {true, [](MeterCommandLine& o, const std::string& v) { return SetText(o.deviceName, "--device", v); }}},
-        {"--channels", {true, &SetChannels}},
-        {"--blocks", {true, &SetBlocks}},
-        {"--seconds", Positive("--seconds", [](MeterCommandLine& o, double n) { o.seconds = n; })},
-        {"--format", {true, &SetFormat}},
-        {"--dump", {true, &SetDump}},
-        {"--dump-seconds", Positive("--dump-seconds", [](MeterCommandLine& o, double n) { o.dumpSeconds = n; })},
+    static const std::map<std::string, OptionHandler> handlers {
+        { "--ini",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return v.empty() ? std::string("option --ini needs a file name")
+                                     : SetText(o.iniFile, "--ini", v);
+                } } },
+        { "--print-settings", Flag(&MeterCommandLine::printSettings) },
+        { "--save-settings", Flag(&MeterCommandLine::saveSettings) },
+        { "--list-devices", Flag(&MeterCommandLine::listDevices) },
+        { "--help", Flag(&MeterCommandLine::help) },
+        { "-h", Flag(&MeterCommandLine::help) },
+        { "--device-type", Integer("--device-type", &MeterCommandLine::deviceType, INT32_MIN) },
+        { "--device-id", Integer("--device-id", &MeterCommandLine::deviceId, 0) },
+        { "--device",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return SetText(o.deviceName, "--device", v);
+                } } },
+        { "--channels", { true, &SetChannels } },
+        { "--blocks", { true, &SetBlocks } },
+        { "--seconds",
+            Positive("--seconds", [](MeterCommandLine& o, double n) { o.seconds = n; }) },
+        { "--format", { true, &SetFormat } },
+        { "--dump", { true, &SetDump } },
+        { "--dump-seconds",
+            Positive("--dump-seconds", [](MeterCommandLine& o, double n) { o.dumpSeconds = n; }) },
     };
     return handlers;
 }
@@ -141,7 +155,8 @@ MeterCommandLineResult ParseMeterCommandLine(const std::vector<std::string>& arg
         } else if (!handler->second.takesValue && value) {
             result.error = "option " + option + " takes no value";
         } else if (handler->second.takesValue && !value && i + 1 >= args.size()) {
-            result.error = option == "--ini" ? "option --ini needs a file name" : "option " + option + " needs a value";
+            result.error = option == "--ini" ? "option --ini needs a file name"
+                                             : "option " + option + " needs a value";
         } else {
             if (handler->second.takesValue && !value)
                 value = args[++i];
@@ -153,8 +168,10 @@ MeterCommandLineResult ParseMeterCommandLine(const std::vector<std::string>& arg
 
 std::string MeterUsage()
 {
-    return "usage: kerrion-meter [--ini FILE] [--print-settings] [--save-settings] [--list-devices]\n"
-           "                     [--device-type N] [--device-id N] [--device NAME] [--channels a,b,...]\n"
+    return "usage: kerrion-meter [--ini FILE] [--print-settings] [--save-settings] "
+           "[--list-devices]\n"
+           "                     [--device-type N] [--device-id N] [--device NAME] [--channels "
+           "a,b,...]\n"
            "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
            "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S] [--help]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"

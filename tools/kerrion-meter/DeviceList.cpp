@@ -28,10 +28,12 @@ void AddFamily(int32_t kind, bool details, std::vector<DeviceInfo>& devices)
             info.selectable = true;
             info.inputs = device->InputStream().m_availableChannels;
             info.outputs = device->OutputStream().m_availableChannels;
-            info.bufferFrames = device->OutputStream().m_bufferFrames > 0 ? device->OutputStream().m_bufferFrames
-                                                                          : device->InputStream().m_bufferFrames;
-            info.sampleRate = device->InputStream().m_sampleRate > 0.0 ? device->InputStream().m_sampleRate
-                                                                       : device->OutputStream().m_sampleRate;
+            info.bufferFrames = device->OutputStream().m_bufferFrames > 0
+                ? device->OutputStream().m_bufferFrames
+                : device->InputStream().m_bufferFrames;
+            info.sampleRate = device->InputStream().m_sampleRate > 0.0
+                ? device->InputStream().m_sampleRate
+                : device->OutputStream().m_sampleRate;
         }
         devices.push_back(info);
     }
@@ -39,7 +41,8 @@ void AddFamily(int32_t kind, bool details, std::vector<DeviceInfo>& devices)
 
 std::string Lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
@@ -55,7 +58,8 @@ std::vector<DeviceInfo> EnumerateDevices(bool details)
 
 std::string FamilyName(int32_t kind)
 {
-    return kind == static_cast<int32_t>(CSndIODevice::kKindAsio) ? "family 2 (drivers)" : "family 1 (plain audio devices)";
+    return kind == static_cast<int32_t>(CSndIODevice::kKindAsio) ? "family 2 (drivers)"
+                                                                 : "family 1 (plain audio devices)";
 }
 
 void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out)
@@ -63,17 +67,19 @@ void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out)
     std::fprintf(out, "family index  inputs outputs  buffer  rate(Hz)  name\n");
     for (const DeviceInfo& d : devices) {
         if (d.selectable)
-            std::fprintf(out, "%6d %5d  %6u %7u  %6u  %8.0f  %s\n", d.kind, d.index, d.inputs, d.outputs,
-                d.bufferFrames, d.sampleRate, d.name.c_str());
+            std::fprintf(out, "%6d %5d  %6u %7u  %6u  %8.0f  %s\n", d.kind, d.index, d.inputs,
+                d.outputs, d.bufferFrames, d.sampleRate, d.name.c_str());
         else
-            std::fprintf(out, "%6d %5d  %6s %7s  %6s  %8s  %s (cannot be opened)\n", d.kind, d.index, "-", "-", "-", "-",
-                d.name.c_str());
+            std::fprintf(out, "%6d %5d  %6s %7s  %6s  %8s  %s (cannot be opened)\n", d.kind,
+                d.index, "-", "-", "-", "-", d.name.c_str());
     }
-    if (std::none_of(devices.begin(), devices.end(), [](const DeviceInfo& d) { return d.kind == 1; }))
+    if (std::none_of(
+            devices.begin(), devices.end(), [](const DeviceInfo& d) { return d.kind == 1; }))
         std::fprintf(out, "(no plain audio devices (family 1) in this build)\n");
 }
 
-std::optional<DeviceInfo> FindDeviceByPrefix(const std::vector<DeviceInfo>& devices, const std::string& prefix)
+std::optional<DeviceInfo> FindDeviceByPrefix(
+    const std::vector<DeviceInfo>& devices, const std::string& prefix)
 {
     const std::string wanted = Lower(prefix);
     for (const DeviceInfo& d : devices) {

@@ -12,8 +12,8 @@
 namespace kerrion::cli {
 
 struct DeviceInfo {
-    int32_t kind = 0;          // 2: low-latency driver; 1: plain audio device
-    int32_t index = 0;         // within its family
+    int32_t kind = 0;  // 2: low-latency driver; 1: plain audio device
+    int32_t index = 0; // within its family
     std::string name;
     bool selectable = false;   // the device could be opened to read the figures below
     uint32_t inputs = 0;       // channels
@@ -26,7 +26,8 @@ struct DeviceInfo {
 std::vector<DeviceInfo> EnumerateDevices(bool details);
 void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out);
 // The first device (in list order) whose name begins with `prefix`, case ignored.
-std::optional<DeviceInfo> FindDeviceByPrefix(const std::vector<DeviceInfo>& devices, const std::string& prefix);
+std::optional<DeviceInfo> FindDeviceByPrefix(
+    const std::vector<DeviceInfo>& devices, const std::string& prefix);
 // "family 2 (drivers)" or "family 1 (plain audio devices)".
 std::string FamilyName(int32_t kind);
 

@@ -12,10 +12,7 @@ namespace {
 constexpr uint64_t kTerminalRedrawMs = 100;
 constexpr uint64_t kPlainTableMs = 1000;
 
-void Write(const std::string& text)
-{
-    std::fwrite(text.data(), 1, text.size(), stdout);
-}
+void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 } // namespace
 

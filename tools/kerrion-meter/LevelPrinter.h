@@ -12,11 +12,11 @@ namespace kerrion::cli {
 constexpr int kMeters = 8;
 
 struct LevelRecord {
-    long long block = 0;                    // 1 for the first block printed
-    uint32_t frames = 0;                    // input frames of the block
-    std::array<double, kMeters> peak{};     // dBFS, the engine's peak levels
-    std::array<double, kMeters> vu{};       // dB, the engine's VU levels (0 = 20 dB below full scale)
-    std::array<double, kMeters> meterVu{};  // dB, what the meter shows: vu - (cal_vu + 20)
+    long long block = 0;                 // 1 for the first block printed
+    uint32_t frames = 0;                 // input frames of the block
+    std::array<double, kMeters> peak {}; // dBFS, the engine's peak levels
+    std::array<double, kMeters> vu {};   // dB, the engine's VU levels (0 = 20 dB below full scale)
+    std::array<double, kMeters> meterVu {}; // dB, what the meter shows: vu - (cal_vu + 20)
     double loudness = 0.0;                  // LKFS, BS.1770 over the meters
 };
 

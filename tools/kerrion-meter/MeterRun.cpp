@@ -15,12 +15,9 @@ namespace {
 
 using PL = CSndIOPlayList;
 
-std::atomic<bool> g_interrupted{false};
+std::atomic<bool> g_interrupted { false };
 
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted.store(true);
-}
+extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
 
 struct DeviceChoice {
     int32_t kind = 0;
@@ -29,16 +26,19 @@ struct DeviceChoice {
 
 // The device from the settings, overridden by the options; false (with the line printed) when
 // --device matches nothing.
-bool ChooseDevice(const MeterCommandLine& options, const CSettingsRecord& settings, DeviceChoice& choice)
+bool ChooseDevice(
+    const MeterCommandLine& options, const CSettingsRecord& settings, DeviceChoice& choice)
 {
     choice.kind = options.deviceType.value_or(settings.Device.Type);
     choice.index = options.deviceId.value_or(settings.Device.ID);
     if (!options.deviceName)
         return true;
-    const std::optional<DeviceInfo> found = FindDeviceByPrefix(EnumerateDevices(false), *options.deviceName);
+    const std::optional<DeviceInfo> found
+        = FindDeviceByPrefix(EnumerateDevices(false), *options.deviceName);
     if (!found) {
         std::fprintf(stderr,
-            "kerrion-meter: no device name begins with \"%s\"; the list of devices is shown by --list-devices\n",
+            "kerrion-meter: no device name begins with \"%s\"; the list of devices is shown by "
+            "--list-devices\n",
             options.deviceName->c_str());
         return false;
     }
@@ -47,11 +47,13 @@ bool ChooseDevice(const MeterCommandLine& options, const CSettingsRecord& settin
     return true;
 }
 
-std::array<int, kMeters> ChooseChannels(const MeterCommandLine& options, const CSettingsRecord& settings)
+std::array<int, kMeters> ChooseChannels(
+    const MeterCommandLine& options, const CSettingsRecord& settings)
 {
-    std::array<int, kMeters> channels{};
+    std::array<int, kMeters> channels {};
     for (size_t i = 0; i < channels.size(); ++i)
-        channels[i] = i < options.channels.size() ? options.channels[i] : settings.Channel[i].device_ch;
+        channels[i]
+            = i < options.channels.size() ? options.channels[i] : settings.Channel[i].device_ch;
     return channels;
 }
 
@@ -68,7 +70,7 @@ PL::DumpConfig MakeDump(const MeterCommandLine& options)
 void InstallInterruptHandlers()
 {
     g_interrupted.store(false);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = &OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -77,13 +79,15 @@ void InstallInterruptHandlers()
 
 void ReportFailure(int32_t status, const DeviceChoice& device, const MeterCommandLine& options)
 {
-    const std::string which = "device " + std::to_string(device.index) + " of " + FamilyName(device.kind);
+    const std::string which
+        = "device " + std::to_string(device.index) + " of " + FamilyName(device.kind);
     switch (status) {
     case PL::kStatusNoDevice:
     case PL::kStatusStartFailed:
     case PL::kStatusTransferFailed:
-        std::fprintf(stderr, "kerrion-meter: %s: %s; the list of devices is shown by --list-devices\n", which.c_str(),
-            StatusText(status));
+        std::fprintf(stderr,
+            "kerrion-meter: %s: %s; the list of devices is shown by --list-devices\n",
+            which.c_str(), StatusText(status));
         break;
     case PL::kStatusDumpFile: {
         std::string names;
@@ -93,7 +97,8 @@ void ReportFailure(int32_t status, const DeviceChoice& device, const MeterComman
         break;
     }
     default:
-        std::fprintf(stderr, "kerrion-meter: metering %s failed: %s\n", which.c_str(), StatusText(status));
+        std::fprintf(
+            stderr, "kerrion-meter: metering %s failed: %s\n", which.c_str(), StatusText(status));
         break;
     }
 }
@@ -103,26 +108,38 @@ void ReportFailure(int32_t status, const DeviceChoice& device, const MeterComman
 const char* StatusText(int32_t status)
 {
     switch (status) {
-    case PL::kStatusOk: return "ran normally";
-    case PL::kStatusNoEntry: return "had nothing to run";
-    case PL::kStatusStartFailed: return "the device could not be started";
-    case PL::kStatusNoDevice: return "the device cannot be opened, or it has no channels";
-    case PL::kStatusNoMemory: return "out of memory for the buffers or the device rings";
-    case PL::kStatusDumpFile: return "a dump file cannot be created";
-    case PL::kStatusTransferFailed: return "the device stopped delivering blocks";
-    default: return "unknown status";
+    case PL::kStatusOk:
+        return "ran normally";
+    case PL::kStatusNoEntry:
+        return "had nothing to run";
+    case PL::kStatusStartFailed:
+        return "the device could not be started";
+    case PL::kStatusNoDevice:
+        return "the device cannot be opened, or it has no channels";
+    case PL::kStatusNoMemory:
+        return "out of memory for the buffers or the device rings";
+    case PL::kStatusDumpFile:
+        return "a dump file cannot be created";
+    case PL::kStatusTransferFailed:
+        return "the device stopped delivering blocks";
+    default:
+        return "unknown status";
     }
 }
 
 int ExitStatusFor(int32_t status)
 {
     switch (status) {
-    case PL::kStatusOk: return kExitOk;
+    case PL::kStatusOk:
+        return kExitOk;
     case PL::kStatusNoDevice:
     case PL::kStatusStartFailed:
-    case PL::kStatusTransferFailed: return kExitDevice;
-    case PL::kStatusDumpFile: return kExitDumpFile;
-    default: return kExitFailure;
+    case PL::kStatusTransferFailed:
+        return kExitDevice;
+    case PL::kStatusDumpFile:
+        return kExitDumpFile;
+    default:
+        return kExitFailure;
     }
 }
 
@@ -132,7 +149,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     if (!ChooseDevice(options, settings, device))
         return kExitDevice;
     const std::array<int, kMeters> channels = ChooseChannels(options, settings);
-    std::array<double, kMeters> calibration{};
+    std::array<double, kMeters> calibration {};
     for (size_t i = 0; i < calibration.size(); ++i)
         calibration[i] = settings.Channel[i].cal_vu;
     const PL::DumpConfig dump = MakeDump(options);
@@ -142,17 +159,23 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     playList.SetVUFilter(settings.BWLPF.cutoff, settings.BWLPF.order);
     InstallInterruptHandlers();
     LevelOutput output(options.format, channels, calibration);
-    if (playList.StartEngine(0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0) != 1) {
+    if (playList.StartEngine(
+            0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0)
+        != 1) {
         std::fprintf(stderr, "kerrion-meter: the metering engine cannot be started\n");
         return kExitFailure;
     }
     const uint64_t start = NowMilliseconds();
-    const auto timeUp = [&] { return options.seconds && (NowMilliseconds() - start) / 1000.0 >= *options.seconds; };
+    const auto timeUp = [&] {
+        return options.seconds && (NowMilliseconds() - start) / 1000.0 >= *options.seconds;
+    };
     bool ended = false;
-    while (!ended && !g_interrupted.load() && !timeUp() && !(options.blocks && output.Blocks() >= *options.blocks)) {
+    while (!ended && !g_interrupted.load() && !timeUp()
+        && !(options.blocks && output.Blocks() >= *options.blocks)) {
         queue.WaitForMessage(50);
         CMessageQueue::Message m;
-        while (!ended && queue.TakeMessage(m) && !(options.blocks && output.Blocks() >= *options.blocks)) {
+        while (!ended && queue.TakeMessage(m)
+            && !(options.blocks && output.Blocks() >= *options.blocks)) {
             if (m.message == WM_SNDIO_LEVELS)
                 output.Block(playList);
             ended = m.message == WM_SNDIO_FINISHED;
@@ -161,12 +184,16 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     const int stopped = playList.StopEngine();
     output.Finish(playList);
     const PL::Counters counters = playList.GetCounters();
-    std::fprintf(stderr, "kerrion-meter: %lld blocks, %d frames, %u missed slots; engine status %d: %s%s\n",
-        output.Blocks(), counters.inputFrames, counters.missedSlots, counters.status, StatusText(counters.status),
+    std::fprintf(stderr,
+        "kerrion-meter: %lld blocks, %d frames, %u missed slots; engine status %d: %s%s\n",
+        output.Blocks(), counters.inputFrames, counters.missedSlots, counters.status,
+        StatusText(counters.status),
         stopped == PL::kStopTimedOut ? " (the engine did not stop in time and was abandoned)" : "");
     if (counters.status != PL::kStatusOk)
         ReportFailure(counters.status, device, options);
-    return counters.status == PL::kStatusOk && stopped != PL::kStopped ? kExitFailure : ExitStatusFor(counters.status);
+    return counters.status == PL::kStatusOk && stopped != PL::kStopped
+        ? kExitFailure
+        : ExitStatusFor(counters.status);
 }
 
 } // namespace kerrion::cli

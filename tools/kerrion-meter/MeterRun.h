@@ -12,7 +12,7 @@ namespace kerrion::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitDevice = 3;   // the device failed (status 0x100, 2 or 0x103), or no device matched
+constexpr int kExitDevice = 3; // the device failed (status 0x100, 2 or 0x103), or no device matched
 constexpr int kExitDumpFile = 4; // a dump file cannot be created
 
 // Meters until a stop condition; returns the exit status.

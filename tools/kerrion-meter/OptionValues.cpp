@@ -37,7 +37,8 @@ std::vector<std::string> SplitList(const std::string& text)
     std::string::size_type start = 0;
     for (;;) {
         const std::string::size_type comma = text.find(',', start);
-        items.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        items.push_back(
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos)
             return items;
         start = comma + 1;
