@@ -8,9 +8,9 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools
-  libasound2-dev alsa-utils
+  libasound2-dev alsa-utils libasound2-plugins
   libjack-jackd2-dev jackd2
-  fonts-ipafont-gothic xvfb xauth
+  fonts-ipafont-gothic xvfb xauth xdotool
 )
 
 missing=()

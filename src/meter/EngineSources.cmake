@@ -8,4 +8,5 @@ kerrion_library(kerrion_engine
     ${CMAKE_CURRENT_LIST_DIR}/EngineRun.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EngineBlock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SndIOPlayList.cpp
-  PUBLIC_DEPS kerrion_meter kerrion_sndio_device kerrion_platform_messages kerrion_platform_sync)
+  PUBLIC_DEPS kerrion_meter kerrion_sndio_device kerrion_sndio_wmme kerrion_platform_messages
+    kerrion_platform_sync)

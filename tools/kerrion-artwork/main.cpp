@@ -173,6 +173,27 @@ QImage Logo()
     return image;
 }
 
+// The program's icon: a meter face with its scale, red band and needle, 256 x 256.
+QImage Icon()
+{
+    QImage image(256, 256, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(35, 35, 35), 10));
+    p.setBrush(QColor(236, 255, 172));
+    p.drawRoundedRect(QRectF(12, 40, 232, 176), 22, 22);
+    const QRectF arc(28, 78, 200, 200);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0, 0, 64), 8, Qt::SolidLine, Qt::FlatCap));
+    p.drawArc(arc, 65 * 16, 65 * 16);
+    p.setPen(QPen(QColor(255, 0, 0), 12, Qt::SolidLine, Qt::FlatCap));
+    p.drawArc(arc, 40 * 16, 25 * 16);
+    p.setPen(QPen(QColor(0, 0, 0), 7, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(128, 200), QPointF(170, 92));
+    return image;
+}
+
 bool Save(const QImage& image, const QDir& dir, const QString& name)
 {
     const QString path = dir.filePath(name);
@@ -210,5 +231,6 @@ int main(int argc, char** argv)
         ok = Save(Greyed(normal), dir, stem + "-disabled.png") && ok;
     }
     ok = Save(Logo(), dir, QStringLiteral("logo.png")) && ok;
+    ok = Save(Icon(), dir, QStringLiteral("kerrion.png")) && ok;
     return ok ? 0 : 1;
 }

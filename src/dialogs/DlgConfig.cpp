@@ -1,0 +1,148 @@
+#include "dialogs/DlgConfig.h"
+
+#include "app/ProfileText.h"
+#include "dialogs/DlgColor.h"
+#include "dialogs/NotifyRelay.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+
+#include <algorithm>
+
+namespace {
+
+using kerrion::ControlTemplate;
+using kerrion::kStaticId;
+using K = kerrion::ControlKind;
+
+constexpr ControlTemplate kControls[] = {
+    { kStaticId, K::HorizontalLine, "", 9, 9, 96, 1 },
+    { 1015, K::CheckBox, "チャンネル名", 18, 5, 51, 9 },
+    { 1014, K::Edit, "", 21, 18, 72, 12 },
+    { kStaticId, K::Label, "位置", 21, 36, 18, 9 },
+    { 1013, K::ComboList, "左上\n中央上\n右上\n中央下", 45, 36, 48, 54 },
+    { kStaticId, K::HorizontalLine, "", 9, 58, 96, 1 },
+    { 1016, K::CheckBox, "ピークインジケータ", 18, 54, 69, 9 },
+    { kStaticId, K::Label, "閾値", 21, 67, 18, 9 },
+    { 1017, K::EditRight, "", 45, 67, 30, 12 },
+    { kStaticId, K::Label, "dBFS", 78, 67, 18, 9 },
+    { kStaticId, K::HorizontalLine, "", 9, 91, 96, 1 },
+    { 1020, K::CheckBox, "個別の色を指定", 18, 87, 57, 9 },
+    { 1051, K::PushButton, "色設定", 21, 101, 50, 9 },
+    { 1, K::DefaultButton, "OK", 114, 9, 50, 14, false },
+    { 2, K::PushButton, "閉じる", 114, 99, 50, 14 },
+};
+
+constexpr kerrion::DialogTemplate kTemplate { 172, 120, "メーター設定", 12, kControls };
+
+int CodePoints(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
+
+// The name field's limit: typing may not make the text longer than the limit, but a longer name
+// from the settings file is shown and kept whole (and can be shortened), as an edit control's
+// text limit does.
+class NameLengthLimit : public QValidator {
+public:
+    NameLengthLimit(const QLineEdit& edit, int limit)
+        : QValidator(const_cast<QLineEdit*>(&edit))
+        , m_edit(edit)
+        , m_limit(limit)
+    {
+    }
+
+    State validate(QString& input, int&) const override
+    {
+        const int length = CodePoints(input);
+        return length <= std::max(m_limit, CodePoints(m_edit.text())) ? Acceptable : Invalid;
+    }
+
+private:
+    const QLineEdit& m_edit;
+    int m_limit; // characters
+};
+
+} // namespace
+
+CDlgConfig::CDlgConfig(CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter,
+                       QWidget* parent)
+    : TemplateDialog(kTemplate, parent)
+    , m_settings(settings)
+    , m_mainWindow(mainWindow)
+    , m_meter(std::clamp(meter, 0, kMeterCount - 1))
+{
+    ConnectControls();
+    LoadControls();
+}
+
+CDlgConfig::~CDlgConfig() = default;
+
+CSettingsRecord::ChannelSection& CDlgConfig::Channel() const
+{
+    return m_settings.Channel[static_cast<size_t>(m_meter)];
+}
+
+void CDlgConfig::LoadControls()
+{
+    // The two edit fields report their filling as an edit: opening stores the name as it is and
+    // the threshold as shown, rounded to two decimals.
+    const CSettingsRecord::ChannelSection& channel = Channel();
+    auto* name = ControlAs<QLineEdit>(kIdName);
+    ControlAs<QCheckBox>(kIdShowName)->setChecked(channel.name_visible != 0);
+    name->setValidator(new NameLengthLimit(*name, kNameLength));
+    ControlAs<QComboBox>(kIdNamePosition)->setCurrentIndex(channel.name_pos);
+    name->setText(QString::fromStdString(channel.name));
+    ControlAs<QCheckBox>(kIdShowPeakIndicator)->setChecked(channel.over_enable != 0);
+    ControlAs<QLineEdit>(kIdThreshold)
+        ->setText(QString::fromStdString(kerrion::FormatFixed(channel.over_th, 2)));
+    ControlAs<QCheckBox>(kIdOwnColors)->setChecked(channel.color_enable != 0);
+}
+
+void CDlgConfig::ConnectControls()
+{
+    connect(ControlAs<QCheckBox>(kIdShowName), &QCheckBox::clicked, this, [this](bool checked) {
+        Channel().name_visible = checked ? 1 : 0;
+        Notify();
+    });
+    connect(ControlAs<QLineEdit>(kIdName), &QLineEdit::textChanged, this, [this](const QString& text) {
+        Channel().name = text.toStdString();
+        Notify();
+    });
+    connect(ControlAs<QComboBox>(kIdNamePosition), &QComboBox::activated, this, [this](int index) {
+        Channel().name_pos = index;
+        Notify();
+    });
+    connect(ControlAs<QCheckBox>(kIdShowPeakIndicator), &QCheckBox::clicked, this,
+            [this](bool checked) {
+                Channel().over_enable = checked ? 1 : 0;
+                Notify();
+            });
+    connect(ControlAs<QLineEdit>(kIdThreshold), &QLineEdit::textChanged, this,
+            [this](const QString& text) {
+                Channel().over_th = kerrion::ParseProfileDouble(text.toStdString());
+                Notify();
+            });
+    connect(ControlAs<QCheckBox>(kIdOwnColors), &QCheckBox::clicked, this, [this](bool checked) {
+        Channel().color_enable = checked ? 1 : 0;
+        Notify();
+    });
+    connect(ControlAs<QPushButton>(kIdColor), &QPushButton::clicked, this, &CDlgConfig::OpenColors);
+    connect(ControlAs<QPushButton>(kIdOk), &QPushButton::clicked, this, &CDlgConfig::accept);
+    connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgConfig::reject);
+}
+
+void CDlgConfig::Notify()
+{
+    if (m_mainWindow != nullptr)
+        m_mainWindow->PostMessage(kerrion::kMsgSettingsChanged, 0, m_meter);
+}
+
+void CDlgConfig::OpenColors()
+{
+    // The meter's own colours, whether or not they are in use; each change reaches the main
+    // window as a change of this meter.
+    kerrion::NotifyRelay relay([this](uint32_t, intptr_t, intptr_t) { Notify(); });
+    CDlgColor colors(m_settings, &relay, Channel().colors, this);
+    colors.exec();
+}

@@ -1,0 +1,374 @@
+#include "display/SonaltDlg.h"
+
+#include "app/SettingsRecord.h"
+#include "dialogs/ImageButton.h"
+#include "display/DlgMeter.h"
+#include "display/DrawFace.h"
+#include "display/MeterFaceSurface.h"
+#include "display/MeterSetup.h"
+#include "display/QtShapes.h"
+#include "display/geometry/FaceGeometry.h"
+#include "display/geometry/ScaleLaw.h"
+#include "platform/messages/QtMessagePump.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+// Counts level messages across runs of the engine, as one counter for the whole process.
+uint32_t g_levelCounter = 0;
+
+const QColor kBackground(35, 35, 35);
+
+// Needles are repainted at most this often (30 frames a second, smooth for VU ballistics of
+// 300 ms and cheap at 750 level messages a second); every level message
+// still updates the meters' state, so no peak is lost between two frames.
+constexpr int kRepaintIntervalMs = 33;
+
+// The window's size when a single meter is shown: 321 x 191 dialog units of the window font.
+QSize TemplateSize(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    return { 321 * metrics.averageCharWidth() / 4, 191 * metrics.height() / 8 };
+}
+
+} // namespace
+
+CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_settings(settings)
+{
+    setWindowTitle(QStringLiteral("Kerrion"));
+    setWindowIcon(QIcon(QStringLiteral(":/kerrion/icon.png")));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setInterval(kRepaintIntervalMs);
+    connect(&m_repaintTimer, &QTimer::timeout, this, &CSonaltDlg::RepaintNeedles);
+    m_pump
+        = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
+              WindowProc(message.message, message.wParam, message.lParam);
+          });
+    OnInitDialog();
+}
+
+CSonaltDlg::~CSonaltDlg()
+{
+    // The engine's worker posts into m_queue: it must be stopped while the queue exists.
+    m_engine->StopEngine();
+    m_engine.reset();
+    for (CDlgMeter*& meter : m_meters) {
+        delete meter;
+        meter = nullptr;
+    }
+}
+
+void CSonaltDlg::OnInitDialog()
+{
+    for (CDlgMeter*& meter : m_meters)
+        meter = new CDlgMeter(this);
+
+    m_monitor = FindMonitorRect();
+    if (m_settings.Meter.Num >= 2) {
+        setGeometry(m_monitor);
+    } else {
+        resize(TemplateSize(font()));
+        move(m_monitor.left() + width(), m_monitor.top() + m_monitor.height());
+    }
+    CreateToolbar();
+    CreateHiddenControls();
+    for (CDlgMeter* meter : m_meters)
+        meter->hide();
+
+    ComputeLayout(m_monitor, m_settings.Meter.Num);
+    RenderFaces(-1, true);
+    RebuildSweepRegion();
+
+    m_engine = std::make_unique<CSndIOPlayList>();
+    m_engine->SetVUFilter(m_settings.BWLPF.cutoff, m_settings.BWLPF.order);
+    m_running = 0;
+    for (int i = 0; i < 8; ++i) {
+        m_channelMap[static_cast<std::size_t>(i)]
+            = m_settings.Channel[static_cast<std::size_t>(i)].device_ch;
+        m_calVu[static_cast<std::size_t>(i)]
+            = m_settings.Channel[static_cast<std::size_t>(i)].cal_vu;
+    }
+    ProbeDevice();
+    const int hold = m_settings.PeakHold.type;
+    for (int i = 0; i < 3; ++i)
+        m_holdChoice[static_cast<std::size_t>(i)]->setChecked(i == hold);
+    FillMeterList();
+    m_queue.PostMessage(WM_SECOND_INSTANCE, 0, 0); // the cursor goes to the start button
+    for (int i = 0; i < std::min(m_settings.Meter.Num, 8); ++i) {
+        m_meters[static_cast<std::size_t>(i)]->show();
+        m_meters[static_cast<std::size_t>(i)]->SetDisplayOn(1);
+    }
+    WatchDisplayChanges();
+}
+
+void CSonaltDlg::CreateToolbar()
+{
+    struct ButtonSpec {
+        int id;
+        int images[4]; // normal, pressed, disabled, hover
+        QPoint pos;
+    };
+    const ButtonSpec specs[] = {
+        { IDC_START, { 154, 155, 156, 154 }, { 15, 15 } },
+        { IDC_STOP, { 157, 158, 159, 157 }, { 15, 15 } },
+        { IDC_SETTINGS, { 151, 152, 153, 151 }, { 80, 15 } },
+        { IDC_CLOSE, { 160, 161, 162, 160 }, { m_monitor.width() - 75, 15 } },
+    };
+    for (std::size_t i = 0; i < m_toolbar.size(); ++i) {
+        const ButtonSpec& spec = specs[i];
+        auto* button = new CImageButton(this);
+        button->setAutoDefault(false); // Enter presses nothing: it never closes the window
+        button->setGeometry(spec.pos.x(), spec.pos.y(), 60, 54);
+        button->LoadImages(spec.images[0], spec.images[1], spec.images[2], spec.images[3]);
+        button->move(spec.pos);
+        connect(button, &QPushButton::clicked, this, [this, id = spec.id] { OnCommand(id); });
+        m_toolbar[i] = button;
+    }
+    ToolbarButton(IDC_STOP).hide();
+    ToolbarButton(IDC_START).show();
+}
+
+// Controls that hold state but are never shown: the peak hold choice and the meter summary.
+void CSonaltDlg::CreateHiddenControls()
+{
+    for (std::size_t i = 0; i < m_holdChoice.size(); ++i) {
+        m_holdChoice[i] = new QRadioButton(this);
+        m_holdChoice[i]->hide();
+    }
+    m_list = new QTableWidget(8, 5, this);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setShowGrid(true);
+    m_list->horizontalHeader()->hide();
+    m_list->verticalHeader()->hide();
+    const int widths[] = { 20, 53, 52, 42, 60 };
+    const int dpi = logicalDpiX();
+    for (int column = 0; column < 5; ++column)
+        m_list->setColumnWidth(column, widths[column] * dpi / 96);
+    connect(m_list, &QTableWidget::cellDoubleClicked, this,
+        [this](int row, int) { OnMeterSettings(row); });
+    m_list->hide();
+}
+
+CImageButton& CSonaltDlg::ToolbarButton(int id) const
+{
+    switch (id) {
+    case IDC_START:
+        return *m_toolbar[0];
+    case IDC_STOP:
+        return *m_toolbar[1];
+    case IDC_SETTINGS:
+        return *m_toolbar[2];
+    default:
+        return *m_toolbar[3];
+    }
+}
+
+// The first monitor that holds the mouse cursor, when two or more meters are shown; otherwise,
+// or when no monitor holds it, the single meter's own rectangle.
+QRect CSonaltDlg::FindMonitorRect() const
+{
+    const QRect fallback(0, 0, 1360, 768);
+    if (m_settings.Meter.Num < 2)
+        return fallback;
+    const QPoint cursor = QCursor::pos();
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->geometry().contains(cursor))
+            return screen->geometry();
+    return fallback;
+}
+
+void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
+{
+    const kerrion::MeterLayout layout = kerrion::ComputeLayout(rect.width(), rect.height(), count);
+    if (!layout.valid)
+        return;
+    m_layout = layout;
+    for (int i = 0; i < 8; ++i) {
+        CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
+        meter.SetDisplayScale(layout.s);
+        if (i >= count) {
+            meter.hide();
+            continue;
+        }
+        const kerrion::PointI origin = kerrion::MeterOrigin(layout, i);
+        meter.SetMeterSize(layout.w, layout.h);
+        meter.move(rect.left() + origin.x, rect.top() + origin.y);
+        meter.show();
+    }
+    ToolbarButton(IDC_CLOSE).setGeometry(rect.width() - 75, 15, 60, 54);
+    update();
+}
+
+// Renders every meter's static face; sets every meter up from the record at start-up, and
+// afterwards only what a settings change may touch (a meter's name and indicator only when it
+// is `reloadMeter`).
+void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
+{
+    for (int i = 0; i < 8; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (!m_faces[index])
+            m_faces[index] = std::make_unique<MeterFaceSurface>(
+                m_settings.Meter.Size_w, m_settings.Meter.Size_h);
+        const ColorSet& colors = kerrion::ActiveColorSet(m_settings, i);
+        kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings);
+        CDlgMeter& meter = *m_meters[index];
+        if (initial) {
+            kerrion::ApplyMeterSettings(meter, m_settings, i, m_faces[index].get());
+        } else {
+            meter.SetVisible(m_settings.Visible.vu, m_settings.Visible.peak);
+            meter.SetColors(colors);
+            meter.SetNeedle(
+                m_settings.Needle.type, m_settings.Needle.thick, m_settings.Needle.only_upper);
+            if (i == reloadMeter) {
+                const auto& channel = m_settings.Channel[index];
+                meter.SetName(channel.name_visible == 1 ? channel.name : std::string(),
+                    channel.name_visible == 1 ? channel.name_pos : 0);
+                meter.SetOverIndicator(
+                    channel.over_enable, kerrion::PeakDbToScalePos(channel.over_th));
+            }
+        }
+        meter.update();
+    }
+}
+
+void CSonaltDlg::RebuildSweepRegion()
+{
+    m_painted.fill(NeedleState {}); // faces and regions changed: the next frame draws all
+    m_sweepRegion = kerrion::ToQRegion(
+        kerrion::NeedleSweepRegion(m_settings.Needle.type, m_settings.Needle.thick,
+            m_settings.Needle.only_upper != 0, m_settings.Dump.enable == 1, m_layout.s));
+}
+
+void CSonaltDlg::OnLevels()
+{
+    ++g_levelCounter;
+    const int refresh = std::max(m_settings.Meter.Refresh, 1); // 0 or less would divide by 0
+    if (g_levelCounter % static_cast<uint32_t>(refresh) != 0)
+        return;
+    double peak[CSndIOPlayList::kLevels];
+    double vu[CSndIOPlayList::kLevels];
+    m_engine->GetMeterLevels(peak, vu);
+    const int count = std::clamp(m_settings.Meter.Num, 0, 8);
+    if (m_referenceOpen) {
+        for (int i = 0; i < count; ++i)
+            m_captured[static_cast<std::size_t>(i)] = vu[i] - 20.0;
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        const double vuDb = vu[i] - (m_settings.Channel[index].cal_vu + 20.0);
+        const double vuPos = kerrion::VuDbToScalePos(vuDb);
+        const double peakPos = kerrion::PeakDbToScalePos(peak[i]);
+        CDlgMeter& meter = *m_meters[index];
+        if (m_settings.Dump.enable == 1)
+            meter.SetDiagText(
+                kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peak[i], vuPos, peakPos));
+        meter.SetVuPos(std::clamp(vuPos, 0.0, 90.0));
+        meter.UpdatePeak(std::clamp(peakPos, 0.0, 88.0));
+    }
+    if (!m_repaintTimer.isActive())
+        m_repaintTimer.start();
+}
+
+// Invalidates the needle sweep region of every shown meter whose moving parts changed since
+// its last repaint (a steady signal costs no drawing at all).
+void CSonaltDlg::RepaintNeedles()
+{
+    const int count = std::clamp(m_settings.Meter.Num, 0, 8);
+    for (int i = 0; i < count; ++i) {
+        CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
+        const NeedleState now { meter.VuPos(), meter.PeakPos(), meter.HoldPos(), meter.LampOn() };
+        NeedleState& painted = m_painted[static_cast<std::size_t>(i)];
+        if (now == painted && m_settings.Dump.enable != 1)
+            continue;
+        painted = now;
+        meter.update(m_sweepRegion);
+    }
+}
+
+void CSonaltDlg::ApplySettings(intptr_t focusWindow, intptr_t meter)
+{
+    if (focusWindow != 0) {
+        m_monitor = FindMonitorRect();
+        ComputeLayout(m_monitor, m_settings.Meter.Num);
+    }
+    RebuildSweepRegion();
+    RenderFaces(static_cast<int>(meter), false);
+    FillMeterList();
+    if (focusWindow != 0) {
+        auto* window = reinterpret_cast<QWidget*>(focusWindow);
+        window->activateWindow();
+        window->setFocus();
+    }
+}
+
+void CSonaltDlg::FillMeterList()
+{
+    static const char* const kPositions[] = { "左上", "中央上", "右上", "中央下" };
+    for (int row = 0; row < 8; ++row) {
+        const auto& channel = m_settings.Channel[static_cast<std::size_t>(row)];
+        QString position;
+        if (channel.name_visible == 0)
+            position = QStringLiteral("なし");
+        else if (channel.name_pos >= 0 && channel.name_pos <= 3)
+            position = QString::fromUtf8(kPositions[channel.name_pos]);
+        const QString cells[] = {
+            QString::asprintf("%2d", row + 1),
+            QString::fromStdString(channel.name),
+            position,
+            channel.over_enable == 1 ? QStringLiteral("●") : QString(),
+            QString::asprintf("%.2lf", channel.over_th),
+        };
+        for (int column = 0; column < 5; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            item->setTextAlignment(Qt::AlignCenter);
+            m_list->setItem(row, column, item);
+        }
+    }
+}
+
+void CSonaltDlg::OnSecondInstance()
+{
+    const CImageButton& start = ToolbarButton(IDC_START);
+    QCursor::setPos(start.mapToGlobal(start.rect().center()));
+}
+
+// A change of the monitors or their resolutions lays the meters out again, as a settings
+// change with this window keeping the focus would.
+void CSonaltDlg::WatchDisplayChanges()
+{
+    const auto changed
+        = [this] { m_queue.PostMessage(WM_SETTINGS_CHANGED, reinterpret_cast<intptr_t>(this), 0); };
+    const auto watchScreen = [this, changed](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, changed);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [changed, watchScreen](QScreen* screen) {
+        watchScreen(screen);
+        changed();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, changed);
+}
+
+void CSonaltDlg::PumpMessages() { m_pump->Pump(); }
+
+void CSonaltDlg::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+}

@@ -1,0 +1,154 @@
+#pragma once
+
+// The main window: covers the monitor under the mouse with a dark background, carries the tool
+// bar (start, stop, settings, close), owns the eight meter windows and their static faces, owns
+// the metering engine, turns the engine's levels into needle positions and rebuilds the meters
+// whenever a settings dialog reports a change.
+//
+// Threads: user-interface thread only. The engine's worker posts its messages into m_queue,
+// which the pump delivers here in order; dialogs call PostMessage on this window directly and
+// have their message handled at once, as a sent window message would be.
+
+#include "display/geometry/MeterLayout.h"
+#include "display/geometry/Shapes.h"
+#include "meter/SndIOPlayList.h"
+#include "platform/messages/MessageQueue.h"
+
+#include <QDialog>
+#include <QRegion>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class CDlgMeter;
+class CImageButton;
+class CQtMessagePump;
+class CSettingsRecord;
+class MeterFaceSurface;
+class QRadioButton;
+class QTableWidget;
+
+class CSonaltDlg : public QDialog, public CNotifyTarget {
+    Q_OBJECT
+
+public:
+    // Control and command IDs of the window.
+    static constexpr int IDC_CLOSE = 2;
+    static constexpr int IDC_START = 1002;
+    static constexpr int IDC_STOP = 1003;
+    static constexpr int IDC_DEVICE = 1005;
+    static constexpr int IDC_REFERENCE = 1006;
+    static constexpr int IDC_LIST = 1007;
+    static constexpr int IDC_HOLD_NONE = 1008; // 1009 two seconds, 1010 four seconds
+    static constexpr int IDC_ASSIGN = 1011;
+    static constexpr int IDC_BRIGHTNESS = 1012;
+    static constexpr int IDC_DISPLAY = 1013;
+    static constexpr int IDC_SETTINGS = 1014;
+    static constexpr int ID_TOGGLE_METER1 = 32771; // F1 .. F8: 32771 .. 32778
+    static constexpr int ID_F9 = 32779;            // bound, handled by no window
+
+    static constexpr uint32_t WM_SECOND_INSTANCE = WM_USER + 2;
+    static constexpr uint32_t WM_SETTINGS_CHANGED = WM_USER + 3;
+
+    // The window over `settings`, which must outlive it. Sets itself up at once (the meters,
+    // their faces, the layout, the engine, the device probe) and shows the meters.
+    explicit CSonaltDlg(CSettingsRecord& settings, QWidget* parent = nullptr);
+    ~CSonaltDlg() override;
+
+    // Dialogs and the application: the message is handled before this returns.
+    bool PostMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    // Dispatches one window message (the engine's, the dialogs' forwarded commands, WM_USER+2
+    // and +3) and returns its result.
+    intptr_t WindowProc(uint32_t message, intptr_t wParam, intptr_t lParam);
+    // Runs the handler of a command (a tool bar button, F1..F8, a forwarded control ID).
+    void OnCommand(int id);
+
+    // What tests and the application look at.
+    CDlgMeter& Meter(int index) const { return *m_meters[static_cast<std::size_t>(index)]; }
+    CImageButton& ToolbarButton(int id) const;
+    bool IsRunning() const { return m_running != 0; }
+    const kerrion::MeterLayout& Layout() const { return m_layout; }
+    const QRect& MonitorRect() const { return m_monitor; }
+    const CSndIOPlayList& Engine() const { return *m_engine; }
+    const QTableWidget& MeterList() const { return *m_list; }
+    int PeakHoldChoice() const;
+    std::array<double, 8>& Captured() { return m_captured; }
+    CMessageQueue& EngineQueue() { return m_queue; }
+    // Takes every message the engine has posted so far (the event loop does it by itself).
+    void PumpMessages();
+
+    void accept() override; // Enter never closes the window
+    void
+    reject() override; // Esc, the close button, the window manager's close: closes unless metering
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // Set-up, layout, levels, settings (SonaltDlg.cpp).
+    void OnInitDialog();
+    void CreateToolbar();
+    void CreateHiddenControls();
+    QRect FindMonitorRect() const;
+    void ComputeLayout(const QRect& rect, int count);
+    void RenderFaces(int reloadMeter, bool initial);
+    void RebuildSweepRegion();
+    void OnLevels();
+    void RepaintNeedles();
+    void ApplySettings(intptr_t focusWindow, intptr_t meter);
+    void FillMeterList();
+    void OnSecondInstance();
+    void WatchDisplayChanges();
+
+    // Commands (SonaltDlgCommands.cpp).
+    void OnStart();
+    void OnStarted();
+    void OnStop();
+    void OnFinished();
+    void OnReferenceLevel();
+    void OnPeakHold(int type);
+    void OnToggleDisplay(int meter);
+    void ProbeDevice();
+    void OnDeviceDialog();
+    void OnAssignDialog();
+    intptr_t OnMeterSettings(int row);
+    void OnConfigDialog();
+    void OnBrightness();
+    void SetToolbarEnabled(bool start, bool stop, bool settings);
+    bool ForwardedCommand(uint32_t message, intptr_t wParam, intptr_t& result);
+
+    CSettingsRecord& m_settings;
+    std::array<CDlgMeter*, 8> m_meters {};                    // children of this window
+    std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // Size.w x Size.h pixels
+    QRegion m_sweepRegion;                                    // shared by all meters
+    QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
+    struct NeedleState {   // what a meter showed at its last needle repaint
+        double vuPos = -1.0;
+        double peakPos = -1.0;
+        double holdPos = -1.0;
+        int lampOn = -1;
+        bool operator==(const NeedleState&) const = default;
+    };
+    std::array<NeedleState, 8> m_painted {};
+    CMessageQueue m_queue;                    // the engine's notify target
+    std::unique_ptr<CQtMessagePump> m_pump;   // m_queue -> WindowProc
+    std::unique_ptr<CSndIOPlayList> m_engine; // stopped before m_queue goes
+    std::array<int32_t, 8> m_channelMap {};   // device channel per meter
+    uint8_t m_running = 0;                    // WM_SNDIO_STARTED .. FINISHED
+    CSndIOPlayList::DumpConfig m_dump;        // disabled: never dumps
+    uint8_t m_mute = 0;
+    int32_t m_repeatCount = 0;
+    double m_gainDb = 0.0;
+    std::array<double, 8> m_calVu {};    // reference levels for the dialog
+    std::array<double, 8> m_captured {}; // dBFS reading 0 VU, while open
+    bool m_referenceOpen = false;        // the reference dialog runs
+    intptr_t m_lastSegment = 0;          // nothing reads it
+    int m_probedChannels = 0;            // nothing reads it
+    QRect m_monitor { 0, 0, 1360, 768 };
+    kerrion::MeterLayout m_layout;
+    std::array<CImageButton*, 4> m_toolbar {};    // start, stop, settings, close
+    std::array<QRadioButton*, 3> m_holdChoice {}; // hidden: the peak hold choice
+    QTableWidget* m_list = nullptr;               // hidden meter summary
+};

@@ -1,0 +1,239 @@
+// The main window's commands: starting and stopping the engine and following its state, the
+// reference level, peak hold, display toggles, the device probe, brightness and closing.
+#include "display/SonaltDlg.h"
+
+#include "app/SettingsRecord.h"
+#include "dialogs/ImageButton.h"
+#include "display/DlgMeter.h"
+#include "display/MeterSetup.h"
+#include "meter/SndIODeviceFactory.h"
+#include "sndio/SndIODevice.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRadioButton>
+
+namespace {
+
+// The graphics card's control panel, where the user loads a brightness profile.
+const char* const kBrightnessProgram = "nvidia-settings";
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
+    QMessageBox::Icon icon = QMessageBox::Warning,
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok)
+{
+    QMessageBox box(icon, QStringLiteral("Kerrion"), text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
+
+bool CSonaltDlg::PostMessage(uint32_t message, intptr_t wParam, intptr_t lParam)
+{
+    WindowProc(message, wParam, lParam);
+    return true;
+}
+
+intptr_t CSonaltDlg::WindowProc(uint32_t message, intptr_t wParam, intptr_t lParam)
+{
+    intptr_t result = 0;
+    if (ForwardedCommand(message, wParam, result))
+        return result;
+    switch (message) {
+    case WM_SECOND_INSTANCE:
+        OnSecondInstance();
+        break;
+    case WM_SETTINGS_CHANGED:
+        ApplySettings(wParam, lParam);
+        break;
+    case WM_SNDIO_STARTED:
+        OnStarted();
+        break;
+    case WM_SNDIO_SEGMENT:
+        m_lastSegment = wParam;
+        break;
+    case WM_SNDIO_LEVELS:
+        OnLevels();
+        break;
+    case WM_SNDIO_FINISHED:
+        OnFinished();
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+// The configuration dialog forwards the commands of this window's own controls as
+// WM_USER + control ID; they run the same handlers as the controls.
+bool CSonaltDlg::ForwardedCommand(uint32_t message, intptr_t wParam, intptr_t& result)
+{
+    if (message < WM_USER + IDC_START || message > WM_USER + IDC_SETTINGS)
+        return false;
+    const int id = static_cast<int>(message - WM_USER);
+    if (id == IDC_LIST) {
+        result = OnMeterSettings(static_cast<int>(wParam));
+        return true;
+    }
+    if (id == IDC_DISPLAY || id == IDC_SETTINGS)
+        return false; // no handler for these as messages
+    OnCommand(id);
+    return true;
+}
+
+void CSonaltDlg::OnCommand(int id)
+{
+    if (id >= ID_TOGGLE_METER1 && id < ID_TOGGLE_METER1 + 8) {
+        OnToggleDisplay(id - ID_TOGGLE_METER1);
+        return;
+    }
+    switch (id) {
+    case IDC_START:
+        OnStart();
+        break;
+    case IDC_STOP:
+        OnStop();
+        break;
+    case IDC_DEVICE:
+        OnDeviceDialog();
+        break;
+    case IDC_REFERENCE:
+        OnReferenceLevel();
+        break;
+    case IDC_HOLD_NONE:
+    case IDC_HOLD_NONE + 1:
+    case IDC_HOLD_NONE + 2:
+        OnPeakHold(id - IDC_HOLD_NONE);
+        break;
+    case IDC_ASSIGN:
+        OnAssignDialog();
+        break;
+    case IDC_BRIGHTNESS:
+        OnBrightness();
+        break;
+    case IDC_SETTINGS:
+        OnConfigDialog();
+        break;
+    case IDC_CLOSE:
+        reject();
+        break;
+    default:
+        break; // 1013 and F9 (32779): nothing
+    }
+}
+
+void CSonaltDlg::SetToolbarEnabled(bool start, bool stop, bool settings)
+{
+    ToolbarButton(IDC_START).setEnabled(start);
+    ToolbarButton(IDC_STOP).setEnabled(stop);
+    ToolbarButton(IDC_SETTINGS).setEnabled(settings);
+}
+
+void CSonaltDlg::OnStart()
+{
+    if (m_running != 0)
+        return;
+    const int started = m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump,
+        m_channelMap.data(), m_settings.Device.Type, m_settings.Device.ID, &m_queue, m_gainDb);
+    if (started == 1)
+        SetToolbarEnabled(false, false, false); // until the engine reports
+}
+
+void CSonaltDlg::OnStarted()
+{
+    m_running = 1;
+    SetToolbarEnabled(true, true, false);
+    ToolbarButton(IDC_START).hide();
+    ToolbarButton(IDC_STOP).show();
+}
+
+void CSonaltDlg::OnStop()
+{
+    if (m_running != 1)
+        return;
+    if (m_engine->StopEngine() == CSndIOPlayList::kStopTimedOut)
+        m_queue.PostMessage(WM_SNDIO_FINISHED, -1, 1); // the abandoned worker will not report
+    else
+        SetToolbarEnabled(false, false, false); // until the engine's own report arrives
+}
+
+void CSonaltDlg::OnFinished()
+{
+    m_running = 0;
+    SetToolbarEnabled(true, true, true);
+    ToolbarButton(IDC_STOP).hide();
+    ToolbarButton(IDC_START).show();
+    m_engine->StopEngine();
+    m_running = 0;
+}
+
+void CSonaltDlg::OnPeakHold(int type)
+{
+    for (CDlgMeter* meter : m_meters) {
+        meter->ResetPeak();
+        meter->SetHoldMs(kerrion::HoldMsForType(type));
+    }
+    m_holdChoice[static_cast<std::size_t>(type)]->setChecked(true);
+}
+
+int CSonaltDlg::PeakHoldChoice() const
+{
+    for (int i = 0; i < 3; ++i)
+        if (m_holdChoice[static_cast<std::size_t>(i)]->isChecked())
+            return i;
+    return -1;
+}
+
+void CSonaltDlg::OnToggleDisplay(int meter)
+{
+    CDlgMeter& target = Meter(meter);
+    target.SetDisplayOn(target.DisplayOn() == 0 ? 1 : 0);
+    target.update();
+}
+
+// Opens and selects the configured device once, as a check at start-up and after the device
+// dialog; the result is kept but nothing reads it.
+void CSonaltDlg::ProbeDevice()
+{
+    std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(m_settings.Device.Type);
+    m_probedChannels = 0;
+    if (device && device->Initialize() == 1)
+        m_probedChannels = device->SelectDevice(static_cast<uint32_t>(m_settings.Device.ID));
+}
+
+void CSonaltDlg::OnBrightness()
+{
+    const QString text = QStringLiteral("NVIDIAコントロールパネルを開きます。\nメニューの「プロフィ"
+                                        "ール」－「読み込み」から輝度ファイルを選択してください。");
+    if (ShowMessage(this, text, QMessageBox::Information, QMessageBox::Ok | QMessageBox::Cancel)
+        != QMessageBox::Ok)
+        return;
+    if (!QProcess::startDetached(QString::fromLatin1(kBrightnessProgram), {}))
+        ShowMessage(this, QStringLiteral("nvidia-settings が起動できません"));
+}
+
+void CSonaltDlg::accept() { }
+
+void CSonaltDlg::reject()
+{
+    if (m_running == 1) {
+        ShowMessage(this, QStringLiteral("停止してから終了してください。"));
+        return;
+    }
+    const int hold = PeakHoldChoice();
+    if (hold >= 0)
+        m_settings.PeakHold.type = hold;
+    QDialog::reject();
+}
+
+void CSonaltDlg::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F9 && event->modifiers() == Qt::NoModifier) {
+        OnCommand(ID_TOGGLE_METER1 + (key - Qt::Key_F1));
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,121 @@
+#include "app/SonaltApp.h"
+
+#include "app/IniProfile.h"
+#include "dialogs/ImageButton.h"
+#include "display/SonaltDlg.h"
+#include "meter/SndIODeviceFactory.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+
+#include <filesystem>
+
+using kerrion::test::ReadFileBytes;
+using kerrion::test::TempDir;
+using kerrion::test::WriteFileBytes;
+
+namespace {
+
+CSonaltApp* g_app = nullptr;
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Starts the real program as a second instance that shares `runtime` with this process.
+int RunSecondInstance(const std::filesystem::path& runtime, const std::filesystem::path& ini)
+{
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    second.setProcessEnvironment(environment);
+    second.start(KERRION_PATH, { "--ini", QString::fromStdString(ini.string()) });
+    if (!second.waitForFinished(10000))
+        return -1;
+    return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -2;
+}
+
+} // namespace
+
+TEST(SonaltApp, ASecondInstanceBringsTheFirstForwardAndEndsWithoutSaving)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "Kerrion.ini", "[Meter]\r\nNum=4\r\n[PeakHold]\r\ntype=2\r\n");
+    g_app->SetInstanceFolder(dir.Path());
+    g_app->SetSettingsFile(dir / "Kerrion.ini");
+    ASSERT_EQ(g_app->StartUp(), CSonaltApp::StartResult::kRun);
+    EXPECT_EQ(g_app->Settings().PeakHold.type, 2);
+
+    int secondStatus = -3;
+    QPoint startCentre;
+    bool restored = false;
+    QTimer::singleShot(0, [&] {
+        CSonaltDlg& window = *g_app->MainWindow();
+        const CImageButton& start = window.ToolbarButton(CSonaltDlg::IDC_START);
+        startCentre = start.mapToGlobal(start.rect().center());
+        window.showMinimized();
+        // The window's own start-up notice moves the cursor too: let it pass first.
+        WaitFor([] { return false; }, 200);
+        window.PumpMessages();
+        QCursor::setPos(5, 5);
+        secondStatus = RunSecondInstance(dir.Path(), dir / "second.ini");
+        restored = WaitFor([&] { return QCursor::pos() == startCentre && !window.isMinimized(); });
+        window.reject();
+    });
+    g_app->RunMainWindow();
+
+    EXPECT_EQ(secondStatus, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "second.ini")); // the second never saves
+    EXPECT_TRUE(restored);
+
+    g_app->ExitInstance();
+    const CIniProfile saved(ReadFileBytes(dir / "Kerrion.ini"));
+    EXPECT_EQ(saved.GetInt("Meter", "Num", 0), 4);
+    EXPECT_EQ(saved.GetString("Channel8", "cal_vu", ""), "-20.000000");
+    EXPECT_EQ(saved.GetInt("PeakHold", "type", 0), 2);
+}
+
+TEST(SonaltApp, AFirstStartWithoutSoundCardMetersTheSignalGenerator)
+{
+    TempDir dir;
+    g_app->SetSettingsFile(dir / "missing.ini");
+    g_app->Settings() = CSettingsRecord();
+    g_app->LoadSettings();
+    const CSettingsRecord& settings = g_app->Settings();
+    std::unique_ptr<CSndIODevice> plain = kerrion::CreateSndIODevice(0);
+    if (plain && plain->Initialize() == 1 && plain->DeviceCount() > 0) {
+        EXPECT_EQ(settings.Device.Type, 0); // a sound card is there: the settings stay
+    } else {
+        EXPECT_EQ(settings.Device.Type, 2);
+        EXPECT_EQ(settings.Device.Name, "Kerrion Signal Generator");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini")); // loading writes nothing
+
+    WriteFileBytes(dir / "present.ini", "[Meter]\r\nNum=4\r\n");
+    g_app->SetSettingsFile(dir / "present.ini");
+    g_app->Settings() = CSettingsRecord();
+    g_app->LoadSettings();
+    EXPECT_EQ(g_app->Settings().Device.Type, 0); // not a first start: nothing is chosen
+}
+
+int main(int argc, char** argv)
+{
+    // Test discovery runs this program without the test's environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CSonaltApp app(argc, argv);
+    g_app = &app;
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

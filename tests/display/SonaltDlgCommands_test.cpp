@@ -1,0 +1,195 @@
+#include "display/SonaltDlg.h"
+
+#include "MainWindowTestSupport.h"
+#include "dialogs/ImageButton.h"
+#include "display/DlgMeter.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTimer>
+
+using kerrion::test::MeterSettings;
+using kerrion::test::TempDir;
+using kerrion::test::WaitFor;
+
+namespace {
+
+// A main window metering the signal generator (device family 2, index 0) at real-time speed.
+class SonaltDlgCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kerrion::test::WriteFileBytes(
+            m_dir / "signal.ini", "[Signal]\nInputs=8\nBufferFrames=512\n");
+        qputenv(
+            "KERRION_SIGNAL_CONFIG", QByteArray::fromStdString((m_dir / "signal.ini").string()));
+        QCursor::setPos(300, 200);
+    }
+
+    static CSettingsRecord Settings() { return MeterSettings(4, "[Device]\nType=2\nID=0\n"); }
+
+    static bool Shown(const CSonaltDlg& window, int id)
+    {
+        return !window.ToolbarButton(id).isHidden();
+    }
+    static bool Enabled(const CSonaltDlg& window, int id)
+    {
+        return window.ToolbarButton(id).isEnabled();
+    }
+
+    // Closes the next modal window that opens and keeps its text.
+    void CloseNextModal()
+    {
+        QTimer::singleShot(50, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                m_modalText = box->text();
+            if (modal != nullptr)
+                static_cast<QDialog*>(modal)->reject();
+            else
+                CloseNextModal(); // not open yet
+        });
+    }
+
+    TempDir m_dir;
+    QString m_modalText;
+};
+
+} // namespace
+
+TEST_F(SonaltDlgCommands, StartAndStopFollowTheEngine)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_START);
+    EXPECT_FALSE(Enabled(window, CSonaltDlg::IDC_START));
+    EXPECT_FALSE(Enabled(window, CSonaltDlg::IDC_STOP));
+    EXPECT_FALSE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
+
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_STOP));
+    EXPECT_FALSE(Shown(window, CSonaltDlg::IDC_START));
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_STOP));
+    EXPECT_FALSE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
+
+    // Input 1 is a 1 kHz sine at -20 dBFS: the needle settles at 0 VU.
+    EXPECT_TRUE(WaitFor([&] { return std::abs(window.Meter(0).VuPos() - 57.4) < 1.0; }));
+
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+    EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_START));
+    EXPECT_FALSE(Shown(window, CSonaltDlg::IDC_STOP));
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_START));
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
+}
+
+TEST_F(SonaltDlgCommands, AFailedStartReturnsTheToolbarToIdle)
+{
+    CSettingsRecord settings = Settings();
+    settings.Device.ID = 29; // no such driver
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return Enabled(window, CSonaltDlg::IDC_START); }));
+    EXPECT_FALSE(window.IsRunning());
+    EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_START));
+    EXPECT_EQ(window.Engine().GetStatus(), CSndIOPlayList::kStatusNoDevice);
+}
+
+TEST_F(SonaltDlgCommands, StopBeforeTheEngineReportsDoesNothing)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_START));
+    EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_START));
+}
+
+TEST_F(SonaltDlgCommands, RefreshThreeTakesUpEveryThirdLevelMessage)
+{
+    CSettingsRecord settings = Settings();
+    settings.Meter.Refresh = 3;
+    CSonaltDlg window(settings);
+    int taken = 0;
+    for (int message = 0; message < 9; ++message) {
+        window.Meter(0).SetVuPos(-1.0); // a mark that any level update replaces
+        window.WindowProc(WM_SNDIO_LEVELS, 0, 0);
+        taken += window.Meter(0).VuPos() != -1.0 ? 1 : 0;
+    }
+    EXPECT_EQ(taken, 3);
+}
+
+TEST_F(SonaltDlgCommands, ReferenceLevelFreezesTheNeedlesAndCapturesTheInput)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    window.Meter(0).SetVuPos(-1.0);
+    bool checked = false;
+    QTimer::singleShot(50, [&] {
+        // While the dialog is open the engine runs and fills the captured table.
+        WaitFor([&] { return std::abs(window.Captured()[0] - -20.0) < 0.5; });
+        checked = window.Meter(0).VuPos() == -1.0;
+        if (QWidget* modal = QApplication::activeModalWidget())
+            static_cast<QDialog*>(modal)->reject();
+    });
+    window.OnCommand(CSonaltDlg::IDC_REFERENCE);
+    EXPECT_TRUE(checked);
+    EXPECT_NEAR(window.Captured()[0], -20.0, 0.5); // the input level that reads 0 VU
+    WaitFor([&] {
+        return !window.IsRunning() && window.ToolbarButton(CSonaltDlg::IDC_START).isEnabled();
+    });
+    EXPECT_FALSE(window.Engine().IsRunning());
+}
+
+TEST_F(SonaltDlgCommands, FunctionKeysToggleSingleMeters)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QApplication::sendEvent(&window, &f5);
+    EXPECT_EQ(window.Meter(4).DisplayOn(), 0);
+    QApplication::sendEvent(&window.Meter(0), &f5); // a meter window passes it on
+    EXPECT_EQ(window.Meter(4).DisplayOn(), 1);
+    QKeyEvent f9(QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
+    QApplication::sendEvent(&window, &f9);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(window.Meter(i).DisplayOn(), 1) << i;
+}
+
+TEST_F(SonaltDlgCommands, PeakHoldChoiceClearsLampsAndIsSavedOnClosing)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    for (int i = 0; i < 8; ++i) {
+        window.Meter(i).SetLampOn(1);
+        window.Meter(i).UpdatePeak(80.0);
+    }
+    window.OnCommand(CSonaltDlg::IDC_HOLD_NONE + 1);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(window.Meter(i).LampOn(), 0) << i;
+        EXPECT_EQ(window.Meter(i).HoldPos(), 0.0) << i;
+    }
+    EXPECT_EQ(window.PeakHoldChoice(), 1);
+    window.reject();
+    EXPECT_EQ(settings.PeakHold.type, 1);
+}
+
+TEST_F(SonaltDlgCommands, ClosingWhileMeteringIsRefused)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    window.show();
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    CloseNextModal();
+    window.OnCommand(CSonaltDlg::IDC_CLOSE);
+    EXPECT_EQ(m_modalText, "停止してから終了してください。");
+    EXPECT_TRUE(window.isVisible());
+
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+    window.OnCommand(CSonaltDlg::IDC_CLOSE);
+    EXPECT_FALSE(window.isVisible());
+}
