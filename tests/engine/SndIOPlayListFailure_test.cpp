@@ -12,6 +12,8 @@ namespace {
 
 using PL = CSndIOPlayList;
 
+constexpr int32_t kNoSuchIndex = 1000; // beyond any device list (at most 30 devices)
+
 // A loopback device whose thread cannot open its device: Start fails.
 std::unique_ptr<CSndIODevice> StartFailsDevice(int32_t)
 {
@@ -54,7 +56,7 @@ protected:
 
 TEST_F(EngineFailure, AMissingOrRefusedDeviceEndsWithStatus0x100AndTwoFinishedMessages)
 {
-    EXPECT_EQ(RunToEnd(1, 0), PL::kStatusNoDevice); // no plain audio device in this build
+    EXPECT_EQ(RunToEnd(1, kNoSuchIndex), PL::kStatusNoDevice); // no such plain audio device
     EXPECT_EQ(Count(WM_SNDIO_FINISHED), 2);
     EXPECT_EQ(Count(WM_SNDIO_STARTED), 0);
     EXPECT_EQ(Count(WM_SNDIO_LEVELS), 0);
@@ -135,10 +137,10 @@ TEST_F(EngineFailure, ATransferWithoutADeviceThreadEndsWithStatus0x103)
     EXPECT_EQ(Count(WM_SNDIO_LEVELS), 0);
     EXPECT_EQ(Count(WM_SNDIO_FINISHED), 1);
 
-    // Back to the built-in factory: family 1 has no device.
+    // Back to the built-in factory: no plain audio device has that index.
     m_log.clear();
     m_playList.SetDeviceFactory(nullptr);
-    EXPECT_EQ(RunToEnd(1, 0), PL::kStatusNoDevice);
+    EXPECT_EQ(RunToEnd(1, kNoSuchIndex), PL::kStatusNoDevice);
 }
 
 // The generator stops its clock; a block then waits 40 slots for each direction, far longer
