@@ -157,7 +157,8 @@ TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
         r.out, std::regex(R"(\s+2\s+0\s+4\s+2\s+512\s+48000\s+Kerrion Signal\n)")))
         << r.out;
     // Plain audio devices follow the drivers, or a line says there are none.
-    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\n\s+1\s+0\s)")) || r.out.find("family 1") != std::string::npos)
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\n\s+1\s+0\s)"))
+        || r.out.find("family 1") != std::string::npos)
         << r.out;
 
     r = Run("--device-type 1 --device kerrion --blocks 3 --format jsonl");
@@ -173,9 +174,10 @@ TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
 
 TEST_F(KerrionMeterMetering, FailuresExitWithTheirStatusAndNameWhatFailed)
 {
-    Result r = Run("--device-type 1 --blocks 3");
+    Result r = Run("--device-type 1 --device-id 1000 --blocks 3"); // no such plain device
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("device 0 of family 1 (plain audio devices): the device cannot be opened"),
+    EXPECT_NE(
+        r.err.find("device 1000 of family 1 (plain audio devices): the device cannot be opened"),
         std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("--list-devices"), std::string::npos);
