@@ -21,7 +21,8 @@ void StorePosition(std::atomic<int32_t>& target, uint32_t position, int64_t prim
 {
     const int64_t frames = static_cast<int64_t>(position) - primedFrames;
     if (frames > 0)
-        target.store(static_cast<int32_t>(std::min<int64_t>(frames, INT32_MAX)), std::memory_order_relaxed);
+        target.store(
+            static_cast<int32_t>(std::min<int64_t>(frames, INT32_MAX)), std::memory_order_relaxed);
 }
 
 } // namespace
@@ -31,7 +32,8 @@ int32_t EngineRun::RunBlock()
     uint32_t frames = std::min(m_blockFrames, m_dumpBudget);
     m_buffers.input.Clear();
     // A time-out (512) is no failure: the block counts with the frames it delivered.
-    if (m_device->Transfer(m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(), m_inputs, frames)
+    if (m_device->Transfer(m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(),
+            m_inputs, frames)
         == 0)
         return Fail(PL::kStatusTransferFailed, false);
     m_context.outputTotal.fetch_add(static_cast<int32_t>(m_blockFrames), std::memory_order_relaxed);
@@ -53,8 +55,10 @@ int32_t EngineRun::RunBlock()
     }
     m_buffers.output.Clear();
     StorePositions();
-    m_context.missedSlots.store(m_device->InputStream().m_missedSlots.load(std::memory_order_relaxed),
+    m_context.missedSlots.store(
+        m_device->InputStream().m_missedSlots.load(std::memory_order_relaxed),
         std::memory_order_relaxed);
+    m_context.engineCpuSeconds.store(ThreadCpuSeconds() - m_cpuStart, std::memory_order_relaxed);
     m_context.blockCounter.fetch_add(1, std::memory_order_relaxed);
     m_context.Post(WM_SNDIO_LEVELS, 0, 0);
     return PL::kStatusOk;
@@ -70,7 +74,8 @@ void EngineRun::Measure(uint32_t frames)
     CSndIOBuffer* peak = m_buffers.results[EngineBuffers::kPeak].Get();
     m_peak->Process(peak, channels, capacity, meters, PL::kMeters, &unread);
     for (int i = 0; i < PL::kMeters; ++i)
-        m_context.peak[static_cast<size_t>(i)].store(CSndSPPeak::PeakLevelDb(FirstValue(peak[i])), std::memory_order_relaxed);
+        m_context.peak[static_cast<size_t>(i)].store(
+            CSndSPPeak::PeakLevelDb(FirstValue(peak[i])), std::memory_order_relaxed);
 
     CSndIOBuffer* vu = m_buffers.results[EngineBuffers::kVU].Get();
     m_vu->Process(vu, channels, capacity, meters, PL::kMeters, &unread);
@@ -85,7 +90,8 @@ void EngineRun::Measure(uint32_t frames)
             continue;
         const double* v = values.Samples<double>();
         const double level = *std::max_element(v, v + values.Count());
-        m_context.secondLoudness[static_cast<size_t>(i)].store(std::max(PL::kSilenceDb, level), std::memory_order_relaxed);
+        m_context.secondLoudness[static_cast<size_t>(i)].store(
+            std::max(PL::kSilenceDb, level), std::memory_order_relaxed);
     }
 
     CSndIOBuffer* loudness = m_buffers.results[EngineBuffers::kLoudness].Get();
@@ -105,7 +111,8 @@ void EngineRun::Dump(uint32_t frames)
         for (int k = 0; k < m_dumpChannels; ++k)
             m_buffers.dump[k].Convert(m_buffers.input[(start + k) % m_inputs]);
         m_buffers.interleave.Interleave(m_buffers.dump.Get(), m_dumpChannels);
-        m_dumpFiles[j].WriteFrames(m_buffers.interleave.Bytes(), frames); // block align x frames bytes
+        m_dumpFiles[j].WriteFrames(
+            m_buffers.interleave.Bytes(), frames); // block align x frames bytes
     }
 }
 

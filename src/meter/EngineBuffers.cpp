@@ -23,17 +23,20 @@ void BufferArray::Clear() const
 bool EngineBuffers::Create(int outputs, int inputs, int processorChannels, int dumpChannels,
     SampleType blockType, uint32_t blockFrames)
 {
-    if (!output.Create(blockType, blockFrames, outputs) || !input.Create(blockType, blockFrames, inputs)
+    if (!output.Create(blockType, blockFrames, outputs)
+        || !input.Create(blockType, blockFrames, inputs)
         || !meters.Create(blockType, blockFrames, kMeters))
         return false;
     for (BufferArray& set : results) {
         if (!set.Create(kSampleFloat64, kResultCapacity, processorChannels))
             return false;
+        set.Clear(); // no values yet: a processor that writes none leaves its levels alone
     }
     if (!dump.Create(kSampleInt16, blockFrames, dumpChannels))
         return false;
     if (dumpChannels > 0
-        && interleave.Allocate(kSampleInt16, blockFrames * static_cast<uint32_t>(dumpChannels)) != 1)
+        && interleave.Allocate(kSampleInt16, blockFrames * static_cast<uint32_t>(dumpChannels))
+            != 1)
         return false;
     return true;
 }

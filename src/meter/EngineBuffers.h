@@ -39,15 +39,15 @@ struct EngineBuffers {
     enum Result { kPeak, kVU, kSecondLoudness, kLoudness, kResults };
 
     // True when every set could be allocated.
-    bool Create(int outputs, int inputs, int processorChannels, int dumpChannels, SampleType blockType,
-        uint32_t blockFrames);
+    bool Create(int outputs, int inputs, int processorChannels, int dumpChannels,
+        SampleType blockType, uint32_t blockFrames);
 
-    BufferArray output;          // outputs x block frames, block type; always silent
-    BufferArray input;           // inputs x block frames, block type
-    BufferArray meters;          // 8 x block frames, block type
+    BufferArray output;            // outputs x block frames, block type; always silent
+    BufferArray input;             // inputs x block frames, block type
+    BufferArray meters;            // 8 x block frames, block type
     BufferArray results[kResults]; // processor channels x 16384, 64-bit float
-    BufferArray dump;            // dump channels x block frames, 16-bit
-    CSndIOBuffer interleave;     // block frames x dump channels, 16-bit
+    BufferArray dump;              // dump channels x block frames, 16-bit
+    CSndIOBuffer interleave;       // block frames x dump channels, 16-bit
 };
 
 } // namespace kerrion

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <new>
 
@@ -38,6 +39,14 @@ int32_t TruncToInt32(double x)
 }
 
 } // namespace
+
+double ThreadCpuSeconds()
+{
+    timespec now {};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0)
+        return 0.0;
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 int EngineThreadProc(EngineContext& context)
 {
@@ -74,10 +83,7 @@ EngineRun::EngineRun(EngineContext& context, const CSndIOBlockInfo& entry)
 {
 }
 
-EngineRun::~EngineRun()
-{
-    End();
-}
+EngineRun::~EngineRun() { End(); }
 
 int32_t EngineRun::Fail(int32_t status, bool post)
 {
@@ -116,7 +122,8 @@ int32_t EngineRun::SetUp()
 
 int32_t EngineRun::OpenDevice()
 {
-    const PL::DeviceFactory factory = m_context.deviceFactory != nullptr ? m_context.deviceFactory : &CreateSndIODevice;
+    const PL::DeviceFactory factory
+        = m_context.deviceFactory != nullptr ? m_context.deviceFactory : &CreateSndIODevice;
     m_device = factory(m_context.deviceKind);
     if (!m_device || m_device->Initialize() != 1
         || m_device->SelectDevice(static_cast<uint32_t>(m_context.deviceIndex)) != 1) {
@@ -131,7 +138,8 @@ int32_t EngineRun::OpenDevice()
     // The dump's budget limits what the meters see only while the dump is enabled, so that a
     // disabled dump configuration with any duration never stops the meters.
     m_dumpEnabled = m_context.dumpEnabled != 0;
-    m_dumpBudget = m_dumpEnabled ? TruncToUInt32(m_context.dumpSeconds * m_rate) : std::numeric_limits<uint32_t>::max();
+    m_dumpBudget = m_dumpEnabled ? TruncToUInt32(m_context.dumpSeconds * m_rate)
+                                 : std::numeric_limits<uint32_t>::max();
     if (m_dumpEnabled && !OpenDumpFiles(2, false))
         return Fail(PL::kStatusDumpFile, true);
 
@@ -167,7 +175,8 @@ int32_t EngineRun::PrepareRings()
 
 int32_t EngineRun::CreateBuffersAndProcessors()
 {
-    if (!m_buffers.Create(m_outputs, m_inputs, m_processorChannels, m_dumpChannels, m_blockType, m_blockFrames))
+    if (!m_buffers.Create(
+            m_outputs, m_inputs, m_processorChannels, m_dumpChannels, m_blockType, m_blockFrames))
         return Fail(PL::kStatusNoMemory, false);
     try {
         m_peak = std::make_unique<CSndSPPeak>();
@@ -208,14 +217,14 @@ int32_t EngineRun::Prime()
 {
     char name[CSndIODevice::kNameLength] = {};
     m_primes = 0;
-    if (m_context.deviceKind == static_cast<int32_t>(CSndIODevice::kKindAsio) && m_device->GetDeviceName(name) == 1
-        && std::strstr(name, "Yamaha") != nullptr)
+    if (m_context.deviceKind == static_cast<int32_t>(CSndIODevice::kKindAsio)
+        && m_device->GetDeviceName(name) == 1 && std::strstr(name, "Yamaha") != nullptr)
         m_primes = CSndIOPlayList::kYamahaPrimingBlocks;
     m_context.primingBlocks.store(m_primes);
     uint32_t request = m_blockFrames;
     for (int i = 0; i < m_primes; ++i) {
-        if (m_device->Transfer(m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(), m_inputs,
-                request)
+        if (m_device->Transfer(m_buffers.output.Get(), m_outputs, m_blockFrames,
+                m_buffers.input.Get(), m_inputs, request)
             == 0)
             return Fail(PL::kStatusTransferFailed, false);
     }
@@ -226,6 +235,7 @@ int32_t EngineRun::RunRepetitions()
 {
     m_context.outputTotal.store(0);
     m_context.inputTotal.store(0);
+    m_cpuStart = ThreadCpuSeconds();
     const int32_t repeats = m_entry.m_repeatCount;
     for (int32_t r = 0;; ++r) {
         if (repeats == 0 ? !m_context.run.load() : r >= repeats)

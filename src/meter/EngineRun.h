@@ -57,16 +57,17 @@ private:
     std::unique_ptr<CSndSPLoudnessMarvane> m_secondLoudness;
     std::unique_ptr<CSndSPLoudnessBS1770> m_loudness;
 
-    double m_rate = 0.0;          // Hz of the device's input
-    uint32_t m_dumpBudget = 0;    // frames still to be written to each dump file
+    double m_rate = 0.0;       // Hz of the device's input
+    uint32_t m_dumpBudget = 0; // frames still to be written to each dump file
     bool m_dumpEnabled = false;
-    int m_outputs = 0;            // device output channels streamed
-    int m_inputs = 0;             // device input channels streamed
-    int m_dumpChannels = 0;       // channels per dump file (at most 2)
-    int m_processorChannels = 0;  // max(8, inputs)
-    uint32_t m_blockFrames = 0;   // frames per block
-    SampleType m_blockType = 0;   // sample type of the engine's device-side buffers
-    int32_t m_primes = 0;         // blocks discarded before the first metered one
+    int m_outputs = 0;           // device output channels streamed
+    int m_inputs = 0;            // device input channels streamed
+    int m_dumpChannels = 0;      // channels per dump file (at most 2)
+    int m_processorChannels = 0; // max(8, inputs)
+    uint32_t m_blockFrames = 0;  // frames per block
+    SampleType m_blockType = 0;  // sample type of the engine's device-side buffers
+    int32_t m_primes = 0;        // blocks discarded before the first metered one
+    double m_cpuStart = 0.0;     // s; the worker thread's CPU time when its blocks began
 };
 
 } // namespace kerrion

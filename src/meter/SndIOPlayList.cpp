@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <thread>
+#include <utility>
 
 namespace kerrion {
 
@@ -45,6 +46,21 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
     loudness.store(other.loudness.load());
 }
 
+void EngineContext::CopyCountersFrom(const EngineContext& other)
+{
+    for (auto [to, from] :
+        { std::pair { &status, &other.status }, { &outputPosition, &other.outputPosition },
+            { &inputPosition, &other.inputPosition }, { &outputTotal, &other.outputTotal },
+            { &inputTotal, &other.inputTotal }, { &blockCounter, &other.blockCounter },
+            { &primingBlocks, &other.primingBlocks }, { &inputChannels, &other.inputChannels } })
+        to->store(from->load());
+    lastBlockFrames.store(other.lastBlockFrames.load());
+    blockFrames.store(other.blockFrames.load());
+    missedSlots.store(other.missedSlots.load());
+    sampleRate.store(other.sampleRate.load());
+    engineCpuSeconds.store(other.engineCpuSeconds.load());
+}
+
 } // namespace kerrion
 
 using kerrion::EngineContext;
@@ -69,7 +85,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     EngineContext& c = *m_engine;
     c.meterMode = 1;
     for (int i = 0; i < kMeters; ++i)
-        c.deviceChannels[static_cast<size_t>(i)] = deviceChannels != nullptr ? deviceChannels[i] : -1;
+        c.deviceChannels[static_cast<size_t>(i)]
+            = deviceChannels != nullptr ? deviceChannels[i] : -1;
 
     m_entries.m_outputChannelLimit = m_entries.m_inputChannelLimit = m_entries.m_trackSlots = 64;
     if (m_entries.Prepare(repeatCount) != 1 || ApplySegmentGains(mute, gainDb) != 1)
@@ -89,7 +106,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     if (dumpConfig != nullptr) {
         for (int j = 0; j < kDumpFiles; ++j) {
             const std::string& name = dumpConfig->names[j];
-            std::memcpy(c.dumpNames[j], name.data(), std::min<size_t>(name.size(), kPathLength - 1));
+            std::memcpy(
+                c.dumpNames[j], name.data(), std::min<size_t>(name.size(), kPathLength - 1));
         }
         c.dumpEnabled = dumpConfig->enabled;
         c.dumpSeconds = dumpConfig->seconds;
@@ -98,11 +116,12 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.deviceKind = deviceKind;
     c.deviceIndex = deviceIndex;
     c.deviceFactory = m_deviceFactory;
-    for (std::atomic<int32_t>* counter : {&c.outputPosition, &c.inputPosition, &c.outputTotal, &c.inputTotal,
-             &c.blockCounter, &c.primingBlocks, &c.inputChannels})
+    for (std::atomic<int32_t>* counter : { &c.outputPosition, &c.inputPosition, &c.outputTotal,
+             &c.inputTotal, &c.blockCounter, &c.primingBlocks, &c.inputChannels })
         counter->store(0);
     c.lastBlockFrames = c.blockFrames = c.missedSlots = 0;
     c.sampleRate = 0.0;
+    c.engineCpuSeconds = 0.0;
     c.status.store(kStatusOk);
     for (int i = 0; i < kLevels; ++i) {
         c.peak[static_cast<size_t>(i)].store(kSilenceDb);
@@ -116,7 +135,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
         return 0;
     }
     std::shared_ptr<EngineContext> context = m_engine;
-    if (!m_thread->Start([context] { kerrion::EngineThreadProc(*context); }, kerrion::Thread::Priority::AboveNormal)) {
+    if (!m_thread->Start([context] { kerrion::EngineThreadProc(*context); },
+            kerrion::Thread::Priority::AboveNormal)) {
         m_thread.reset();
         return 0;
     }
@@ -146,7 +166,7 @@ void CSndIOPlayList::Abandon()
     const int32_t kind = m_engine->deviceKind;
     auto fresh = std::make_shared<EngineContext>();
     fresh->CopySettingsFrom(*m_engine);
-    fresh->status.store(m_engine->status.load());
+    fresh->CopyCountersFrom(*m_engine);
     m_engine = std::move(fresh);
     if (kind == CSndIODevice::kKindAsio) {
         // A fresh device object's Initialize releases the driver the stuck run had loaded.
@@ -191,25 +211,13 @@ void CSndIOPlayList::SetVUFilter(double cutoffHz, int32_t order)
     m_engine->vuOrder = order;
 }
 
-void CSndIOPlayList::SetDeviceFactory(DeviceFactory factory)
-{
-    m_deviceFactory = factory;
-}
+void CSndIOPlayList::SetDeviceFactory(DeviceFactory factory) { m_deviceFactory = factory; }
 
-bool CSndIOPlayList::IsRunning() const
-{
-    return m_thread != nullptr;
-}
+bool CSndIOPlayList::IsRunning() const { return m_thread != nullptr; }
 
-bool CSndIOPlayList::HasEnded() const
-{
-    return m_thread != nullptr && m_thread->HasEnded();
-}
+bool CSndIOPlayList::HasEnded() const { return m_thread != nullptr && m_thread->HasEnded(); }
 
-int32_t CSndIOPlayList::GetStatus() const
-{
-    return m_engine->status.load();
-}
+int32_t CSndIOPlayList::GetStatus() const { return m_engine->status.load(); }
 
 CSndIOPlayList::Counters CSndIOPlayList::GetCounters() const
 {
@@ -227,5 +235,6 @@ CSndIOPlayList::Counters CSndIOPlayList::GetCounters() const
     counters.missedSlots = c.missedSlots.load();
     counters.primingBlocks = c.primingBlocks.load();
     counters.inputChannels = c.inputChannels.load();
+    counters.engineCpuSeconds = c.engineCpuSeconds.load();
     return counters;
 }

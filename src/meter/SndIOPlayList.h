@@ -31,20 +31,24 @@ struct EngineContext;
 } // namespace kerrion
 
 // Messages posted to the notify target (message numbers WM_APP + n).
-constexpr uint32_t WM_SNDIO_STARTED = WM_APP + 1;  // 0x8001 (0, 0): device started, before the first block
-constexpr uint32_t WM_SNDIO_SEGMENT = WM_APP + 2;  // 0x8002 (output position, 0): a segment starts
-constexpr uint32_t WM_SNDIO_LEVELS = WM_APP + 3;   // 0x8003 (0, 0): one block's levels are stored
-constexpr uint32_t WM_SNDIO_FINISHED = WM_APP + 4; // 0x8004 (-1, 0): early failure, and at the worker's end
+constexpr uint32_t WM_SNDIO_STARTED
+    = WM_APP + 1; // 0x8001 (0, 0): device started, before the first block
+constexpr uint32_t WM_SNDIO_SEGMENT = WM_APP + 2; // 0x8002 (output position, 0): a segment starts
+constexpr uint32_t WM_SNDIO_LEVELS = WM_APP + 3;  // 0x8003 (0, 0): one block's levels are stored
+constexpr uint32_t WM_SNDIO_FINISHED
+    = WM_APP + 4; // 0x8004 (-1, 0): early failure, and at the worker's end
 
 class CSndIOPlayList {
 public:
     // The engine status (GetStatus).
-    static constexpr int kStatusOk = 1;                // running, or ended normally
-    static constexpr int kStatusNoEntry = 0;           // the play list held no entry to run
-    static constexpr int kStatusStartFailed = 2;       // the device's Start failed
-    static constexpr int kStatusNoDevice = 0x100;      // device cannot be initialised/selected, or has no channels
-    static constexpr int kStatusNoMemory = 0x101;      // a buffer or the device rings cannot be allocated
-    static constexpr int kStatusDumpFile = 0x102;      // a dump file cannot be created
+    static constexpr int kStatusOk = 1;          // running, or ended normally
+    static constexpr int kStatusNoEntry = 0;     // the play list held no entry to run
+    static constexpr int kStatusStartFailed = 2; // the device's Start failed
+    static constexpr int kStatusNoDevice
+        = 0x100; // device cannot be initialised/selected, or has no channels
+    static constexpr int kStatusNoMemory
+        = 0x101; // a buffer or the device rings cannot be allocated
+    static constexpr int kStatusDumpFile = 0x102;       // a dump file cannot be created
     static constexpr int kStatusTransferFailed = 0x103; // Transfer returned 0 (no device thread)
 
     // StopEngine results.
@@ -52,9 +56,9 @@ public:
     static constexpr int kStopTimedOut = 0x200; // the worker was abandoned after kStopWaitMs
 
     static constexpr int kMeters = 8;
-    static constexpr int kLevels = 64;             // entries of each level array
+    static constexpr int kLevels = 64; // entries of each level array
     static constexpr int kDumpFiles = 3;
-    static constexpr int kPathLength = 260;        // characters of a dump name, with the NUL
+    static constexpr int kPathLength = 260; // characters of a dump name, with the NUL
     static constexpr uint32_t kStopWaitMs = 2000;
     static constexpr double kSilenceDb = -96.0;
     static constexpr double kDefaultDumpSeconds = 600.0;
@@ -74,17 +78,18 @@ public:
     // Counters of the current (or last) run, read together by the controlling thread.
     struct Counters {
         int32_t status = kStatusOk;
-        int32_t blocks = 0;            // blocks metered (WM_SNDIO_LEVELS posted)
-        int32_t outputPosition = 0;    // device frames, less the priming blocks
-        int32_t inputPosition = 0;     // device frames, less the priming blocks
-        int32_t outputFrames = 0;      // frames handed to Transfer since the entry started
-        int32_t inputFrames = 0;       // frames received from Transfer since the entry started
-        uint32_t lastBlockFrames = 0;  // input frames of the latest block
-        uint32_t blockFrames = 0;      // frames per block of the device (0 before the device is set up)
-        double sampleRate = 0.0;       // Hz of the device's input (0 before the device is set up)
-        uint32_t missedSlots = 0;      // input slots the device thread dropped because the engine lagged
+        int32_t blocks = 0;           // blocks metered (WM_SNDIO_LEVELS posted)
+        int32_t outputPosition = 0;   // device frames, less the priming blocks
+        int32_t inputPosition = 0;    // device frames, less the priming blocks
+        int32_t outputFrames = 0;     // frames handed to Transfer since the entry started
+        int32_t inputFrames = 0;      // frames received from Transfer since the entry started
+        uint32_t lastBlockFrames = 0; // input frames of the latest block
+        uint32_t blockFrames = 0; // frames per block of the device (0 before the device is set up)
+        double sampleRate = 0.0;  // Hz of the device's input (0 before the device is set up)
+        uint32_t missedSlots = 0; // input slots the device thread dropped because the engine lagged
         int32_t primingBlocks = 0;     // blocks discarded before the first metered one
         int32_t inputChannels = 0;     // device input channels streamed
+        double engineCpuSeconds = 0.0; // CPU time of the worker thread since its blocks began
     };
 
     CSndIOPlayList();
