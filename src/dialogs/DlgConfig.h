@@ -9,6 +9,8 @@
 #include "app/SettingsRecord.h"
 #include "dialogs/TemplateDialog.h"
 
+#include <QString>
+
 class CNotifyTarget;
 
 class CDlgConfig : public kerrion::TemplateDialog {
@@ -38,6 +40,8 @@ private:
     CSettingsRecord::ChannelSection& Channel() const;
     void LoadControls();
     void ConnectControls();
+    void OnNameEdited(const QString& text);
+    void OnThresholdEdited(const QString& text);
     void Notify();
     void OpenColors();
 
