@@ -8,6 +8,7 @@
 #include "dialogs/DlgControl.h"
 #include "dialogs/DlgDevice.h"
 #include "support/QtTestApp.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include "DialogTestSupport.h"
@@ -106,7 +107,17 @@ TEST_F(DialogsScreen, EveryDialogIsPhotographed)
         Shoot(dialog, dir, "dialog-control.png");
     }
     {
-        CDlgDevice dialog(m_settings, &m_target, 2, 0, "", nullptr);
+        // The signal generator as the one installed driver.
+        const std::string id = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
+        kerrion::test::WriteFileBytes(m_temp / "asio.reg",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion Signal Generator]\n"
+            "\"CLSID\"=\"" + id + "\"\n[HKEY_CLASSES_ROOT\\CLSID\\" + id + "\\InprocServer32]\n@=\""
+            + KERRION_SIGNAL_DRIVER + "\"\n");
+        kerrion::test::WriteFileBytes(m_temp / "signal.ini", "[Signal]\nInputs=8\nOutputs=2\nBufferFrames=512\n");
+        kerrion::test::ScopedEnv registry("KERRION_ASIO_REGISTRY", (m_temp / "asio.reg").c_str());
+        kerrion::test::ScopedEnv signal("KERRION_SIGNAL_CONFIG", (m_temp / "signal.ini").c_str());
+        CDlgDevice dialog(m_settings, &m_target, 2, 0, "Kerrion Signal", nullptr);
+        EXPECT_EQ(dialog.SelectedPosition(), 0);
         Shoot(dialog, dir, "dialog-device.png");
     }
     {

@@ -62,6 +62,10 @@ TEST_F(DlgCal, AllOnOffChecksAllUnlessAllAreChecked)
     EXPECT_EQ(Checked(dialog), 0);
     QTest::mouseClick(all, Qt::LeftButton);
     EXPECT_EQ(Checked(dialog), 8);
+    // Enter on the focused button presses it rather than OK.
+    kerrion::test::PressKeyIn(all, Qt::Key_Return);
+    EXPECT_EQ(Checked(dialog), 0);
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(DlgCal, ExecuteFillsOnlyTheCheckedMetersFromTheLiveTableAndCancelDiscardsIt)
