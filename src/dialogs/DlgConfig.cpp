@@ -40,8 +40,8 @@ constexpr kerrion::DialogTemplate kTemplate { 172, 120, "メーター設定", 12
 
 } // namespace
 
-CDlgConfig::CDlgConfig(CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter,
-                       QWidget* parent)
+CDlgConfig::CDlgConfig(
+    CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter, QWidget* parent)
     : TemplateDialog(kTemplate, parent)
     , m_settings(settings)
     , m_mainWindow(mainWindow)
@@ -90,18 +90,19 @@ void CDlgConfig::ConnectControls()
         Channel().name_visible = checked ? 1 : 0;
         Notify();
     });
-    connect(ControlAs<QLineEdit>(kIdName), &QLineEdit::textChanged, this, &CDlgConfig::OnNameEdited);
+    connect(
+        ControlAs<QLineEdit>(kIdName), &QLineEdit::textChanged, this, &CDlgConfig::OnNameEdited);
     connect(ControlAs<QComboBox>(kIdNamePosition), &QComboBox::activated, this, [this](int index) {
         Channel().name_pos = index;
         Notify();
     });
     connect(ControlAs<QCheckBox>(kIdShowPeakIndicator), &QCheckBox::clicked, this,
-            [this](bool checked) {
-                Channel().over_enable = checked ? 1 : 0;
-                Notify();
-            });
+        [this](bool checked) {
+            Channel().over_enable = checked ? 1 : 0;
+            Notify();
+        });
     connect(ControlAs<QLineEdit>(kIdThreshold), &QLineEdit::textChanged, this,
-            &CDlgConfig::OnThresholdEdited);
+        &CDlgConfig::OnThresholdEdited);
     connect(ControlAs<QCheckBox>(kIdOwnColors), &QCheckBox::clicked, this, [this](bool checked) {
         Channel().color_enable = checked ? 1 : 0;
         Notify();
@@ -115,7 +116,8 @@ void CDlgConfig::OnNameEdited(const QString& text)
 {
     // Typing stops at the limit; a longer name from the settings file is shown and kept whole
     // and may be shortened but not lengthened, as an edit control's text limit works.
-    ControlAs<QLineEdit>(kIdName)->setMaxLength(std::max(kNameLength, static_cast<int>(text.size())));
+    ControlAs<QLineEdit>(kIdName)->setMaxLength(
+        std::max(kNameLength, static_cast<int>(text.size())));
     Channel().name = text.toStdString();
     Notify();
 }

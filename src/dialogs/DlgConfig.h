@@ -30,8 +30,8 @@ public:
         kIdClose = 2,
     };
 
-    CDlgConfig(CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter,
-               QWidget* parent = nullptr);
+    CDlgConfig(
+        CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter, QWidget* parent = nullptr);
     ~CDlgConfig() override;
 
     int Meter() const { return m_meter; }

@@ -67,12 +67,12 @@ TEST_F(DialogTemplate, DialogUnitsFollowTheFontsAverageWidthAndHeight)
     EXPECT_EQ(font.pixelSize(), 16);
     const QString family = QFontInfo(font).family();
     EXPECT_TRUE(family.startsWith(QStringLiteral("IPA")) || family.contains(QStringLiteral("CJK"))
-                || family.contains(QStringLiteral("Meiryo")))
+        || family.contains(QStringLiteral("Meiryo")))
         << family.toStdString();
     const DialogBaseUnits measured = kerrion::MeasureBaseUnits(font);
     const QFontMetrics metrics(font);
-    const double average = metrics.horizontalAdvance(
-                               QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+    const double average = metrics.horizontalAdvance(QStringLiteral(
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
         / 52.0;
     EXPECT_GE(measured.x, average - 0.5);
     EXPECT_LE(measured.x, average + 1.0);
@@ -157,7 +157,7 @@ TEST_F(DialogTemplate, TextsAreTheDialogsOwn)
     EXPECT_EQ(color.windowTitle(), QStringLiteral("色設定"));
     const QList<QLabel*> labels = color.findChildren<QLabel*>();
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
-                            [](const QLabel* l) { return l->text() == QStringLiteral("　（閾値）"); }));
+        [](const QLabel* l) { return l->text() == QStringLiteral("　（閾値）"); }));
     CDlgConfig config(m_settings, &m_target, 0);
     EXPECT_EQ(config.windowTitle(), QStringLiteral("メーター設定"));
 }

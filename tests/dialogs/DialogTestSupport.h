@@ -15,7 +15,10 @@
 #include <ostream>
 
 // Failure messages show Qt strings as text.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kerrion::test {
 

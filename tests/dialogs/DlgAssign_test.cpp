@@ -44,15 +44,16 @@ TEST_F(DlgAssign, TheGridIsLaidOutFromTheRowLabels)
     }
     for (int r = 0; r < kMeterCount; ++r) {
         const QRect label = dialog.Control(1021 + r)->geometry();
-        EXPECT_EQ(dialog.ControlAs<QLabel>(1021 + r)->text(), QStringLiteral("METER %1").arg(r + 1));
+        EXPECT_EQ(
+            dialog.ControlAs<QLabel>(1021 + r)->text(), QStringLiteral("METER %1").arg(r + 1));
         for (int c : { 0, 17, 29 })
             EXPECT_EQ(Radio(dialog, r, c)->geometry(),
-                      QRect(label.x() + label.width() + a / 2 + c * a, label.y(), a, a))
+                QRect(label.x() + label.width() + a / 2 + c * a, label.y(), a, a))
                 << r << "," << c;
     }
     const QRect last = Radio(dialog, 7, 29)->geometry();
-    EXPECT_EQ(dialog.width(),
-              std::max(last.x() + last.width() + 20, dialog.BaseUnits().ToPixelsX(451)));
+    EXPECT_EQ(
+        dialog.width(), std::max(last.x() + last.width() + 20, dialog.BaseUnits().ToPixelsX(451)));
     EXPECT_EQ(dialog.findChildren<QRadioButton*>().size(), 240);
 }
 

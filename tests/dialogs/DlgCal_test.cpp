@@ -17,8 +17,14 @@ namespace {
 
 class DlgCal : public ::testing::Test {
 protected:
-    QCheckBox* Check(CDlgCal& dialog, int i) { return dialog.ControlAs<QCheckBox>(CDlgCal::kFirstCheck + i); }
-    QLineEdit* Edit(CDlgCal& dialog, int i) { return dialog.ControlAs<QLineEdit>(CDlgCal::kFirstEdit + i); }
+    QCheckBox* Check(CDlgCal& dialog, int i)
+    {
+        return dialog.ControlAs<QCheckBox>(CDlgCal::kFirstCheck + i);
+    }
+    QLineEdit* Edit(CDlgCal& dialog, int i)
+    {
+        return dialog.ControlAs<QLineEdit>(CDlgCal::kFirstEdit + i);
+    }
     int Checked(CDlgCal& dialog)
     {
         int n = 0;

@@ -81,9 +81,9 @@ TEST_F(DlgColor, ACancelledChooserChangesNothing)
     QTest::mouseClick(dialog.Control(CDlgColor::kFirstSwatch + kColorNeedle), Qt::LeftButton);
     EXPECT_EQ(m_colors, before);
     EXPECT_TRUE(m_target.messages.empty());
-    EXPECT_EQ(SwatchColor(dialog, kColorNeedle), QColor(RedOf(before[kColorNeedle]),
-                                                        GreenOf(before[kColorNeedle]),
-                                                        BlueOf(before[kColorNeedle])));
+    EXPECT_EQ(SwatchColor(dialog, kColorNeedle),
+        QColor(RedOf(before[kColorNeedle]), GreenOf(before[kColorNeedle]),
+            BlueOf(before[kColorNeedle])));
 }
 
 TEST_F(DlgColor, TheSystemChooserStartsFromBlack)

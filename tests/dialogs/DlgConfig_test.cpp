@@ -48,8 +48,10 @@ TEST_F(DlgConfig, OpeningStoresTheNameAndTheRoundedThresholdAndAnnouncesBoth)
     EXPECT_EQ(Channel().name, "ベース");
     EXPECT_EQ(m_target.messages, (std::vector<PostedMessage> { kThisMeter, kThisMeter }));
     EXPECT_TRUE(dialog.ControlAs<QCheckBox>(CDlgConfig::kIdShowName)->isChecked());
-    EXPECT_EQ(dialog.ControlAs<QComboBox>(CDlgConfig::kIdNamePosition)->currentText(), QStringLiteral("右上"));
-    EXPECT_EQ(dialog.ControlAs<QLineEdit>(CDlgConfig::kIdThreshold)->text(), QStringLiteral("-3.46"));
+    EXPECT_EQ(dialog.ControlAs<QComboBox>(CDlgConfig::kIdNamePosition)->currentText(),
+        QStringLiteral("右上"));
+    EXPECT_EQ(
+        dialog.ControlAs<QLineEdit>(CDlgConfig::kIdThreshold)->text(), QStringLiteral("-3.46"));
     EXPECT_TRUE(dialog.ControlAs<QCheckBox>(CDlgConfig::kIdShowPeakIndicator)->isChecked());
     EXPECT_TRUE(dialog.ControlAs<QCheckBox>(CDlgConfig::kIdOwnColors)->isChecked());
     EXPECT_FALSE(dialog.Control(CDlgConfig::kIdOk)->isVisibleTo(&dialog));
@@ -70,7 +72,8 @@ TEST_F(DlgConfig, TypingANameAppliesLetterByLetterUpToTwentyCharacters)
     EXPECT_EQ(seen, (std::vector<std::string> { "B", "Ba", "Bas", "Bass" }));
     EXPECT_EQ(m_target.messages.back(), kThisMeter);
     kerrion::test::TypeText(name, QStringLiteral("ギター１２３４５６７８９０１２３４５６"));
-    EXPECT_EQ(QString::fromStdString(Channel().name), QStringLiteral("Bassギター１２３４５６７８９０１２３"));
+    EXPECT_EQ(QString::fromStdString(Channel().name),
+        QStringLiteral("Bassギター１２３４５６７８９０１２３"));
     EXPECT_EQ(name->text().size(), 20) << "a 21st character cannot be typed";
 }
 
@@ -87,7 +90,8 @@ TEST_F(DlgConfig, AnEmptyNameIsStoredAndLimitedLikeAnyOther)
 
 TEST_F(DlgConfig, ALongerNameFromTheFileIsKeptWholeAndCanBeShortened)
 {
-    const QString longName = QStringLiteral("ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹ"); // 25
+    const QString longName
+        = QStringLiteral("ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹ"); // 25
     Channel().name = longName.toStdString();
     CDlgConfig dialog(m_settings, &m_target, kMeter);
     EXPECT_EQ(QString::fromStdString(Channel().name), longName);
@@ -118,8 +122,9 @@ TEST_F(DlgConfig, ChecksAndPositionApplyAtOnce)
     // The configuration dialog's list, filled again after this dialog, shows the hidden name.
     CDlgControl control(m_settings, nullptr);
     EXPECT_EQ(control.ControlAs<QTableWidget>(CDlgControl::kIdList)->item(kMeter, 2)->text(),
-              QStringLiteral("なし"));
-    EXPECT_EQ(control.ControlAs<QTableWidget>(CDlgControl::kIdList)->item(kMeter, 3)->text(), QString());
+        QStringLiteral("なし"));
+    EXPECT_EQ(
+        control.ControlAs<QTableWidget>(CDlgControl::kIdList)->item(kMeter, 3)->text(), QString());
 }
 
 TEST_F(DlgConfig, TheThresholdFollowsEveryKeystroke)

@@ -64,10 +64,12 @@ TEST_F(DlgControl, OpeningShowsTheSettings)
 
 TEST_F(DlgControl, MeterCountsOtherThanFourAndEightShowTheNearestChoice)
 {
-    for (const auto& [num, shown] : { std::pair { 1, " 4" }, { 4, " 4" }, { 5, " 8" }, { 8, " 8" } }) {
+    for (const auto& [num, shown] :
+        { std::pair { 1, " 4" }, { 4, " 4" }, { 5, " 8" }, { 8, " 8" } }) {
         m_settings.Meter.Num = num;
         CDlgControl dialog(m_settings, &m_target);
-        EXPECT_EQ(dialog.ControlAs<QComboBox>(1035)->currentText(), QString::fromUtf8(shown)) << num;
+        EXPECT_EQ(dialog.ControlAs<QComboBox>(1035)->currentText(), QString::fromUtf8(shown))
+            << num;
         EXPECT_EQ(m_settings.Meter.Num, num) << "unchanged until the user picks";
     }
 }
@@ -118,7 +120,9 @@ TEST_F(DlgControl, ChoosingEightMetersAppliesWhileTheDialogStaysOpen)
     ChooseItem(*count, 1);
     EXPECT_EQ(m_settings.Meter.Num, 8);
     EXPECT_EQ(shownMeters, 8);
-    EXPECT_EQ(Last(), (PostedMessage { kChanged, reinterpret_cast<intptr_t>(static_cast<QWidget*>(&dialog)), -1 }));
+    EXPECT_EQ(Last(),
+        (PostedMessage {
+            kChanged, reinterpret_cast<intptr_t>(static_cast<QWidget*>(&dialog)), -1 }));
     EXPECT_TRUE(dialog.isVisible());
     ChooseItem(*count, 0);
     EXPECT_EQ(m_settings.Meter.Num, 4);

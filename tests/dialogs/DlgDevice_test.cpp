@@ -51,7 +51,10 @@ public:
     }
 };
 
-std::unique_ptr<CSndIODevice> MakeThreePlainDevices() { return std::make_unique<ThreePlainDevices>(); }
+std::unique_ptr<CSndIODevice> MakeThreePlainDevices()
+{
+    return std::make_unique<ThreePlainDevices>();
+}
 
 class DlgDevice : public ::testing::Test {
 protected:
@@ -60,14 +63,17 @@ protected:
         // The generator registered as two drivers.
         std::string reg = "Windows Registry Editor Version 5.00\n";
         for (const char* name : { "Signal A", "Signal B" })
-            reg += std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\") + name + "]\n\"CLSID\"=\"" + kSignalId + "\"\n";
+            reg += std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\") + name + "]\n\"CLSID\"=\""
+                + kSignalId + "\"\n";
         reg += std::string("[HKEY_CLASSES_ROOT\\CLSID\\") + kSignalId + "\\InprocServer32]\n@=\""
             + KERRION_SIGNAL_DRIVER + "\"\n";
         kerrion::test::WriteFileBytes(m_dir / "asio.reg", reg);
-        kerrion::test::WriteFileBytes(m_dir / "signal.ini",
-                                      "[Signal]\nInputs=6\nOutputs=2\nRate=44100\nBufferFrames=256\n");
-        m_registry = std::make_unique<ScopedEnv>("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
-        m_signal = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
+        kerrion::test::WriteFileBytes(
+            m_dir / "signal.ini", "[Signal]\nInputs=6\nOutputs=2\nRate=44100\nBufferFrames=256\n");
+        m_registry
+            = std::make_unique<ScopedEnv>("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
+        m_signal
+            = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
         CDlgDevice::SetPlainDeviceFactory(&MakeThreePlainDevices);
     }
     void TearDown() override { CDlgDevice::SetPlainDeviceFactory(nullptr); }
@@ -101,12 +107,14 @@ protected:
 TEST_F(DlgDevice, DriversComeFirstThenThePlainDevices)
 {
     auto dialog = Open(1, 1, "");
-    EXPECT_EQ(Entries(*dialog), (QStringList { "Signal A", "Signal B", "Line In (USB Audio)",
-                                               "Mic Array", "HDMI Capture" }));
+    EXPECT_EQ(Entries(*dialog),
+        (QStringList {
+            "Signal A", "Signal B", "Line In (USB Audio)", "Mic Array", "HDMI Capture" }));
     EXPECT_EQ(dialog->SelectedPosition(), 3) << "plain device 1 after the two drivers";
     EXPECT_FALSE(dialog->Control(CDlgDevice::kIdProperties)->isEnabled());
     EXPECT_EQ(Information(*dialog),
-              QStringLiteral("number of channels: input: 2, output: 2\nBuffer Size: 4096\nSample Rate: 44100 Hz\n"));
+        QStringLiteral(
+            "number of channels: input: 2, output: 2\nBuffer Size: 4096\nSample Rate: 44100 Hz\n"));
 
     ASSERT_TRUE(ShowAndWait(*dialog));
     QTest::mouseClick(dialog->Control(CDlgDevice::kIdOk), Qt::LeftButton);
@@ -123,12 +131,14 @@ TEST_F(DlgDevice, ChoosingAnEntryShowsItsFiguresAndTheDriversProperties)
     EXPECT_TRUE(dialog->Control(CDlgDevice::kIdProperties)->isEnabled());
     // The driver device asks for its preferred 48 kHz, which the generator accepts.
     EXPECT_EQ(Information(*dialog),
-              QStringLiteral("number of channels: input: 6, output: 2\nBuffer Size: 256\nSample Rate: 48000 Hz\n"));
+        QStringLiteral(
+            "number of channels: input: 6, output: 2\nBuffer Size: 256\nSample Rate: 48000 Hz\n"));
     ASSERT_TRUE(ShowAndWait(*dialog));
     auto* list = dialog->ControlAs<QComboBox>(CDlgDevice::kIdDeviceList);
     ChooseItem(*list, 4);
     EXPECT_FALSE(dialog->Control(CDlgDevice::kIdProperties)->isEnabled());
-    EXPECT_TRUE(Information(*dialog).startsWith(QStringLiteral("number of channels: input: 3, output: 2\n")));
+    EXPECT_TRUE(Information(*dialog).startsWith(
+        QStringLiteral("number of channels: input: 3, output: 2\n")));
     ChooseItem(*list, 1);
     EXPECT_TRUE(dialog->Control(CDlgDevice::kIdProperties)->isEnabled());
     EXPECT_TRUE(Information(*dialog).contains(QStringLiteral("Buffer Size: 256\n")));
@@ -163,7 +173,8 @@ TEST_F(DlgDevice, AStoredIndexBeyondTheListSelectsNothingAndOkKeepsTheStoredChoi
     auto dialog = Open(1, 9, "Vanished USB Box");
     EXPECT_EQ(dialog->SelectedPosition(), -1);
     EXPECT_FALSE(dialog->Control(CDlgDevice::kIdProperties)->isEnabled());
-    EXPECT_TRUE(Information(*dialog).startsWith(QStringLiteral("number of channels: input: 0, output: 0\n")));
+    EXPECT_TRUE(Information(*dialog).startsWith(
+        QStringLiteral("number of channels: input: 0, output: 0\n")));
     ASSERT_TRUE(ShowAndWait(*dialog));
     QTest::mouseClick(dialog->Control(CDlgDevice::kIdOk), Qt::LeftButton);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
@@ -204,7 +215,8 @@ TEST_F(DlgDevice, PropertiesOpensTheDriversControlPanel)
     const auto bin = m_dir / "bin";
     std::filesystem::create_directories(bin);
     const auto marker = m_dir / "opened.txt";
-    kerrion::test::WriteFileBytes(bin / "xdg-open", "#!/bin/sh\necho \"$1\" > '" + marker.string() + "'\n");
+    kerrion::test::WriteFileBytes(
+        bin / "xdg-open", "#!/bin/sh\necho \"$1\" > '" + marker.string() + "'\n");
     std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
     const std::string path = bin.string() + ":" + std::getenv("PATH");
     ScopedEnv searchPath("PATH", path.c_str());
