@@ -25,8 +25,8 @@ int MulDivRound(int value, int numerator, int denominator)
 {
     const long long product = static_cast<long long>(value) * numerator;
     const long long half = denominator / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / denominator
-                                         : -((-product + half) / denominator));
+    return static_cast<int>(
+        product >= 0 ? (product + half) / denominator : -((-product + half) / denominator));
 }
 
 QString Text(const ControlTemplate& control) { return QString::fromUtf8(control.text); }
@@ -188,13 +188,13 @@ QFont DialogFont(int points, int dpi)
 DialogBaseUnits MeasureBaseUnits(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int letters
-        = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return { (letters / 26 + 1) / 2, metrics.height() };
 }
 
-std::map<int, QWidget*> BuildFromTemplate(QWidget& dialog, const DialogTemplate& dialogTemplate,
-                                          DialogBaseUnits& baseUnits)
+std::map<int, QWidget*> BuildFromTemplate(
+    QWidget& dialog, const DialogTemplate& dialogTemplate, DialogBaseUnits& baseUnits)
 {
     dialog.setFont(DialogFont(dialogTemplate.fontPoints, dialog.logicalDpiY()));
     dialog.setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
@@ -206,7 +206,8 @@ std::map<int, QWidget*> BuildFromTemplate(QWidget& dialog, const DialogTemplate&
         QWidget* widget = MakeControl(control, dialog);
         widget->setFont(dialog.font());
         widget->setGeometry(ControlRect(control, baseUnits, *widget));
-        if (control.kind == ControlKind::RadioFirst || (control.kind == ControlKind::Radio && !group))
+        if (control.kind == ControlKind::RadioFirst
+            || (control.kind == ControlKind::Radio && !group))
             group = new QButtonGroup(&dialog);
         if (control.kind == ControlKind::RadioFirst || control.kind == ControlKind::Radio)
             group->addButton(static_cast<QRadioButton*>(widget), control.id);
@@ -218,8 +219,8 @@ std::map<int, QWidget*> BuildFromTemplate(QWidget& dialog, const DialogTemplate&
             controls[control.id] = widget;
         }
     }
-    dialog.setFixedSize(baseUnits.ToPixelsX(dialogTemplate.width),
-                        baseUnits.ToPixelsY(dialogTemplate.height));
+    dialog.setFixedSize(
+        baseUnits.ToPixelsX(dialogTemplate.width), baseUnits.ToPixelsY(dialogTemplate.height));
     return controls;
 }
 

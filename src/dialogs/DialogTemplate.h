@@ -32,9 +32,9 @@ enum class ControlKind {
     Radio,      // radio button in the group of the radio before it
     ComboList,  // drop-down list; items in `text`, separated by '\n'; height = dropped list
     Edit,
-    EditRight,        // edit with right-aligned text
+    EditRight,         // edit with right-aligned text
     EditMultiReadOnly, // multi-line, read-only
-    ListReport,       // report-style list without a header row
+    ListReport,        // report-style list without a header row
 };
 
 struct ControlTemplate {
@@ -74,7 +74,7 @@ DialogBaseUnits MeasureBaseUnits(const QFont& font);
 // Creates the template's controls as children of `dialog` (in template order, so that later
 // controls lie above earlier ones), sets the dialog's font, caption and fixed client size, and
 // returns the controls that have an ID, by ID.
-std::map<int, QWidget*> BuildFromTemplate(QWidget& dialog, const DialogTemplate& dialogTemplate,
-                                          DialogBaseUnits& baseUnits);
+std::map<int, QWidget*> BuildFromTemplate(
+    QWidget& dialog, const DialogTemplate& dialogTemplate, DialogBaseUnits& baseUnits);
 
 } // namespace kerrion

@@ -44,7 +44,7 @@ int RightEdge(const QRect& rect) { return rect.x() + rect.width(); }
 } // namespace
 
 CDlgAssign::CDlgAssign(CSettingsRecord&, CNotifyTarget*,
-                       const std::array<int, kMeterCount>& channelMap, QWidget* parent)
+    const std::array<int, kMeterCount>& channelMap, QWidget* parent)
     : TemplateDialog(kTemplate, parent)
     , m_channelMap(channelMap)
 {

@@ -18,15 +18,15 @@ class CDlgAssign : public kerrion::TemplateDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kChannels = 30;         // columns of the grid
-    static constexpr int kFirstRowLabel = 1021;  // "METER 1" .. "METER 8": 1021 .. 1028
-    static constexpr int kFirstRadio = 2000;     // row r, column c: 2000 + 30 r + c
-    static constexpr int kFirstHeading = 3000;   // column heading c: 3000 + c
+    static constexpr int kChannels = 30;        // columns of the grid
+    static constexpr int kFirstRowLabel = 1021; // "METER 1" .. "METER 8": 1021 .. 1028
+    static constexpr int kFirstRadio = 2000;    // row r, column c: 2000 + 30 r + c
+    static constexpr int kFirstHeading = 3000;  // column heading c: 3000 + c
     enum ControlId : int { kIdOk = 1, kIdCancel = 2 };
 
     // The settings and the main window are not needed here: the caller stores the map.
     CDlgAssign(CSettingsRecord& settings, CNotifyTarget* mainWindow,
-               const std::array<int, kMeterCount>& channelMap, QWidget* parent = nullptr);
+        const std::array<int, kMeterCount>& channelMap, QWidget* parent = nullptr);
     ~CDlgAssign() override;
 
     // Meter -> 0-based device channel; the given map until OK.

@@ -30,14 +30,30 @@ constexpr ControlTemplate Unit(int i)
 }
 
 constexpr ControlTemplate kControls[] = {
-    Check(0, "Meter 1"), Edit(0), Unit(0),
-    Check(1, "Meter 2"), Edit(1), Unit(1),
-    Check(2, "Meter 3"), Edit(2), Unit(2),
-    Check(3, "Meter 4"), Edit(3), Unit(3),
-    Check(4, "Meter 5"), Edit(4), Unit(4),
-    Check(5, "Meter 6"), Edit(5), Unit(5),
-    Check(6, "Meter 7"), Edit(6), Unit(6),
-    Check(7, "Meter 8"), Edit(7), Unit(7),
+    Check(0, "Meter 1"),
+    Edit(0),
+    Unit(0),
+    Check(1, "Meter 2"),
+    Edit(1),
+    Unit(1),
+    Check(2, "Meter 3"),
+    Edit(2),
+    Unit(2),
+    Check(3, "Meter 4"),
+    Edit(3),
+    Unit(3),
+    Check(4, "Meter 5"),
+    Edit(4),
+    Unit(4),
+    Check(5, "Meter 6"),
+    Edit(5),
+    Unit(5),
+    Check(6, "Meter 7"),
+    Edit(6),
+    Unit(6),
+    Check(7, "Meter 8"),
+    Edit(7),
+    Unit(7),
     { CDlgCal::kIdAllOnOff, K::PushButton, "全てOn/Off", 6, 126, 39, 12 },
     { CDlgCal::kIdCapture, K::PushButton, "実行", 108, 6, 45, 12 },
     { CDlgCal::kIdOk, K::DefaultButton, "OK", 108, 111, 45, 12 },
@@ -51,7 +67,7 @@ QString LevelText(double level) { return QString::fromStdString(kerrion::FormatF
 } // namespace
 
 CDlgCal::CDlgCal(CSettingsRecord&, CNotifyTarget*, const std::array<double, kMeterCount>& levels,
-                 const double* captured, QWidget* parent)
+    const double* captured, QWidget* parent)
     : TemplateDialog(kTemplate, parent)
     , m_levels(levels)
     , m_captured(captured)

@@ -25,8 +25,8 @@ public:
     // `captured` points to the main window's eight captured levels (dBFS), or is null when there
     // is nothing to capture from.
     CDlgCal(CSettingsRecord& settings, CNotifyTarget* mainWindow,
-            const std::array<double, kMeterCount>& levels, const double* captured,
-            QWidget* parent = nullptr);
+        const std::array<double, kMeterCount>& levels, const double* captured,
+        QWidget* parent = nullptr);
     ~CDlgCal() override;
 
     // The reference levels, dBFS: the given ones until OK.

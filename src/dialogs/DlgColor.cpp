@@ -24,15 +24,24 @@ constexpr ControlTemplate SlotLabel(int slot, const char* text)
 }
 
 constexpr ControlTemplate kControls[] = {
-    Swatch(0), SlotLabel(0, "メーターの背景"),
-    Swatch(1), SlotLabel(1, "メーターの枠"),
-    Swatch(2), SlotLabel(2, "ＣＨ名"),
-    Swatch(3), SlotLabel(3, "針"),
-    Swatch(4), SlotLabel(4, "ピーク"),
-    Swatch(5), SlotLabel(5, "スケール(左)"),
-    Swatch(6), SlotLabel(6, "スケール(右)"),
-    Swatch(7), SlotLabel(7, "ピークインジケータ"),
-    Swatch(8), SlotLabel(8, "　（閾値）"),
+    Swatch(0),
+    SlotLabel(0, "メーターの背景"),
+    Swatch(1),
+    SlotLabel(1, "メーターの枠"),
+    Swatch(2),
+    SlotLabel(2, "ＣＨ名"),
+    Swatch(3),
+    SlotLabel(3, "針"),
+    Swatch(4),
+    SlotLabel(4, "ピーク"),
+    Swatch(5),
+    SlotLabel(5, "スケール(左)"),
+    Swatch(6),
+    SlotLabel(6, "スケール(右)"),
+    Swatch(7),
+    SlotLabel(7, "ピークインジケータ"),
+    Swatch(8),
+    SlotLabel(8, "　（閾値）"),
     { CDlgColor::kIdClose, K::PushButton, "閉じる", 27, 150, 50, 14 },
 };
 
@@ -40,8 +49,7 @@ constexpr kerrion::DialogTemplate kTemplate { 104, 171, "色設定", 12, kContro
 
 } // namespace
 
-CDlgColor::CDlgColor(CSettingsRecord&, CNotifyTarget* notify, ColorSet& colors,
-                     QWidget* parent)
+CDlgColor::CDlgColor(CSettingsRecord&, CNotifyTarget* notify, ColorSet& colors, QWidget* parent)
     : TemplateDialog(kTemplate, parent)
     , m_notify(notify)
     , m_colors(colors)
@@ -50,7 +58,7 @@ CDlgColor::CDlgColor(CSettingsRecord&, CNotifyTarget* notify, ColorSet& colors,
     for (int slot = 0; slot < kColorSlotCount; ++slot) {
         PaintSwatch(slot);
         connect(ControlAs<kerrion::ClickableLabel>(kFirstSwatch + slot),
-                &kerrion::ClickableLabel::clicked, this, [this, slot] { ChooseColor(slot); });
+            &kerrion::ClickableLabel::clicked, this, [this, slot] { ChooseColor(slot); });
     }
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgColor::reject);
 }

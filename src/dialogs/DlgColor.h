@@ -26,7 +26,7 @@ public:
     using ColorChooser = std::function<QColor(QWidget* parent)>;
 
     CDlgColor(CSettingsRecord& settings, CNotifyTarget* notify, ColorSet& colors,
-              QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
     ~CDlgColor() override;
 
     // Replaces the system colour chooser (tests answer without a modal chooser).

@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QValidator>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -38,35 +38,10 @@ constexpr ControlTemplate kControls[] = {
 
 constexpr kerrion::DialogTemplate kTemplate { 172, 120, "メーター設定", 12, kControls };
 
-int CodePoints(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
-
-// The name field's limit: typing may not make the text longer than the limit, but a longer name
-// from the settings file is shown and kept whole (and can be shortened), as an edit control's
-// text limit does.
-class NameLengthLimit : public QValidator {
-public:
-    NameLengthLimit(const QLineEdit& edit, int limit)
-        : QValidator(const_cast<QLineEdit*>(&edit))
-        , m_edit(edit)
-        , m_limit(limit)
-    {
-    }
-
-    State validate(QString& input, int&) const override
-    {
-        const int length = CodePoints(input);
-        return length <= std::max(m_limit, CodePoints(m_edit.text())) ? Acceptable : Invalid;
-    }
-
-private:
-    const QLineEdit& m_edit;
-    int m_limit; // characters
-};
-
 } // namespace
 
-CDlgConfig::CDlgConfig(CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter,
-                       QWidget* parent)
+CDlgConfig::CDlgConfig(
+    CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter, QWidget* parent)
     : TemplateDialog(kTemplate, parent)
     , m_settings(settings)
     , m_mainWindow(mainWindow)
@@ -85,17 +60,27 @@ CSettingsRecord::ChannelSection& CDlgConfig::Channel() const
 
 void CDlgConfig::LoadControls()
 {
-    // The two edit fields report their filling as an edit: opening stores the name as it is and
-    // the threshold as shown, rounded to two decimals.
+    // Filling the two edit fields counts as an edit of each, also when the text is empty:
+    // opening stores the name as it is and the threshold as shown, rounded to two decimals.
     const CSettingsRecord::ChannelSection& channel = Channel();
-    auto* name = ControlAs<QLineEdit>(kIdName);
+    const QString name = QString::fromStdString(channel.name);
+    const QString threshold = QString::fromStdString(kerrion::FormatFixed(channel.over_th, 2));
+    auto* nameEdit = ControlAs<QLineEdit>(kIdName);
+    auto* thresholdEdit = ControlAs<QLineEdit>(kIdThreshold);
     ControlAs<QCheckBox>(kIdShowName)->setChecked(channel.name_visible != 0);
-    name->setValidator(new NameLengthLimit(*name, kNameLength));
+    nameEdit->setMaxLength(std::max(kNameLength, static_cast<int>(name.size())));
     ControlAs<QComboBox>(kIdNamePosition)->setCurrentIndex(channel.name_pos);
-    name->setText(QString::fromStdString(channel.name));
+    {
+        const QSignalBlocker quiet(nameEdit);
+        nameEdit->setText(name);
+    }
+    OnNameEdited(name);
     ControlAs<QCheckBox>(kIdShowPeakIndicator)->setChecked(channel.over_enable != 0);
-    ControlAs<QLineEdit>(kIdThreshold)
-        ->setText(QString::fromStdString(kerrion::FormatFixed(channel.over_th, 2)));
+    {
+        const QSignalBlocker quiet(thresholdEdit);
+        thresholdEdit->setText(threshold);
+    }
+    OnThresholdEdited(threshold);
     ControlAs<QCheckBox>(kIdOwnColors)->setChecked(channel.color_enable != 0);
 }
 
@@ -105,24 +90,19 @@ void CDlgConfig::ConnectControls()
         Channel().name_visible = checked ? 1 : 0;
         Notify();
     });
-    connect(ControlAs<QLineEdit>(kIdName), &QLineEdit::textChanged, this, [this](const QString& text) {
-        Channel().name = text.toStdString();
-        Notify();
-    });
+    connect(
+        ControlAs<QLineEdit>(kIdName), &QLineEdit::textChanged, this, &CDlgConfig::OnNameEdited);
     connect(ControlAs<QComboBox>(kIdNamePosition), &QComboBox::activated, this, [this](int index) {
         Channel().name_pos = index;
         Notify();
     });
     connect(ControlAs<QCheckBox>(kIdShowPeakIndicator), &QCheckBox::clicked, this,
-            [this](bool checked) {
-                Channel().over_enable = checked ? 1 : 0;
-                Notify();
-            });
+        [this](bool checked) {
+            Channel().over_enable = checked ? 1 : 0;
+            Notify();
+        });
     connect(ControlAs<QLineEdit>(kIdThreshold), &QLineEdit::textChanged, this,
-            [this](const QString& text) {
-                Channel().over_th = kerrion::ParseProfileDouble(text.toStdString());
-                Notify();
-            });
+        &CDlgConfig::OnThresholdEdited);
     connect(ControlAs<QCheckBox>(kIdOwnColors), &QCheckBox::clicked, this, [this](bool checked) {
         Channel().color_enable = checked ? 1 : 0;
         Notify();
@@ -130,6 +110,23 @@ void CDlgConfig::ConnectControls()
     connect(ControlAs<QPushButton>(kIdColor), &QPushButton::clicked, this, &CDlgConfig::OpenColors);
     connect(ControlAs<QPushButton>(kIdOk), &QPushButton::clicked, this, &CDlgConfig::accept);
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgConfig::reject);
+}
+
+void CDlgConfig::OnNameEdited(const QString& text)
+{
+    // Typing stops at the limit; a longer name from the settings file is shown and kept whole
+    // and may be shortened but not lengthened, as an edit control's text limit works.
+    ControlAs<QLineEdit>(kIdName)->setMaxLength(
+        std::max(kNameLength, static_cast<int>(text.size())));
+    Channel().name = text.toStdString();
+    Notify();
+}
+
+void CDlgConfig::OnThresholdEdited(const QString& text)
+{
+    // At every keystroke; text that is no number (empty, a lone minus) reads as 0.
+    Channel().over_th = kerrion::ParseProfileDouble(text.toStdString());
+    Notify();
 }
 
 void CDlgConfig::Notify()

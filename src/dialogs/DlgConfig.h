@@ -9,6 +9,8 @@
 #include "app/SettingsRecord.h"
 #include "dialogs/TemplateDialog.h"
 
+#include <QString>
+
 class CNotifyTarget;
 
 class CDlgConfig : public kerrion::TemplateDialog {
@@ -28,8 +30,8 @@ public:
         kIdClose = 2,
     };
 
-    CDlgConfig(CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter,
-               QWidget* parent = nullptr);
+    CDlgConfig(
+        CSettingsRecord& settings, CNotifyTarget* mainWindow, int meter, QWidget* parent = nullptr);
     ~CDlgConfig() override;
 
     int Meter() const { return m_meter; }
@@ -38,6 +40,8 @@ private:
     CSettingsRecord::ChannelSection& Channel() const;
     void LoadControls();
     void ConnectControls();
+    void OnNameEdited(const QString& text);
+    void OnThresholdEdited(const QString& text);
     void Notify();
     void OpenColors();
 

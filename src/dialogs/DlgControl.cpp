@@ -7,8 +7,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QRadioButton>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 
 #include <array>
@@ -147,9 +147,10 @@ void CDlgControl::FillList()
         list->setItem(i, 0, CenteredItem(QString::asprintf("%2d", i + 1)));
         list->setItem(i, 1, CenteredItem(QString::fromUtf8(channel.name)));
         list->setItem(i, 2, CenteredItem(PositionText(channel)));
-        list->setItem(i, 3, CenteredItem(channel.over_enable == 1 ? QStringLiteral("●") : QString()));
-        list->setItem(i, 4,
-                      CenteredItem(QString::fromStdString(kerrion::FormatFixed(channel.over_th, 2))));
+        list->setItem(
+            i, 3, CenteredItem(channel.over_enable == 1 ? QStringLiteral("●") : QString()));
+        list->setItem(
+            i, 4, CenteredItem(QString::fromStdString(kerrion::FormatFixed(channel.over_th, 2))));
     }
 }
 
@@ -185,11 +186,13 @@ void CDlgControl::ConnectControls()
         Forward(1008 + index);
     });
     for (int id : { kIdDevice, kIdAssign, kIdCalibrate })
-        connect(ControlAs<QPushButton>(id), &QPushButton::clicked, this, [this, id] { Forward(id); });
-    connect(ControlAs<QPushButton>(kIdColor), &QPushButton::clicked, this, &CDlgControl::OpenColors);
+        connect(
+            ControlAs<QPushButton>(id), &QPushButton::clicked, this, [this, id] { Forward(id); });
+    connect(
+        ControlAs<QPushButton>(kIdColor), &QPushButton::clicked, this, &CDlgControl::OpenColors);
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgControl::reject);
     connect(ControlAs<QTableWidget>(kIdList), &QTableWidget::cellDoubleClicked, this,
-            [this](int row, int) { OnListDoubleClicked(row); });
+        [this](int row, int) { OnListDoubleClicked(row); });
 }
 
 void CDlgControl::Notify(intptr_t meterCountChanged)

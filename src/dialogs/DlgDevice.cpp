@@ -58,8 +58,8 @@ std::string Information(CSndIODevice* device)
     }
     char text[160];
     std::snprintf(text, sizeof text,
-                  "number of channels: input: %d, output: %d\r\nBuffer Size: %d\r\nSample Rate: %d Hz\r\n",
-                  inputs, outputs, frames, static_cast<int>(rate));
+        "number of channels: input: %d, output: %d\r\nBuffer Size: %d\r\nSample Rate: %d Hz\r\n",
+        inputs, outputs, frames, static_cast<int>(rate));
     return text;
 }
 
@@ -76,8 +76,8 @@ public:
 
 void CDlgDevice::SetPlainDeviceFactory(PlainDeviceFactory factory) { g_plainFactory = factory; }
 
-CDlgDevice::CDlgDevice(CSettingsRecord&, CNotifyTarget*, int type, int id, const std::string& name,
-                       QWidget* parent)
+CDlgDevice::CDlgDevice(
+    CSettingsRecord&, CNotifyTarget*, int type, int id, const std::string& name, QWidget* parent)
     : TemplateDialog(kTemplate, parent)
     , m_type(type)
     , m_id(id)
@@ -96,7 +96,7 @@ CDlgDevice::CDlgDevice(CSettingsRecord&, CNotifyTarget*, int type, int id, const
 
     connect(list, &QComboBox::activated, this, &CDlgDevice::OnSelectionChanged);
     connect(ControlAs<QPushButton>(kIdProperties), &QPushButton::clicked, this,
-            &CDlgDevice::OpenControlPanel);
+        &CDlgDevice::OpenControlPanel);
     connect(ControlAs<QPushButton>(kIdOk), &QPushButton::clicked, this, &CDlgDevice::accept);
     connect(ControlAs<QPushButton>(kIdCancel), &QPushButton::clicked, this, &CDlgDevice::reject);
 }
@@ -115,7 +115,7 @@ void CDlgDevice::LoadDeviceNames()
 }
 
 int CDlgDevice::FindPosition(const std::vector<std::string>& entries, int driverCount, int type,
-                             int id, const std::string& name)
+    int id, const std::string& name)
 {
     // The stored name, as a prefix in any letter case, from the second entry around to the
     // first; then the stored index within its family.
@@ -130,7 +130,10 @@ int CDlgDevice::FindPosition(const std::vector<std::string>& entries, int driver
     return type == kFamilyPlain ? id + driverCount : id;
 }
 
-int CDlgDevice::SelectedPosition() const { return ControlAs<QComboBox>(kIdDeviceList)->currentIndex(); }
+int CDlgDevice::SelectedPosition() const
+{
+    return ControlAs<QComboBox>(kIdDeviceList)->currentIndex();
+}
 
 void CDlgDevice::ShowDevice(int position)
 {

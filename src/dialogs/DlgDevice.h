@@ -40,7 +40,7 @@ public:
 
     // The settings and the main window are not needed here: the caller stores the choice.
     CDlgDevice(CSettingsRecord& settings, CNotifyTarget* mainWindow, int type, int id,
-               const std::string& name, QWidget* parent = nullptr);
+        const std::string& name, QWidget* parent = nullptr);
     ~CDlgDevice() override;
 
     // The choice after OK: family 2 and the driver index for a driver, family 1 and the device
@@ -58,7 +58,7 @@ public:
     // entry around to the first), else the stored index placed in its family. May lie beyond
     // the list.
     static int FindPosition(const std::vector<std::string>& entries, int driverCount, int type,
-                            int id, const std::string& name);
+        int id, const std::string& name);
 
     void accept() override;
 

@@ -23,7 +23,11 @@ class TemplateDialog : public QDialog {
 public:
     // The control with this ID, or null.
     QWidget* Control(int id) const;
-    template <class T> T* ControlAs(int id) const { return qobject_cast<T*>(Control(id)); }
+    template <class T>
+    T* ControlAs(int id) const
+    {
+        return qobject_cast<T*>(Control(id));
+    }
 
     const DialogBaseUnits& BaseUnits() const { return m_baseUnits; }
 

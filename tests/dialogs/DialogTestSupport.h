@@ -9,9 +9,45 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <QKeyEvent>
+
 #include <functional>
+#include <ostream>
+
+// Failure messages show Qt strings as text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kerrion::test {
+
+// Types `text` into `widget` one character at a time, as keyboard or input method would deliver
+// it (any script, not only the keys QTest knows by name).
+inline void TypeText(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+// A double click as the window system delivers it: press, release, double click, release.
+inline void DoubleClick(QWidget* widget, QPoint pos)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, pos);
+    QTest::mouseDClick(widget, Qt::LeftButton, {}, pos);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, pos);
+}
+
+// Presses a key in `widget` after giving it the focus, where a user's key press would land.
+inline void PressKeyIn(QWidget* widget, Qt::Key key)
+{
+    widget->setFocus();
+    QTest::keyClick(widget, key);
+}
 
 // Shows a dialog without running it modally and waits until it is on screen.
 inline bool ShowAndWait(QWidget& dialog)

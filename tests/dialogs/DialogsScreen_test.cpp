@@ -8,6 +8,7 @@
 #include "dialogs/DlgControl.h"
 #include "dialogs/DlgDevice.h"
 #include "support/QtTestApp.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include "DialogTestSupport.h"
@@ -29,7 +30,8 @@ CSettingsRecord SampleSettings()
 {
     CSettingsRecord settings;
     settings.Meter.Num = 8;
-    const char* names[kMeterCount] = { "ボーカル", "ギター", "ベース", "キック", "スネア", "ピアノ", "L", "R" };
+    const char* names[kMeterCount]
+        = { "ボーカル", "ギター", "ベース", "キック", "スネア", "ピアノ", "L", "R" };
     for (int i = 0; i < kMeterCount; ++i) {
         auto& channel = settings.Channel[static_cast<size_t>(i)];
         channel.name = names[i];
@@ -55,7 +57,8 @@ void ExpectNothingClipped(const QWidget& dialog)
             continue;
         const int needed = label->fontMetrics().horizontalAdvance(label->text());
         EXPECT_LE(needed, label->width()) << label->text().toStdString();
-        EXPECT_LE(label->fontMetrics().height(), label->height() + 2) << label->text().toStdString();
+        EXPECT_LE(label->fontMetrics().height(), label->height() + 2)
+            << label->text().toStdString();
     }
     for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
         if (!button->isVisible() || button->text().isEmpty())
@@ -93,8 +96,8 @@ TEST_F(DialogsScreen, TheDialogFontIsJapanese)
 {
     CDlgControl dialog(m_settings, &m_target);
     const QString family = QFontInfo(dialog.font()).family();
-    EXPECT_TRUE(family.contains(QStringLiteral("Gothic")) || family.contains(QStringLiteral("Meiryo"))
-                || family.contains(QStringLiteral("CJK")))
+    EXPECT_TRUE(family.contains(QStringLiteral("Gothic"))
+        || family.contains(QStringLiteral("Meiryo")) || family.contains(QStringLiteral("CJK")))
         << family.toStdString();
 }
 
@@ -106,7 +109,20 @@ TEST_F(DialogsScreen, EveryDialogIsPhotographed)
         Shoot(dialog, dir, "dialog-control.png");
     }
     {
-        CDlgDevice dialog(m_settings, &m_target, 2, 0, "", nullptr);
+        // The signal generator as the one installed driver.
+        const std::string id = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
+        kerrion::test::WriteFileBytes(m_temp / "asio.reg",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion "
+            "Signal Generator]\n"
+            "\"CLSID\"=\""
+                + id + "\"\n[HKEY_CLASSES_ROOT\\CLSID\\" + id + "\\InprocServer32]\n@=\""
+                + KERRION_SIGNAL_DRIVER + "\"\n");
+        kerrion::test::WriteFileBytes(
+            m_temp / "signal.ini", "[Signal]\nInputs=8\nOutputs=2\nBufferFrames=512\n");
+        kerrion::test::ScopedEnv registry("KERRION_ASIO_REGISTRY", (m_temp / "asio.reg").c_str());
+        kerrion::test::ScopedEnv signal("KERRION_SIGNAL_CONFIG", (m_temp / "signal.ini").c_str());
+        CDlgDevice dialog(m_settings, &m_target, 2, 0, "Kerrion Signal", nullptr);
+        EXPECT_EQ(dialog.SelectedPosition(), 0);
         Shoot(dialog, dir, "dialog-device.png");
     }
     {
