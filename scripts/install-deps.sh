@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   libasound2-dev alsa-utils libasound2-plugins
   libjack-jackd2-dev jackd2
   fonts-ipafont-gothic xvfb xauth xdotool

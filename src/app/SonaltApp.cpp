@@ -9,7 +9,9 @@
 #include "KerrionResources.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <QSocketNotifier>
 
 #include <clocale>
@@ -25,6 +27,17 @@ void SetJapaneseLocale()
         std::setlocale(LC_ALL, "C.UTF-8");
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+// Qt's own texts (the colour chooser's buttons, message box buttons) in Japanese too.
+void LoadQtTranslation(QCoreApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
 
 } // namespace
@@ -67,6 +80,7 @@ CSonaltApp::StartResult CSonaltApp::StartUp()
         connect(m_noticeWatch.get(), &QSocketNotifier::activated, this, &CSonaltApp::OnNotice);
     }
     SetJapaneseLocale();
+    LoadQtTranslation(*this);
     LoadSettings();
     return StartResult::kRun;
 }
