@@ -153,10 +153,18 @@ uint32_t DriverPosition(uint32_t framesHanded, bool begun)
     return std::min(framesHanded, position.lo);
 }
 
-void StopSequence(CSndIOThreadContext& context, uint32_t framesHanded, bool begun)
+// Stops the process's current driver only while this thread is the running one: a thread that
+// was abandoned and ends late must not stop the driver of the device that took over since.
+void StopDriver(const AsioDeviceState& st)
+{
+    if (g_running.load() == &st)
+        ASIOStop();
+}
+
+void StopSequence(CSndIOThreadContext& context, const AsioDeviceState& st, uint32_t framesHanded, bool begun)
 {
     WritePositions(context, DriverPosition(framesHanded, begun));
-    ASIOStop();
+    StopDriver(st);
     context.Reply(CSndIOThreadContext::kReplyStopped);
 }
 
@@ -259,7 +267,7 @@ uint32_t MoveOneSlot(CSndIOThreadContext& context, AsioDeviceState& st, Streamin
 }
 
 // Handles a command while streaming; true when the streaming loop ends with `next`.
-bool StreamingCommand(CSndIOThreadContext& context, Streaming& s, Next& next)
+bool StreamingCommand(CSndIOThreadContext& context, const AsioDeviceState& st, Streaming& s, Next& next)
 {
     switch (context.m_commandCode.load()) {
     case CSndIOThreadContext::kCommandFinish:
@@ -268,12 +276,12 @@ bool StreamingCommand(CSndIOThreadContext& context, Streaming& s, Next& next)
         return false;
     case CSndIOThreadContext::kCommandStop:
         context.Reply(CSndIOThreadContext::kReplyAcknowledged);
-        StopSequence(context, s.framesHanded, true);
+        StopSequence(context, st, s.framesHanded, true);
         next = Next::Idle;
         return true;
     case CSndIOThreadContext::kCommandQuit:
         context.Reply(CSndIOThreadContext::kReplyAcknowledged);
-        ASIOStop();
+        StopDriver(st);
         next = Next::Exit;
         return true;
     case CSndIOThreadContext::kCommandPosition:
@@ -304,7 +312,7 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
             continue;
         Next next = Next::Idle;
         if (which == 0) {
-            if (StreamingCommand(context, s, next))
+            if (StreamingCommand(context, st, s, next))
                 return next;
             continue;
         }
@@ -320,7 +328,7 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
         const uint32_t n = MoveOneSlot(context, st, s);
         if (!s.running && n == 0 && s.pendingOutput == 0 && s.inputPending == 0) {
             framesHanded = s.framesHanded;
-            StopSequence(context, s.framesHanded, true);
+            StopSequence(context, st, s.framesHanded, true);
             return Next::Idle;
         }
     }
@@ -359,11 +367,11 @@ void AsioDeviceThread(CSndIOThreadContext* context)
             case CSndIOThreadContext::kCommandFinish:
             case CSndIOThreadContext::kCommandStop:
                 context->Reply(CSndIOThreadContext::kReplyAcknowledged);
-                StopSequence(*context, framesHanded, false);
+                StopSequence(*context, st, framesHanded, false);
                 break;
             case CSndIOThreadContext::kCommandQuit:
                 context->Reply(CSndIOThreadContext::kReplyAcknowledged);
-                ASIOStop();
+                StopDriver(st);
                 exit = true;
                 break;
             case CSndIOThreadContext::kCommandPosition:

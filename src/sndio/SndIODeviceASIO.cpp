@@ -24,6 +24,11 @@ std::unique_ptr<AsioDriverList>& DriverList()
 
 std::atomic<void*> g_systemReference{nullptr};
 
+// The device object that last initialised or selected through the driver list (guarded by the
+// process mutex). Close releases the list only for it: a device whose run was abandoned and that
+// closes late must not release the driver of the device that took over since.
+const CSndIODeviceASIO* g_driverUser = nullptr;
+
 // Bytes per sample of a driver channel type; 0 (with type 0) for the types the ring cannot use.
 uint32_t ChannelTypeBytes(ASIOSampleType type)
 {
@@ -69,6 +74,7 @@ int CSndIODeviceASIO::Initialize()
     }
     Context().m_deviceData = m_state;
     std::lock_guard lock(kerrion::AsioProcessMutex());
+    g_driverUser = this;
     auto& list = DriverList();
     if (!list) {
         list = std::make_unique<AsioDriverList>();
@@ -110,6 +116,7 @@ int CSndIODeviceASIO::SelectDevice(uint32_t index)
     std::lock_guard lock(kerrion::AsioProcessMutex());
     if (!DriverList())
         return 0;
+    g_driverUser = this;
     CloseDriver();
     m_deviceIndex = index;
     m_opened = m_hasOutput = m_hasInput = 0;
@@ -226,10 +233,12 @@ int CSndIODeviceASIO::Close()
     CSndIODevice::Close();
     std::lock_guard lock(kerrion::AsioProcessMutex());
     auto& list = DriverList();
-    if (list) {
+    if (list && (g_driverUser == this || g_driverUser == nullptr)) {
         CloseDriver();
         list.reset(); // releases every driver object
     }
+    if (g_driverUser == this)
+        g_driverUser = nullptr;
     return 1;
 }
 

@@ -1,6 +1,15 @@
 #include "CommandLine.h"
 
+#include "OptionValues.h"
+
+#include <functional>
+#include <map>
+
 namespace {
+
+using kerrion::cli::ParseInteger;
+using kerrion::cli::ParseIntegerList;
+using kerrion::cli::ParseNumber;
 
 // Splits "--opt=VALUE" into the option and its inline value.
 void SplitInlineValue(std::string& option, std::optional<std::string>& inlineValue)
@@ -12,56 +21,160 @@ void SplitInlineValue(std::string& option, std::optional<std::string>& inlineVal
     }
 }
 
+// An option: whether it takes a value, and what it does with it (returns an error or "").
+struct OptionHandler {
+    bool takesValue = false;
+    std::function<std::string(MeterCommandLine&, const std::string&)> apply;
+};
+
+OptionHandler Flag(bool MeterCommandLine::*member)
+{
+    return {false, [member](MeterCommandLine& o, const std::string&) {
+                o.*member = true;
+                return std::string();
+            }};
+}
+
+OptionHandler Integer(const char* name, std::optional<int> MeterCommandLine::*member, long long lowest)
+{
+    return {true, [=](MeterCommandLine& o, const std::string& v) {
+                const std::optional<long long> n = ParseInteger(v);
+                if (!n || *n < lowest || *n > 2147483647)
+                    return std::string("option ") + name + " needs a whole number, not \"" + v + "\"";
+                o.*member = static_cast<int>(*n);
+                return std::string();
+            }};
+}
+
+OptionHandler Positive(const char* name, std::function<void(MeterCommandLine&, double)> set)
+{
+    return {true, [=](MeterCommandLine& o, const std::string& v) {
+                const std::optional<double> n = ParseNumber(v);
+                if (!n || *n <= 0.0)
+                    return std::string("option ") + name + " needs a number above 0, not \"" + v + "\"";
+                set(o, *n);
+                return std::string();
+            }};
+}
+
+std::string SetFormat(MeterCommandLine& o, const std::string& v)
+{
+    static const std::map<std::string, MeterFormat> formats{
+        {"table", MeterFormat::Table}, {"csv", MeterFormat::Csv}, {"jsonl", MeterFormat::Jsonl}};
+    const auto found = formats.find(v);
+    if (found == formats.end())
+        return "option --format takes table, csv or jsonl, not \"" + v + "\"";
+    o.format = found->second;
+    return "";
+}
+
+std::string SetChannels(MeterCommandLine& o, const std::string& v)
+{
+    const std::optional<std::vector<int>> list = ParseIntegerList(v);
+    if (!list || list->size() > 8)
+        return "option --channels needs up to 8 whole numbers separated by commas, not \"" + v + "\"";
+    o.channels = *list;
+    return "";
+}
+
+std::string SetBlocks(MeterCommandLine& o, const std::string& v)
+{
+    const std::optional<long long> n = ParseInteger(v);
+    if (!n || *n < 1)
+        return "option --blocks needs a whole number above 0, not \"" + v + "\"";
+    o.blocks = *n;
+    return "";
+}
+
+std::string SetDump(MeterCommandLine& o, const std::string& v)
+{
+    o.dumpFiles = kerrion::cli::SplitList(v);
+    if (o.dumpFiles.size() > 3 || v.empty())
+        return "option --dump needs one to three file names separated by commas";
+    return "";
+}
+
+std::string SetText(std::optional<std::string>& target, const std::string& option, const std::string& v)
+{
+    if (v.empty())
+        return "option " + option + " needs a value";
+    target = v;
+    return "";
+}
+
+const std::map<std::string, OptionHandler>& Handlers()
+{
+    static const std::map<std::string, OptionHandler> handlers{
+        {"--ini", {true, [](MeterCommandLine& o, const std::string& v) {
+                       return v.empty() ? std::string("option --ini needs a file name") : SetText(o.iniFile, "--ini", v);
+                   }}},
+        {"--print-settings", Flag(&MeterCommandLine::printSettings)},
+        {"--save-settings", Flag(&MeterCommandLine::saveSettings)},
+        {"--list-devices", Flag(&MeterCommandLine::listDevices)},
+        {"--help", Flag(&MeterCommandLine::help)},
+        {"-h", Flag(&MeterCommandLine::help)},
+        {"--device-type", Integer("--device-type", &MeterCommandLine::deviceType, INT32_MIN)},
+        {"--device-id", Integer("--device-id", &MeterCommandLine::deviceId, 0)},
+        {"--device", {true, [](MeterCommandLine& o, const std::string& v) { return SetText(o.deviceName, "--device", v); }}},
+        {"--channels", {true, &SetChannels}},
+        {"--blocks", {true, &SetBlocks}},
+        {"--seconds", Positive("--seconds", [](MeterCommandLine& o, double n) { o.seconds = n; })},
+        {"--format", {true, &SetFormat}},
+        {"--dump", {true, &SetDump}},
+        {"--dump-seconds", Positive("--dump-seconds", [](MeterCommandLine& o, double n) { o.dumpSeconds = n; })},
+    };
+    return handlers;
+}
+
 } // namespace
 
 MeterCommandLineResult ParseMeterCommandLine(const std::vector<std::string>& args)
 {
     MeterCommandLineResult result;
-    MeterCommandLine& options = result.options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < args.size() && result.error.empty(); ++i) {
         std::string option = args[i];
-        std::optional<std::string> inlineValue;
-        SplitInlineValue(option, inlineValue);
-        const auto takeValue = [&]() -> std::optional<std::string> {
-            if (inlineValue)
-                return inlineValue;
-            if (i + 1 < args.size())
-                return args[++i];
-            return std::nullopt;
-        };
-        const auto noValue = [&]() {
-            if (inlineValue)
-                result.error = "option " + option + " takes no value";
-        };
-
-        if (option == "--ini") {
-            options.iniFile = takeValue();
-            if (!options.iniFile || options.iniFile->empty())
-                result.error = "option --ini needs a file name";
-        } else if (option == "--print-settings") {
-            options.printSettings = true;
-            noValue();
-        } else if (option == "--save-settings") {
-            options.saveSettings = true;
-            noValue();
-        } else if (option == "--help" || option == "-h") {
-            options.help = true;
-            noValue();
-        } else {
+        std::optional<std::string> value;
+        SplitInlineValue(option, value);
+        const auto handler = Handlers().find(option);
+        if (handler == Handlers().end()) {
             result.error = "unknown option: " + args[i];
+        } else if (!handler->second.takesValue && value) {
+            result.error = "option " + option + " takes no value";
+        } else if (handler->second.takesValue && !value && i + 1 >= args.size()) {
+            result.error = option == "--ini" ? "option --ini needs a file name" : "option " + option + " needs a value";
+        } else {
+            if (handler->second.takesValue && !value)
+                value = args[++i];
+            result.error = handler->second.apply(result.options, value.value_or(""));
         }
-        if (!result.error.empty())
-            return result;
     }
     return result;
 }
 
 std::string MeterUsage()
 {
-    return "usage: kerrion-meter [--ini FILE] [--print-settings] [--save-settings] [--help]\n"
+    return "usage: kerrion-meter [--ini FILE] [--print-settings] [--save-settings] [--list-devices]\n"
+           "                     [--device-type N] [--device-id N] [--device NAME] [--channels a,b,...]\n"
+           "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
+           "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S] [--help]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
            "  --save-settings    load the settings and write them back as the program does at "
            "exit\n"
+           "  --list-devices     list the devices of both families with their channels, buffer\n"
+           "                     size and sample rate\n"
+           "Without these, meters the device of the settings until interrupted (Ctrl-C):\n"
+           "  --device-type N    device family: 2 low-latency drivers, 1 plain audio devices\n"
+           "  --device-id N      device index within its family\n"
+           "  --device NAME      the first device, drivers first, whose name begins with NAME\n"
+           "                     (case ignored)\n"
+           "  --channels a,b,... device input channels (0-based) of meters 1 to 8; -1 for none\n"
+           "  --blocks N         stop after N blocks of levels\n"
+           "  --seconds S        stop after S seconds\n"
+           "  --format F         table (default, redrawn on a terminal), csv or jsonl (one record\n"
+           "                     per block)\n"
+           "  --dump FILES       also write the input to up to three 16-bit WAVE files, two\n"
+           "                     channels each\n"
+           "  --dump-seconds S   seconds written to each dump file (default 600)\n"
            "  --help             show this text\n";
 }

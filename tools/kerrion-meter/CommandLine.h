@@ -1,15 +1,33 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+// How kerrion-meter prints the levels while it meters.
+enum class MeterFormat { Table, Csv, Jsonl };
+
 // The options of kerrion-meter, parsed without side effects so that they can be tested alone.
+// Metering is what the command does when none of --print-settings, --save-settings,
+// --list-devices and --help is given.
 struct MeterCommandLine {
     std::optional<std::string> iniFile; // --ini FILE instead of the per-user Kerrion.ini
     bool printSettings = false;         // --print-settings
     bool saveSettings = false;          // --save-settings
+    bool listDevices = false;           // --list-devices
     bool help = false;                  // --help
+
+    // Metering; each given value overrides the settings file.
+    std::optional<int> deviceType;            // --device-type N (settings Device/Type)
+    std::optional<int> deviceId;              // --device-id N (settings Device/ID)
+    std::optional<std::string> deviceName;    // --device NAME: first device whose name begins so
+    std::vector<int> channels;                // --channels a,b,...: device channels of meters 1..
+    std::optional<long long> blocks;          // --blocks N: stop after N level messages
+    std::optional<double> seconds;            // --seconds S: stop after S seconds
+    MeterFormat format = MeterFormat::Table;  // --format table|csv|jsonl
+    std::vector<std::string> dumpFiles;       // --dump FILE[,FILE[,FILE]]
+    double dumpSeconds = 600.0;               // --dump-seconds S
 };
 
 struct MeterCommandLineResult {

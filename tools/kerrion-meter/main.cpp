@@ -1,5 +1,7 @@
 // kerrion-meter: Kerrion without a window.
 #include "CommandLine.h"
+#include "DeviceList.h"
+#include "MeterRun.h"
 
 #include "app/IniProfile.h"
 #include "app/SettingsFile.h"
@@ -11,9 +13,9 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using kerrion::cli::kExitFailure;
+using kerrion::cli::kExitOk;
+using kerrion::cli::kExitUsage;
 
 std::filesystem::path SettingsPath(const MeterCommandLine& options)
 {
@@ -41,6 +43,12 @@ int SaveSettings(const CSettingsRecord& record, const MeterCommandLine& options)
     return kExitFailure;
 }
 
+int ListDevices()
+{
+    kerrion::cli::PrintDevices(kerrion::cli::EnumerateDevices(true), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -52,15 +60,19 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
     const MeterCommandLine& options = parsed.options;
-    if (options.help || (!options.printSettings && !options.saveSettings)) {
+    if (options.help) {
         std::fputs(MeterUsage().c_str(), stdout);
         return kExitOk;
     }
 
     CSettingsRecord record;
     kerrion::LoadSettingsFile(record, SettingsPath(options));
+    if (!options.printSettings && !options.saveSettings && !options.listDevices)
+        return kerrion::cli::RunMetering(options, record);
     int status = kExitOk;
-    if (options.printSettings)
+    if (options.listDevices)
+        status = ListDevices();
+    if (options.printSettings && status == kExitOk)
         status = PrintSettings(record);
     if (options.saveSettings && status == kExitOk)
         status = SaveSettings(record, options);

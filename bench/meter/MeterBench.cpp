@@ -1,0 +1,115 @@
+// Cost of the metering processors per channel-sample, for 8 channels of 32-bit input (what
+// the low-latency drivers deliver) and 16-bit input (plain devices), at the block sizes the
+// devices use. "per_ch_sample" (CPU time, "n" = ns) is the figure to compare; "All" runs peak, VU
+// and loudness in the engine's order. "Silence" runs them on digital silence after a loud start,
+// which must cost the same as signal.
+
+#include "meter/SndSPLoudnessBS1770.h"
+#include "meter/SndSPPeak.h"
+#include "meter/SndSPVU.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int kChannels = 8;
+
+enum Which { kPeak = 1, kVU = 2, kLoudness = 4, kAll = 7 };
+
+class Bench {
+public:
+    Bench(kerrion::SampleType type, uint32_t frames)
+        : m_frames(frames)
+    {
+        CreateBufferArray(m_in, type, frames, kChannels);
+        CreateBufferArray(m_out, kerrion::kSampleFloat64, 16384, kChannels);
+        m_peak.Init();
+        m_vu.InitFilter(48000.0, 1.8, 2);
+        m_vu.SetReference(-20);
+        m_loudness.SetRequestedWindow(3.0);
+        m_loudness.Init();
+        Fill(0.3);
+    }
+    ~Bench()
+    {
+        DestroyBufferArray(m_in, kChannels);
+        DestroyBufferArray(m_out, kChannels);
+    }
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
+    // A different sine on every channel at `level` of full scale (0: digital silence).
+    void Fill(double level)
+    {
+        for (int c = 0; c < kChannels; ++c) {
+            for (uint32_t i = 0; i < m_frames; ++i) {
+                const double x = level * std::sin(0.05 * (c + 1) * i);
+                if (m_in[c].Type() == kerrion::kSampleInt16)
+                    m_in[c].Samples<int16_t>()[i] = static_cast<int16_t>(x * 32767.0);
+                else
+                    m_in[c].Samples<int32_t>()[i] = static_cast<int32_t>(x * 2147483647.0);
+            }
+        }
+    }
+
+    void Run(int which)
+    {
+        if (which & kPeak)
+            m_peak.Process(m_out, kChannels, 16384, m_in, kChannels, &m_frames);
+        if (which & kVU)
+            m_vu.Process(m_out, kChannels, 16384, m_in, kChannels, &m_frames);
+        if (which & kLoudness)
+            m_loudness.Process(m_out, kChannels, 16384, m_in, kChannels, &m_frames);
+    }
+
+    double Result() const { return m_out[0].Samples<double>()[0]; }
+
+private:
+    CSndSPPeak m_peak;
+    CSndSPVU m_vu;
+    CSndSPLoudnessBS1770 m_loudness;
+    CSndIOBuffer* m_in = nullptr;
+    CSndIOBuffer* m_out = nullptr;
+    uint32_t m_frames;
+};
+
+void Measure(benchmark::State& state, int which, kerrion::SampleType type, bool silence)
+{
+    const auto frames = static_cast<uint32_t>(state.range(0));
+    Bench bench(type, frames);
+    if (silence) {
+        // Loud for a second, then 30 s of silence: every filter state has decayed to zero.
+        for (uint32_t done = 0; done < 48000; done += frames)
+            bench.Run(kAll);
+        bench.Fill(0.0);
+        for (uint32_t done = 0; done < 30 * 48000; done += frames)
+            bench.Run(kAll);
+    }
+    for (auto _ : state) {
+        bench.Run(which);
+        benchmark::DoNotOptimize(bench.Result());
+    }
+    // CPU seconds per channel-sample, printed with its SI prefix (n = ns).
+    state.counters["per_ch_sample"] = benchmark::Counter(static_cast<double>(frames) * kChannels,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    for (int frames : { 64, 256, 1024, 4096 })
+        b->Arg(frames);
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(Measure, Peak_32bit, kPeak, kerrion::kSampleInt32, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, VU_32bit, kVU, kerrion::kSampleInt32, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, Loudness_32bit, kLoudness, kerrion::kSampleInt32, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, All_32bit, kAll, kerrion::kSampleInt32, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, All_16bit, kAll, kerrion::kSampleInt16, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, All_32bit_Silence, kAll, kerrion::kSampleInt32, true)->Apply(Sizes);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,124 @@
+// The per-block path of EngineRun: one Transfer, the routing to the meters, the processors, the
+// dump and the positions. Nothing here allocates, locks or calls into the user interface.
+
+#include "meter/EngineRun.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace kerrion {
+namespace {
+
+using PL = CSndIOPlayList;
+
+double FirstValue(const CSndIOBuffer& result)
+{
+    return result.HasData() ? result.Samples<double>()[0] : 0.0;
+}
+
+// trunc(position - primed frames) when that is above 0; otherwise the old value stays.
+void StorePosition(std::atomic<int32_t>& target, uint32_t position, int64_t primedFrames)
+{
+    const int64_t frames = static_cast<int64_t>(position) - primedFrames;
+    if (frames > 0)
+        target.store(static_cast<int32_t>(std::min<int64_t>(frames, INT32_MAX)), std::memory_order_relaxed);
+}
+
+} // namespace
+
+int32_t EngineRun::RunBlock()
+{
+    uint32_t frames = std::min(m_blockFrames, m_dumpBudget);
+    m_buffers.input.Clear();
+    // A time-out (512) is no failure: the block counts with the frames it delivered.
+    if (m_device->Transfer(m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(), m_inputs, frames)
+        == 0)
+        return Fail(PL::kStatusTransferFailed, false);
+    m_context.outputTotal.fetch_add(static_cast<int32_t>(m_blockFrames), std::memory_order_relaxed);
+    m_context.inputTotal.fetch_add(static_cast<int32_t>(frames), std::memory_order_relaxed);
+    m_context.lastBlockFrames.store(frames, std::memory_order_relaxed);
+
+    for (int i = 0; i < EngineBuffers::kMeters; ++i) {
+        const int32_t ch = m_context.deviceChannels[static_cast<size_t>(i)];
+        if (ch >= 0 && ch < m_inputs)
+            m_buffers.meters[i].Convert(m_buffers.input[ch]);
+        else
+            m_buffers.meters[i].Clear();
+    }
+    if (frames > 0)
+        Measure(frames);
+    if (m_dumpEnabled && frames > 0) {
+        Dump(frames);
+        m_dumpBudget -= frames;
+    }
+    m_buffers.output.Clear();
+    StorePositions();
+    m_context.missedSlots.store(m_device->InputStream().m_missedSlots.load(std::memory_order_relaxed),
+        std::memory_order_relaxed);
+    m_context.engineCpuSeconds.store(ThreadCpuSeconds() - m_cpuStart, std::memory_order_relaxed);
+    m_context.blockCounter.fetch_add(1, std::memory_order_relaxed);
+    m_context.Post(WM_SNDIO_LEVELS, 0, 0);
+    return PL::kStatusOk;
+}
+
+void EngineRun::Measure(uint32_t frames)
+{
+    const uint32_t channels = static_cast<uint32_t>(m_processorChannels);
+    const uint32_t capacity = EngineBuffers::kResultCapacity;
+    const CSndIOBuffer* meters = m_buffers.meters.Get();
+    const uint32_t unread = frames; // handed to every processor; none reads it
+
+    CSndIOBuffer* peak = m_buffers.results[EngineBuffers::kPeak].Get();
+    m_peak->Process(peak, channels, capacity, meters, PL::kMeters, &unread);
+    for (int i = 0; i < PL::kMeters; ++i)
+        m_context.peak[static_cast<size_t>(i)].store(CSndSPPeak::PeakLevelDb(FirstValue(peak[i])), std::memory_order_relaxed);
+
+    CSndIOBuffer* vu = m_buffers.results[EngineBuffers::kVU].Get();
+    m_vu->Process(vu, channels, capacity, meters, PL::kMeters, &unread);
+    for (int i = 0; i < PL::kMeters; ++i)
+        m_context.vu[static_cast<size_t>(i)].store(FirstValue(vu[i]), std::memory_order_relaxed);
+
+    CSndIOBuffer* second = m_buffers.results[EngineBuffers::kSecondLoudness].Get();
+    m_secondLoudness->Process(second, channels, capacity, meters, 2, &unread);
+    for (int i = 0; i < 2; ++i) {
+        const CSndIOBuffer& values = second[i];
+        if (values.Count() == 0 || !values.HasData())
+            continue;
+        const double* v = values.Samples<double>();
+        const double level = *std::max_element(v, v + values.Count());
+        m_context.secondLoudness[static_cast<size_t>(i)].store(std::max(PL::kSilenceDb, level), std::memory_order_relaxed);
+    }
+
+    CSndIOBuffer* loudness = m_buffers.results[EngineBuffers::kLoudness].Get();
+    m_loudness->Process(loudness, channels, capacity, meters, PL::kMeters, &unread);
+    if (loudness[0].Count() > 0)
+        m_context.loudness.store(FirstValue(loudness[0]), std::memory_order_relaxed);
+}
+
+void EngineRun::Dump(uint32_t frames)
+{
+    for (int j = 0; j < PL::kDumpFiles; ++j) {
+        const int start = j * m_dumpChannels;
+        if (m_context.dumpNames[j][0] == '\0')
+            continue;
+        if (start >= m_inputs)
+            break;
+        for (int k = 0; k < m_dumpChannels; ++k)
+            m_buffers.dump[k].Convert(m_buffers.input[(start + k) % m_inputs]);
+        m_buffers.interleave.Interleave(m_buffers.dump.Get(), m_dumpChannels);
+        m_dumpFiles[j].WriteFrames(m_buffers.interleave.Bytes(), frames); // block align x frames bytes
+    }
+}
+
+void EngineRun::StorePositions()
+{
+    uint32_t out = 0;
+    uint32_t in = 0;
+    if (m_device->GetPosition(out, in) == 0)
+        return;
+    const int64_t primed = static_cast<int64_t>(m_primes) * m_blockFrames;
+    StorePosition(m_context.outputPosition, out, primed);
+    StorePosition(m_context.inputPosition, in, primed);
+}
+
+} // namespace kerrion

@@ -1,0 +1,3 @@
+#include "meter/LPFTransferFunction.h"
+
+CLPFTransferFunction::~CLPFTransferFunction() = default;

@@ -1,0 +1,216 @@
+// kerrion-meter metering the signal generator as a separate process: records, device choice,
+// failures and their exit statuses, the dump and an interrupt.
+
+#include "sndio/WaveFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+using kerrion::test::ReadFileBytes;
+using kerrion::test::TempDir;
+using kerrion::test::WriteFileBytes;
+
+namespace {
+
+constexpr const char* kSignalId = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The numbers of a JSON array field ("peak":[...]) of one record.
+std::vector<double> JsonArray(const std::string& record, const std::string& field)
+{
+    std::vector<double> values;
+    const std::string key = "\"" + field + "\":[";
+    const size_t start = record.find(key);
+    if (start == std::string::npos)
+        return values;
+    std::istringstream in(record.substr(start + key.size(), record.find(']', start) - start - key.size()));
+    for (std::string item; std::getline(in, item, ',');)
+        values.push_back(std::stod(item));
+    return values;
+}
+
+class KerrionMeterMetering : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteFileBytes(m_dir / "asio.reg",
+            std::string("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Gen]\n\"CLSID\"=\"")
+                + kSignalId + "\"\n\"Description\"=\"Kerrion Signal\"\n[HKEY_CLASSES_ROOT\\CLSID\\" + kSignalId
+                + "\\InprocServer32]\n@=\"" + KERRION_SIGNAL_DRIVER + "\"\n");
+        WriteFileBytes(m_dir / "signal.ini",
+            "[Signal]\nInputs=4\nSpeed=10\n[Input1]\nSource=sine\nLevel=-20\n[Input2]\nSource=sine\nLevel=-10\n"
+            "[Input3]\nSource=silence\n[Input4]\nSource=sine\nLevel=-30\n");
+        // Meter 1 reads 0 on its scale at -18 dBFS; the device is the generator.
+        WriteFileBytes(m_dir / "Kerrion.ini", "[Device]\nType=2\nID=0\n[Channel1]\ncal_vu=-18\n");
+    }
+
+    std::string Environment() const
+    {
+        return "KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string() + "' KERRION_SIGNAL_CONFIG='"
+            + (m_dir / "signal.ini").string() + "' ";
+    }
+
+    Result Run(const std::string& args) const
+    {
+        const std::string out = (m_dir / "out.txt").string();
+        const std::string err = (m_dir / "err.txt").string();
+        const std::string command = Environment() + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string()
+            + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
+        Result result;
+        const int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = ReadFileBytes(out);
+        result.err = ReadFileBytes(err);
+        return result;
+    }
+
+    TempDir m_dir;
+};
+
+TEST_F(KerrionMeterMetering, JsonLinesCarryTheLevelsOfEveryBlock)
+{
+    const Result r = Run("--format jsonl --blocks 120 --channels 0,1,1,2,-1,9");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 120u);
+    const std::regex shape(R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+\})");
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_TRUE(std::regex_match(lines[i], shape)) << lines[i];
+        EXPECT_EQ(lines[i].rfind("{\"block\":" + std::to_string(i + 1) + ",", 0), 0u);
+    }
+    const std::string& last = lines.back();
+    EXPECT_NE(last.find("\"frames\":512"), std::string::npos);
+    const std::vector<double> peak = JsonArray(last, "peak");
+    const std::vector<double> vu = JsonArray(last, "vu");
+    const std::vector<double> meterVu = JsonArray(last, "meter_vu");
+    ASSERT_EQ(peak.size(), 8u);
+    ASSERT_EQ(meterVu.size(), 8u);
+    EXPECT_NEAR(peak[0], -20.0, 0.02);
+    EXPECT_NEAR(vu[0], 0.0, 0.1);
+    EXPECT_NEAR(meterVu[0], vu[0] - 2.0, 1e-6); // cal_vu -18: 2 dB less on the scale
+    EXPECT_NEAR(peak[1], -10.0, 0.02);
+    EXPECT_EQ(peak[1], peak[2]);
+    EXPECT_NEAR(meterVu[1], vu[1], 1e-6); // default cal_vu -20
+    EXPECT_EQ(peak[3], -96.0);            // a silent channel
+    for (size_t i : {4u, 5u}) {           // no channel, and one beyond the device's four
+        EXPECT_EQ(peak[i], -96.0);
+        EXPECT_EQ(vu[i], 0.0);
+    }
+    EXPECT_NE(r.err.find("kerrion-meter: 120 blocks,"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("engine status 1: ran normally"), std::string::npos) << r.err;
+}
+
+TEST_F(KerrionMeterMetering, CsvAndTableFormats)
+{
+    Result r = Run("--format csv --blocks 5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0].rfind("block,frames,peak1", 0), 0u);
+    EXPECT_EQ(std::count(lines[5].begin(), lines[5].end(), ','), 26);
+
+    r = Run("--format table --seconds 0.5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("meter 1  ch   0  VU"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("meter 8  ch   7"), std::string::npos);
+}
+
+TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
+{
+    Result r = Run("--list-devices");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\s+2\s+0\s+4\s+2\s+512\s+48000\s+Kerrion Signal\n)"))) << r.out;
+    EXPECT_NE(r.out.find("family 1"), std::string::npos);
+
+    r = Run("--device-type 1 --device kerrion --blocks 3 --format jsonl");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 3u);
+
+    r = Run("--device Nothing --blocks 3");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("\"Nothing\""), std::string::npos);
+    EXPECT_NE(r.err.find("--list-devices"), std::string::npos);
+}
+
+TEST_F(KerrionMeterMetering, FailuresExitWithTheirStatusAndNameWhatFailed)
+{
+    Result r = Run("--device-type 1 --blocks 3");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("device 0 of family 1 (plain audio devices): the device cannot be opened"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--list-devices"), std::string::npos);
+
+    r = Run("--device-id 4 --blocks 3");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("device 4 of family 2 (drivers)"), std::string::npos) << r.err;
+
+    r = Run("--dump '" + (m_dir / "missing" / "a.wav").string() + "' --blocks 3");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("a dump file cannot be created ("), std::string::npos) << r.err;
+
+    r = Run("--blocks 0");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage: kerrion-meter"), std::string::npos);
+}
+
+TEST_F(KerrionMeterMetering, DumpWritesTheFirstTwoChannels)
+{
+    const std::string file = (m_dir / "dump.wav").string();
+    const Result r = Run("--dump '" + file + "' --dump-seconds 0.25 --seconds 1 --format csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    CWaveFile wave;
+    ASSERT_TRUE(wave.Open(file.c_str(), 0));
+    EXPECT_EQ(wave.Format().channels, 2);
+    EXPECT_EQ(wave.Frames(), 12000u);
+}
+
+TEST_F(KerrionMeterMetering, AnInterruptStopsTheEngineAndStillSummarises)
+{
+    const std::string out = (m_dir / "out.txt").string();
+    const std::string err = (m_dir / "err.txt").string();
+    const std::string command = "exec env " + Environment() + KERRION_METER_PATH + " --ini '"
+        + (m_dir / "Kerrion.ini").string() + "' --format jsonl >'" + out + "' 2>'" + err + "'";
+    pid_t pid = 0;
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    kill(pid, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    EXPECT_GT(Lines(ReadFileBytes(out)).size(), 5u);
+    EXPECT_NE(ReadFileBytes(err).find("engine status 1: ran normally"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+#include "DeviceList.h"
+
+#include "meter/SndIODeviceFactory.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kerrion::cli {
+namespace {
+
+void AddFamily(int32_t kind, bool details, std::vector<DeviceInfo>& devices)
+{
+    std::unique_ptr<CSndIODevice> device = CreateSndIODevice(kind);
+    if (!device || device->Initialize() != 1)
+        return;
+    char names[CSndIODevice::kListedNames][CSndIODevice::kNameLength] = {};
+    const int listed = device->GetDeviceNames(names);
+    for (uint32_t i = 0; i < device->DeviceCount(); ++i) {
+        DeviceInfo info;
+        info.kind = kind;
+        info.index = static_cast<int32_t>(i);
+        if (static_cast<int>(i) < listed)
+            info.name = names[i];
+        if (details && device->SelectDevice(i) == 1 && device->IsOpened()) {
+            char name[CSndIODevice::kNameLength] = {};
+            if (device->GetDeviceName(name) == 1)
+                info.name = name;
+            info.selectable = true;
+            info.inputs = device->InputStream().m_availableChannels;
+            info.outputs = device->OutputStream().m_availableChannels;
+            info.bufferFrames = device->OutputStream().m_bufferFrames > 0 ? device->OutputStream().m_bufferFrames
+                                                                          : device->InputStream().m_bufferFrames;
+            info.sampleRate = device->InputStream().m_sampleRate > 0.0 ? device->InputStream().m_sampleRate
+                                                                       : device->OutputStream().m_sampleRate;
+        }
+        devices.push_back(info);
+    }
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
+std::vector<DeviceInfo> EnumerateDevices(bool details)
+{
+    std::vector<DeviceInfo> devices;
+    AddFamily(static_cast<int32_t>(CSndIODevice::kKindAsio), details, devices);
+    AddFamily(static_cast<int32_t>(CSndIODevice::kKindWave), details, devices);
+    return devices;
+}
+
+std::string FamilyName(int32_t kind)
+{
+    return kind == static_cast<int32_t>(CSndIODevice::kKindAsio) ? "family 2 (drivers)" : "family 1 (plain audio devices)";
+}
+
+void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out)
+{
+    std::fprintf(out, "family index  inputs outputs  buffer  rate(Hz)  name\n");
+    for (const DeviceInfo& d : devices) {
+        if (d.selectable)
+            std::fprintf(out, "%6d %5d  %6u %7u  %6u  %8.0f  %s\n", d.kind, d.index, d.inputs, d.outputs,
+                d.bufferFrames, d.sampleRate, d.name.c_str());
+        else
+            std::fprintf(out, "%6d %5d  %6s %7s  %6s  %8s  %s (cannot be opened)\n", d.kind, d.index, "-", "-", "-", "-",
+                d.name.c_str());
+    }
+    if (std::none_of(devices.begin(), devices.end(), [](const DeviceInfo& d) { return d.kind == 1; }))
+        std::fprintf(out, "(no plain audio devices (family 1) in this build)\n");
+}
+
+std::optional<DeviceInfo> FindDeviceByPrefix(const std::vector<DeviceInfo>& devices, const std::string& prefix)
+{
+    const std::string wanted = Lower(prefix);
+    for (const DeviceInfo& d : devices) {
+        if (Lower(d.name).rfind(wanted, 0) == 0)
+            return d;
+    }
+    return std::nullopt;
+}
+
+} // namespace kerrion::cli

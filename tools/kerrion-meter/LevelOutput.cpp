@@ -1,0 +1,94 @@
+#include "LevelOutput.h"
+
+#include "meter/SndIOPlayList.h"
+#include "platform/sync/Clock.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace kerrion::cli {
+namespace {
+
+constexpr uint64_t kTerminalRedrawMs = 100;
+constexpr uint64_t kPlainTableMs = 1000;
+
+void Write(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+} // namespace
+
+LevelOutput::LevelOutput(MeterFormat format, const std::array<int, kMeters>& channels,
+    const std::array<double, kMeters>& calibration)
+    : m_format(format)
+    , m_channels(channels)
+    , m_calibration(calibration)
+    , m_terminal(isatty(STDOUT_FILENO) == 1)
+{
+    if (m_format == MeterFormat::Csv)
+        Write(CsvHeader());
+}
+
+LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
+{
+    double peak[CSndIOPlayList::kLevels];
+    double vu[CSndIOPlayList::kLevels];
+    playList.GetMeterLevels(peak, vu);
+    LevelRecord record;
+    record.block = m_blocks;
+    record.frames = playList.GetCounters().lastBlockFrames;
+    for (size_t i = 0; i < kMeters; ++i) {
+        record.peak[i] = peak[i];
+        record.vu[i] = vu[i];
+        record.meterVu[i] = vu[i] - (m_calibration[i] + 20.0);
+    }
+    record.loudness = playList.GetLoudness();
+    return record;
+}
+
+void LevelOutput::Block(const CSndIOPlayList& playList)
+{
+    ++m_blocks;
+    switch (m_format) {
+    case MeterFormat::Jsonl:
+        Write(JsonRecord(Read(playList)));
+        break;
+    case MeterFormat::Csv:
+        Write(CsvRecord(Read(playList)));
+        break;
+    case MeterFormat::Table:
+        if (NowMilliseconds() - m_lastDrawMs >= (m_terminal ? kTerminalRedrawMs : kPlainTableMs))
+            DrawTable(Read(playList));
+        return;
+    }
+    std::fflush(stdout);
+}
+
+void LevelOutput::Finish(const CSndIOPlayList& playList)
+{
+    if (m_format == MeterFormat::Table && m_blocks > 0)
+        DrawTable(Read(playList));
+    std::fflush(stdout);
+}
+
+void LevelOutput::DrawTable(const LevelRecord& record)
+{
+    std::string text;
+    if (m_terminal && m_drawn)
+        text = "\033[" + std::to_string(kTableLines + 1) + "A"; // back to the top of the table
+    else if (m_drawn)
+        text = "\n";
+    char heading[80];
+    std::snprintf(heading, sizeof heading, "block %lld, loudness %s LKFS", record.block,
+        FormatNumber(record.loudness).c_str());
+    text += heading;
+    text += m_terminal ? "\033[K\n" : "\n"; // on a terminal, clear what a longer line left
+    text += TableText(record, m_channels);
+    Write(text);
+    std::fflush(stdout);
+    m_drawn = true;
+    m_lastDrawMs = NowMilliseconds();
+}
+
+} // namespace kerrion::cli

@@ -1,0 +1,41 @@
+#pragma once
+
+// Prints the levels of each block in the chosen format to standard output: csv and jsonl one
+// record per block; table redrawn in place on a terminal at most 10 times a second, or printed
+// once a second when standard output is not a terminal.
+
+#include "CommandLine.h"
+#include "LevelPrinter.h"
+
+#include <array>
+#include <cstdint>
+
+class CSndIOPlayList;
+
+namespace kerrion::cli {
+
+class LevelOutput {
+public:
+    LevelOutput(MeterFormat format, const std::array<int, kMeters>& channels,
+        const std::array<double, kMeters>& calibration);
+
+    // One block's levels have been stored: count it and print what the format asks for.
+    void Block(const CSndIOPlayList& playList);
+    // Metering has ended: the table shows the last levels.
+    void Finish(const CSndIOPlayList& playList);
+    long long Blocks() const { return m_blocks; }
+
+private:
+    LevelRecord Read(const CSndIOPlayList& playList) const;
+    void DrawTable(const LevelRecord& record);
+
+    MeterFormat m_format;
+    std::array<int, kMeters> m_channels;       // device channel of each meter
+    std::array<double, kMeters> m_calibration; // cal_vu of each meter, dBFS
+    bool m_terminal = false;                   // standard output is a terminal
+    bool m_drawn = false;                      // a table is on the screen
+    long long m_blocks = 0;
+    uint64_t m_lastDrawMs = 0;
+};
+
+} // namespace kerrion::cli

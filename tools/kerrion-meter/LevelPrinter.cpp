@@ -1,0 +1,90 @@
+#include "LevelPrinter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kerrion::cli {
+namespace {
+
+constexpr int kBarWidth = 24;
+
+std::string JsonArray(const std::array<double, kMeters>& values)
+{
+    std::string text = "[";
+    for (int i = 0; i < kMeters; ++i) {
+        if (i > 0)
+            text += ',';
+        text += FormatNumber(values[static_cast<size_t>(i)]);
+    }
+    return text + "]";
+}
+
+std::string CsvFields(const std::array<double, kMeters>& values)
+{
+    std::string text;
+    for (double value : values)
+        text += "," + FormatNumber(value);
+    return text;
+}
+
+// A bar of kBarWidth cells, filled for `value` between `low` and `high`.
+std::string Bar(double value, double low, double high)
+{
+    double fraction = std::isfinite(value) ? (value - low) / (high - low) : 0.0;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    const int filled = static_cast<int>(fraction * kBarWidth + 0.5);
+    return "|" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kBarWidth - filled), '.') + "|";
+}
+
+} // namespace
+
+std::string FormatNumber(double value)
+{
+    if (!std::isfinite(value))
+        return "null";
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+std::string JsonRecord(const LevelRecord& r)
+{
+    return "{\"block\":" + std::to_string(r.block) + ",\"frames\":" + std::to_string(r.frames)
+        + ",\"peak\":" + JsonArray(r.peak) + ",\"vu\":" + JsonArray(r.vu) + ",\"meter_vu\":" + JsonArray(r.meterVu)
+        + ",\"loudness\":" + FormatNumber(r.loudness) + "}\n";
+}
+
+std::string CsvHeader()
+{
+    std::string text = "block,frames";
+    for (const char* group : {"peak", "vu", "meter_vu"}) {
+        for (int i = 1; i <= kMeters; ++i)
+            text += "," + std::string(group) + std::to_string(i);
+    }
+    return text + ",loudness\n";
+}
+
+std::string CsvRecord(const LevelRecord& r)
+{
+    return std::to_string(r.block) + "," + std::to_string(r.frames) + CsvFields(r.peak) + CsvFields(r.vu)
+        + CsvFields(r.meterVu) + "," + FormatNumber(r.loudness) + "\n";
+}
+
+std::string TableText(const LevelRecord& r, const std::array<int, kMeters>& channels)
+{
+    std::string text;
+    char line[200];
+    for (int i = 0; i < kMeters; ++i) {
+        const auto m = static_cast<size_t>(i);
+        char channel[16] = " --";
+        if (channels[m] >= 0)
+            std::snprintf(channel, sizeof channel, "%3d", channels[m]);
+        std::snprintf(line, sizeof line, "meter %d  ch %s  VU %+7.2f %s  peak %7.2f dBFS %s\n", i + 1, channel,
+            r.meterVu[m], Bar(r.meterVu[m], -20.0, 3.0).c_str(), r.peak[m], Bar(r.peak[m], -60.0, 0.0).c_str());
+        text += line;
+    }
+    return text;
+}
+
+} // namespace kerrion::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+// The text kerrion-meter prints for the levels of one block: a JSON line, a CSV row, or the
+// table of eight meter lines with bars. Pure formatting, no output of its own.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kerrion::cli {
+
+constexpr int kMeters = 8;
+
+struct LevelRecord {
+    long long block = 0;                    // 1 for the first block printed
+    uint32_t frames = 0;                    // input frames of the block
+    std::array<double, kMeters> peak{};     // dBFS, the engine's peak levels
+    std::array<double, kMeters> vu{};       // dB, the engine's VU levels (0 = 20 dB below full scale)
+    std::array<double, kMeters> meterVu{};  // dB, what the meter shows: vu - (cal_vu + 20)
+    double loudness = 0.0;                  // LKFS, BS.1770 over the meters
+};
+
+// {"block":N,"frames":F,"peak":[...],"vu":[...],"meter_vu":[...],"loudness":L} and a newline.
+std::string JsonRecord(const LevelRecord& record);
+std::string CsvHeader();
+std::string CsvRecord(const LevelRecord& record);
+// Eight lines, one per meter: its device channel, the meter's VU reading with a bar over
+// -20..+3 dB and the peak level with a bar over -60..0 dBFS.
+std::string TableText(const LevelRecord& record, const std::array<int, kMeters>& channels);
+constexpr int kTableLines = kMeters;
+
+// A number with at least 6 significant digits; JSON's null for infinities and NaN.
+std::string FormatNumber(double value);
+
+} // namespace kerrion::cli

@@ -1,0 +1,172 @@
+#include "MeterRun.h"
+
+#include "DeviceList.h"
+#include "LevelOutput.h"
+#include "meter/SndIOPlayList.h"
+#include "platform/messages/MessageQueue.h"
+#include "platform/sync/Clock.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace kerrion::cli {
+namespace {
+
+using PL = CSndIOPlayList;
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted.store(true);
+}
+
+struct DeviceChoice {
+    int32_t kind = 0;
+    int32_t index = 0;
+};
+
+// The device from the settings, overridden by the options; false (with the line printed) when
+// --device matches nothing.
+bool ChooseDevice(const MeterCommandLine& options, const CSettingsRecord& settings, DeviceChoice& choice)
+{
+    choice.kind = options.deviceType.value_or(settings.Device.Type);
+    choice.index = options.deviceId.value_or(settings.Device.ID);
+    if (!options.deviceName)
+        return true;
+    const std::optional<DeviceInfo> found = FindDeviceByPrefix(EnumerateDevices(false), *options.deviceName);
+    if (!found) {
+        std::fprintf(stderr,
+            "kerrion-meter: no device name begins with \"%s\"; the list of devices is shown by --list-devices\n",
+            options.deviceName->c_str());
+        return false;
+    }
+    choice.kind = found->kind;
+    choice.index = found->index;
+    return true;
+}
+
+std::array<int, kMeters> ChooseChannels(const MeterCommandLine& options, const CSettingsRecord& settings)
+{
+    std::array<int, kMeters> channels{};
+    for (size_t i = 0; i < channels.size(); ++i)
+        channels[i] = i < options.channels.size() ? options.channels[i] : settings.Channel[i].device_ch;
+    return channels;
+}
+
+PL::DumpConfig MakeDump(const MeterCommandLine& options)
+{
+    PL::DumpConfig dump;
+    dump.enabled = options.dumpFiles.empty() ? 0 : 1;
+    dump.seconds = options.dumpSeconds;
+    for (size_t j = 0; j < options.dumpFiles.size() && j < 3; ++j)
+        dump.names[j] = options.dumpFiles[j];
+    return dump;
+}
+
+void InstallInterruptHandlers()
+{
+    g_interrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void ReportFailure(int32_t status, const DeviceChoice& device, const MeterCommandLine& options)
+{
+    const std::string which = "device " + std::to_string(device.index) + " of " + FamilyName(device.kind);
+    switch (status) {
+    case PL::kStatusNoDevice:
+    case PL::kStatusStartFailed:
+    case PL::kStatusTransferFailed:
+        std::fprintf(stderr, "kerrion-meter: %s: %s; the list of devices is shown by --list-devices\n", which.c_str(),
+            StatusText(status));
+        break;
+    case PL::kStatusDumpFile: {
+        std::string names;
+        for (const std::string& name : options.dumpFiles)
+            names += (names.empty() ? "" : ", ") + name;
+        std::fprintf(stderr, "kerrion-meter: a dump file cannot be created (%s)\n", names.c_str());
+        break;
+    }
+    default:
+        std::fprintf(stderr, "kerrion-meter: metering %s failed: %s\n", which.c_str(), StatusText(status));
+        break;
+    }
+}
+
+} // namespace
+
+const char* StatusText(int32_t status)
+{
+    switch (status) {
+    case PL::kStatusOk: return "ran normally";
+    case PL::kStatusNoEntry: return "had nothing to run";
+    case PL::kStatusStartFailed: return "the device could not be started";
+    case PL::kStatusNoDevice: return "the device cannot be opened, or it has no channels";
+    case PL::kStatusNoMemory: return "out of memory for the buffers or the device rings";
+    case PL::kStatusDumpFile: return "a dump file cannot be created";
+    case PL::kStatusTransferFailed: return "the device stopped delivering blocks";
+    default: return "unknown status";
+    }
+}
+
+int ExitStatusFor(int32_t status)
+{
+    switch (status) {
+    case PL::kStatusOk: return kExitOk;
+    case PL::kStatusNoDevice:
+    case PL::kStatusStartFailed:
+    case PL::kStatusTransferFailed: return kExitDevice;
+    case PL::kStatusDumpFile: return kExitDumpFile;
+    default: return kExitFailure;
+    }
+}
+
+int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings)
+{
+    DeviceChoice device;
+    if (!ChooseDevice(options, settings, device))
+        return kExitDevice;
+    const std::array<int, kMeters> channels = ChooseChannels(options, settings);
+    std::array<double, kMeters> calibration{};
+    for (size_t i = 0; i < calibration.size(); ++i)
+        calibration[i] = settings.Channel[i].cal_vu;
+    const PL::DumpConfig dump = MakeDump(options);
+
+    CMessageQueue queue;
+    CSndIOPlayList playList;
+    playList.SetVUFilter(settings.BWLPF.cutoff, settings.BWLPF.order);
+    InstallInterruptHandlers();
+    LevelOutput output(options.format, channels, calibration);
+    if (playList.StartEngine(0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0) != 1) {
+        std::fprintf(stderr, "kerrion-meter: the metering engine cannot be started\n");
+        return kExitFailure;
+    }
+    const uint64_t start = NowMilliseconds();
+    const auto timeUp = [&] { return options.seconds && (NowMilliseconds() - start) / 1000.0 >= *options.seconds; };
+    bool ended = false;
+    while (!ended && !g_interrupted.load() && !timeUp() && !(options.blocks && output.Blocks() >= *options.blocks)) {
+        queue.WaitForMessage(50);
+        CMessageQueue::Message m;
+        while (!ended && queue.TakeMessage(m) && !(options.blocks && output.Blocks() >= *options.blocks)) {
+            if (m.message == WM_SNDIO_LEVELS)
+                output.Block(playList);
+            ended = m.message == WM_SNDIO_FINISHED;
+        }
+    }
+    const int stopped = playList.StopEngine();
+    output.Finish(playList);
+    const PL::Counters counters = playList.GetCounters();
+    std::fprintf(stderr, "kerrion-meter: %lld blocks, %d frames, %u missed slots; engine status %d: %s%s\n",
+        output.Blocks(), counters.inputFrames, counters.missedSlots, counters.status, StatusText(counters.status),
+        stopped == PL::kStopTimedOut ? " (the engine did not stop in time and was abandoned)" : "");
+    if (counters.status != PL::kStatusOk)
+        ReportFailure(counters.status, device, options);
+    return counters.status == PL::kStatusOk && stopped != PL::kStopped ? kExitFailure : ExitStatusFor(counters.status);
+}
+
+} // namespace kerrion::cli
