@@ -1,63 +1,15 @@
 #include "SignalConfig.h"
 
+#include "DriverIni.h"
+
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <map>
-#include <string_view>
 
 namespace kerrion::signal {
 namespace {
 
-using Section = std::map<std::string, std::string>; // lower-case key -> value
-
-std::string Lower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return out;
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::map<std::string, Section> ReadIni(const std::filesystem::path& path)
-{
-    std::map<std::string, Section> sections;
-    std::ifstream in(path);
-    std::string line;
-    Section* current = nullptr;
-    while (std::getline(in, line)) {
-        const std::string_view text = Trim(line);
-        if (text.empty() || text.front() == ';' || text.front() == '#')
-            continue;
-        if (text.front() == '[' && text.back() == ']') {
-            current = &sections[Lower(Trim(text.substr(1, text.size() - 2)))];
-            continue;
-        }
-        const size_t equals = text.find('=');
-        if (current != nullptr && equals != std::string_view::npos)
-            (*current)[Lower(Trim(text.substr(0, equals)))] = std::string(Trim(text.substr(equals + 1)));
-    }
-    return sections;
-}
-
-double Number(const Section& section, const char* key, double fallback)
-{
-    const auto found = section.find(key);
-    if (found == section.end())
-        return fallback;
-    char* end = nullptr;
-    const double value = std::strtod(found->second.c_str(), &end);
-    return end == found->second.c_str() ? fallback : value;
-}
+using driver::IniNumber;
+using driver::IniSection;
+using driver::Lower;
 
 SourceKind ParseSource(const std::string& text, SourceKind fallback)
 {
@@ -96,56 +48,45 @@ void SetDefaultInputs(SignalConfig& config)
     }
 }
 
-void ReadInput(const Section& section, const std::filesystem::path& folder, InputSettings& input)
+void ReadInput(const IniSection& section, const std::filesystem::path& folder, InputSettings& input)
 {
     InputSettings fresh; // a section of its own starts from a 1 kHz sine at -20 dBFS
     fresh.source = SourceKind::Sine;
     const auto source = section.find("source");
     input.source = source == section.end() ? fresh.source : ParseSource(source->second, fresh.source);
-    input.frequency = Number(section, "frequency", fresh.frequency);
-    input.level = Number(section, "level", fresh.level);
-    input.burstOn = std::max(1.0, Number(section, "burston", fresh.burstOn));
-    input.burstOff = std::max(0.0, Number(section, "burstoff", fresh.burstOff));
+    input.frequency = IniNumber(section, "frequency", fresh.frequency);
+    input.level = IniNumber(section, "level", fresh.level);
+    input.burstOn = std::max(1.0, IniNumber(section, "burston", fresh.burstOn));
+    input.burstOff = std::max(0.0, IniNumber(section, "burstoff", fresh.burstOff));
     const auto file = section.find("file");
     input.file = file == section.end() ? std::filesystem::path() : folder / file->second;
-    input.fileChannel = std::max(1, static_cast<int>(Number(section, "filechannel", 1)));
-    input.loop = Number(section, "loop", 1) != 0;
+    input.fileChannel = std::max(1, static_cast<int>(IniNumber(section, "filechannel", 1)));
+    input.loop = IniNumber(section, "loop", 1) != 0;
 }
 
 } // namespace
 
 std::filesystem::path SignalConfigPath()
 {
-    const char* chosen = std::getenv("KERRION_SIGNAL_CONFIG");
-    if (chosen != nullptr && chosen[0] != '\0')
-        return chosen;
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path root;
-    if (config != nullptr && config[0] == '/') {
-        root = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        root = std::filesystem::path(home != nullptr ? home : "/tmp") / ".config";
-    }
-    return root / "Marvane/Kerrion/signal.ini";
+    return driver::DriverConfigPath("KERRION_SIGNAL_CONFIG", "signal.ini");
 }
 
 SignalConfig LoadSignalConfig(const std::filesystem::path& path)
 {
     SignalConfig config;
     SetDefaultInputs(config);
-    const auto sections = ReadIni(path);
+    const auto sections = driver::ReadIniFile(path);
     const auto main = sections.find("signal");
     if (main != sections.end()) {
-        const Section& s = main->second;
-        config.inputs = std::clamp(static_cast<int>(Number(s, "inputs", config.inputs)), 0, kMaxChannels);
-        config.outputs = std::clamp(static_cast<int>(Number(s, "outputs", config.outputs)), 0, kMaxChannels);
-        config.rate = std::clamp(Number(s, "rate", config.rate), 1000.0, 768000.0);
-        config.bufferFrames = std::clamp(static_cast<int>(Number(s, "bufferframes", config.bufferFrames)), 16, 16384);
-        config.sampleType = static_cast<int32_t>(Number(s, "sampletype", config.sampleType));
-        config.speed = std::clamp(Number(s, "speed", config.speed), 0.01, 1000.0);
-        config.stallAfter = static_cast<uint64_t>(std::max(0.0, Number(s, "stallafter", 0)));
-        config.failInit = Number(s, "failinit", 0) != 0;
+        const IniSection& s = main->second;
+        config.inputs = std::clamp(static_cast<int>(IniNumber(s, "inputs", config.inputs)), 0, kMaxChannels);
+        config.outputs = std::clamp(static_cast<int>(IniNumber(s, "outputs", config.outputs)), 0, kMaxChannels);
+        config.rate = std::clamp(IniNumber(s, "rate", config.rate), 1000.0, 768000.0);
+        config.bufferFrames = std::clamp(static_cast<int>(IniNumber(s, "bufferframes", config.bufferFrames)), 16, 16384);
+        config.sampleType = static_cast<int32_t>(IniNumber(s, "sampletype", config.sampleType));
+        config.speed = std::clamp(IniNumber(s, "speed", config.speed), 0.01, 1000.0);
+        config.stallAfter = static_cast<uint64_t>(std::max(0.0, IniNumber(s, "stallafter", 0)));
+        config.failInit = IniNumber(s, "failinit", 0) != 0;
     }
     for (int i = 0; i < kMaxChannels; ++i) {
         const auto section = sections.find("input" + std::to_string(i + 1));

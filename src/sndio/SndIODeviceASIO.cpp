@@ -4,6 +4,8 @@
 #include "sndio/AsioDriverList.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -78,6 +80,7 @@ int CSndIODeviceASIO::Initialize()
         list = std::make_unique<AsioDriverList>();
         list->Build();
     }
+    m_driverFailures.clear();
     for (int i = 0; i < list->Count() && i < kMaxDevices; ++i) {
         list->ReleaseCurrent();
         const std::string name = AsioDriverList::DisplayName(list->At(i).name);
@@ -86,6 +89,8 @@ int CSndIODeviceASIO::Initialize()
             info.asioVersion = 2;
             if (ASIOInit(&info) == ASE_OK)
                 AddDeviceName(name.c_str());
+            else
+                m_driverFailures.push_back({name, info.errorMessage});
         }
         list->ReleaseCurrent();
     }
@@ -137,7 +142,24 @@ int CSndIODeviceASIO::SetUpDriver(uint32_t index)
     st.driverInfo.asioVersion = 2;
     st.driverInfo.sysRef = g_systemReference.load();
     if (ASIOInit(&st.driverInfo) != ASE_OK)
-        return 0;
+        return 0; // ASIOInit has taken the driver's message
+    if (QueryDriver() == 1) {
+        m_opened = 1;
+        m_hasOutput = st.outputChannels > 0 ? 1 : 0;
+        m_hasInput = st.inputChannels > 0 ? 1 : 0;
+        OutputStream().m_deviceIndex = InputStream().m_deviceIndex = index;
+        FillStream(OutputStream(), st.outputChannels, st.outputBuffers, &st.channelInfos[static_cast<size_t>(st.inputBuffers)]);
+        FillStream(InputStream(), st.inputChannels, st.inputBuffers, &st.channelInfos[0]);
+        return 1;
+    }
+    KeepDriverError();
+    return 0;
+}
+
+// Steps after the driver's init: figures, rate, callbacks, buffers. 1 or 0.
+int CSndIODeviceASIO::QueryDriver()
+{
+    kerrion::AsioDeviceState& st = *m_state;
     if (ASIOGetChannels(&st.inputChannels, &st.outputChannels) != ASE_OK
         || ASIOGetBufferSize(&st.minSize, &st.maxSize, &st.preferredSize, &st.granularity) != ASE_OK
         || ASIOGetSampleRate(&st.sampleRate) != ASE_OK)
@@ -150,15 +172,21 @@ int CSndIODeviceASIO::SetUpDriver(uint32_t index)
     st.callbacks = kerrion::AsioDeviceCallbacks();
     st.outputBuffers = st.outputChannels > 2 ? st.outputChannels : 2;
     st.inputBuffers = st.inputChannels > 2 ? st.inputChannels : 2;
-    if (CreateBuffers() != 1)
-        return 0;
-    m_opened = 1;
-    m_hasOutput = st.outputChannels > 0 ? 1 : 0;
-    m_hasInput = st.inputChannels > 0 ? 1 : 0;
-    OutputStream().m_deviceIndex = InputStream().m_deviceIndex = index;
-    FillStream(OutputStream(), st.outputChannels, st.outputBuffers, &st.channelInfos[static_cast<size_t>(st.inputBuffers)]);
-    FillStream(InputStream(), st.inputChannels, st.inputBuffers, &st.channelInfos[0]);
-    return 1;
+    return CreateBuffers();
+}
+
+// A driver that initialised and then refused a step says why in its error message (a JACK
+// server at 44.1 kHz refusing 48 kHz); the driver info carries it as after a failed init.
+void CSndIODeviceASIO::KeepDriverError()
+{
+    ASIODriverInfo& info = m_state->driverInfo;
+    const auto driver = kerrion::AsioCurrentDriver();
+    if (driver == nullptr)
+        return;
+    char message[sizeof info.errorMessage] = {};
+    driver->Driver()->getErrorMessage(message);
+    std::memcpy(info.errorMessage, message, sizeof message);
+    std::snprintf(info.name, sizeof info.name, "%s", "No ASIO Driver");
 }
 
 int CSndIODeviceASIO::CreateBuffers()

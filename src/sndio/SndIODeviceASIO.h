@@ -13,6 +13,8 @@
 #include "sndio/SndIODevice.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class CSndIODeviceASIO : public CSndIODevice {
 public:
@@ -32,14 +34,25 @@ public:
 
     const kerrion::AsioDeviceState& State() const { return *m_state; }
 
+    // A registered driver that Initialize left out of the names table because its init failed,
+    // with the driver's own reason ("JACK server not running"), for the dialog and the CLI.
+    struct DriverFailure {
+        std::string name;    // as it would have been listed
+        std::string message; // the driver's error message
+    };
+    const std::vector<DriverFailure>& DriverFailures() const { return m_driverFailures; }
+
 protected:
     void OnThreadAbandoned() override;
 
 private:
     int CloseDriver();
     int SetUpDriver(uint32_t index);
+    int QueryDriver();
+    void KeepDriverError();
     int CreateBuffers();
     void FillStream(CSndIOStream& stream, int32_t channels, int32_t buffers, const ASIOChannelInfo* first);
 
     std::shared_ptr<kerrion::AsioDeviceState> m_state; // the device data of the thread context
+    std::vector<DriverFailure> m_driverFailures;       // from the last Initialize
 };

@@ -1,6 +1,7 @@
 #include "DeviceList.h"
 
 #include "meter/SndIODeviceFactory.h"
+#include "sndio/SndIODeviceASIO.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,8 +12,20 @@ namespace {
 void AddFamily(int32_t kind, bool details, std::vector<DeviceInfo>& devices)
 {
     std::unique_ptr<CSndIODevice> device = CreateSndIODevice(kind);
-    if (!device || device->Initialize() != 1)
+    if (!device)
         return;
+    const int initialized = device->Initialize();
+    // Drivers that refused to start are listed with their reason ("JACK server not running").
+    std::vector<DeviceInfo> failed;
+    if (const auto* asio = dynamic_cast<const CSndIODeviceASIO*>(device.get())) {
+        for (const CSndIODeviceASIO::DriverFailure& f : asio->DriverFailures())
+            failed.push_back(
+                DeviceInfo { .kind = kind, .index = -1, .name = f.name, .failure = f.message });
+    }
+    if (initialized != 1) {
+        devices.insert(devices.end(), failed.begin(), failed.end());
+        return;
+    }
     char names[CSndIODevice::kListedNames][CSndIODevice::kNameLength] = {};
     const int listed = device->GetDeviceNames(names);
     for (uint32_t i = 0; i < device->DeviceCount(); ++i) {
@@ -37,6 +50,7 @@ void AddFamily(int32_t kind, bool details, std::vector<DeviceInfo>& devices)
         }
         devices.push_back(info);
     }
+    devices.insert(devices.end(), failed.begin(), failed.end());
 }
 
 std::string Lower(std::string text)
@@ -66,7 +80,10 @@ void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out)
 {
     std::fprintf(out, "family index  inputs outputs  buffer  rate(Hz)  name\n");
     for (const DeviceInfo& d : devices) {
-        if (d.selectable)
+        if (!d.failure.empty())
+            std::fprintf(out, "%6d %5s  %6s %7s  %6s  %8s  %s (not available: %s)\n", d.kind, "-",
+                "-", "-", "-", "-", d.name.c_str(), d.failure.c_str());
+        else if (d.selectable)
             std::fprintf(out, "%6d %5d  %6u %7u  %6u  %8.0f  %s\n", d.kind, d.index, d.inputs,
                 d.outputs, d.bufferFrames, d.sampleRate, d.name.c_str());
         else

@@ -20,12 +20,14 @@ struct DeviceInfo {
     uint32_t outputs = 0;      // channels
     uint32_t bufferFrames = 0; // frames per block
     double sampleRate = 0.0;   // Hz
+    std::string failure;       // a driver that could not be started says why (index is then -1)
 };
 
 // Every device; with `details`, each is opened to read its channels, buffer size and rate.
 std::vector<DeviceInfo> EnumerateDevices(bool details);
 void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out);
-// The first device (in list order) whose name begins with `prefix`, case ignored.
+// The first device (in list order) whose name begins with `prefix`, case ignored; drivers that
+// could not be started come after every usable device.
 std::optional<DeviceInfo> FindDeviceByPrefix(
     const std::vector<DeviceInfo>& devices, const std::string& prefix);
 // "family 2 (drivers)" or "family 1 (plain audio devices)".

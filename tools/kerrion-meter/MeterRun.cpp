@@ -42,6 +42,11 @@ bool ChooseDevice(
             options.deviceName->c_str());
         return false;
     }
+    if (!found->failure.empty()) {
+        std::fprintf(stderr, "kerrion-meter: %s cannot be used: %s\n", found->name.c_str(),
+            found->failure.c_str());
+        return false;
+    }
     choice.kind = found->kind;
     choice.index = found->index;
     return true;

@@ -1,0 +1,61 @@
+// The JACK driver's control panel is the JACK control program, qjackctl, when it is installed.
+
+#include "JackDriver.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+
+extern char** environ;
+
+namespace kerrion::jack {
+namespace {
+
+// The first executable `name` along $PATH, or empty.
+std::filesystem::path FindProgram(const char* name)
+{
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path != nullptr ? path : "";
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        if (folder.empty())
+            continue;
+        const std::filesystem::path candidate = std::filesystem::path(folder) / name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+ASIOError JackDriver::controlPanel()
+{
+    std::string program = FindProgram("qjackctl").string();
+    if (program.empty()) {
+        m_error = "qjackctl is not installed";
+        return ASE_NotPresent;
+    }
+    // A shell puts the program in the background and returns at once, so the host never waits
+    // for it and no child is left unreaped.
+    char shell[] = "sh";
+    char dashC[] = "-c";
+    char script[] = "\"$1\" >/dev/null 2>&1 &";
+    char* argv[] = {shell, dashC, script, shell, program.data(), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, argv, environ) != 0) {
+        m_error = "Cannot start qjackctl";
+        return ASE_NotPresent;
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return ASE_OK;
+}
+
+} // namespace kerrion::jack

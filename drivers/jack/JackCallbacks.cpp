@@ -1,0 +1,176 @@
+// The JACK side of the driver: the process callback that feeds the host's buffer switch, the
+// callbacks that note a server going away or changing, and the thread that tells the host.
+
+#include "JackDriver.h"
+
+#include "SampleScaling.h"
+
+#include <cerrno>
+#include <ctime>
+#include <cstring>
+
+namespace kerrion::jack {
+namespace {
+
+ASIOSamples Split(uint64_t value)
+{
+    return {static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value)};
+}
+
+} // namespace
+
+int JackDriver::OnProcess(jack_nframes_t frames, void* self)
+{
+    auto& driver = *static_cast<JackDriver*>(self);
+    // Set before m_running is read, so that stop() either sees this switch or stops it.
+    driver.m_inSwitch.store(true);
+    driver.m_processThread.store(pthread_self());
+    if (driver.m_running.load() && driver.m_trouble.load() == 0 && frames == driver.m_bufferFrames.load())
+        driver.Switch(frames);
+    else
+        driver.Silence(frames);
+    driver.m_inSwitch.store(false);
+    return 0;
+}
+
+void JackDriver::Switch(jack_nframes_t frames)
+{
+    const int half = m_half;
+    for (const Channel& channel : m_channels) {
+        if (channel.isInput && channel.port != nullptr)
+            FloatToInt32(static_cast<const float*>(jack_port_get_buffer(channel.port, frames)),
+                         channel.halves[half], frames);
+    }
+    jack_nframes_t cycleFrames = 0;
+    jack_time_t cycleStart = 0, nextStart = 0; // microseconds
+    float period = 0.0f;                        // microseconds
+    jack_get_cycle_times(m_client, &cycleFrames, &cycleStart, &nextStart, &period);
+    const uint64_t position = m_framesSwitched;
+    const uint64_t now = static_cast<uint64_t>(cycleStart) * 1000u;
+    m_samplePosition.store(position);
+    m_systemTime.store(now);
+    if (m_timeInfoMode) {
+        m_time = ASIOTime{};
+        m_time.timeInfo.speed = 1.0;
+        m_time.timeInfo.samplePosition = Split(position);
+        m_time.timeInfo.systemTime = Split(now);
+        m_time.timeInfo.sampleRate = m_rate.load();
+        m_time.timeInfo.flags = kSystemTimeValid | kSamplePositionValid | kSampleRateValid | kSpeedValid;
+        m_callbacks.bufferSwitchTimeInfo(&m_time, half, ASIOFalse);
+    } else {
+        m_callbacks.bufferSwitch(half, ASIOFalse);
+    }
+    for (const Channel& channel : m_channels) {
+        if (!channel.isInput && channel.port != nullptr)
+            Int32ToFloat(channel.halves[half], static_cast<float*>(jack_port_get_buffer(channel.port, frames)),
+                         frames);
+    }
+    m_half = half ^ 1;
+    m_framesSwitched = position + frames;
+}
+
+void JackDriver::Silence(jack_nframes_t frames)
+{
+    // JACK does not clear output ports: a stopped driver must still write its silence.
+    for (jack_port_t* port : m_outputPorts)
+        std::memset(jack_port_get_buffer(port, frames), 0, sizeof(float) * frames);
+}
+
+int JackDriver::OnBufferSize(jack_nframes_t frames, void* self)
+{
+    auto& driver = *static_cast<JackDriver*>(self);
+    if (frames != driver.m_bufferFrames.load()) {
+        driver.m_newFrames.store(frames);
+        driver.Raise(kSizeChanged);
+    }
+    return 0;
+}
+
+int JackDriver::OnSampleRate(jack_nframes_t rate, void* self)
+{
+    auto& driver = *static_cast<JackDriver*>(self);
+    if (driver.m_rate.exchange(rate) != rate)
+        driver.Raise(kRateChanged);
+    return 0;
+}
+
+void JackDriver::OnShutdown(jack_status_t, const char*, void* self)
+{
+    static_cast<JackDriver*>(self)->Raise(kServerGone);
+}
+
+// Async-signal-safe: an atomic update and sem_post.
+void JackDriver::Raise(uint32_t trouble)
+{
+    const uint32_t before = m_trouble.fetch_or(trouble);
+    if ((before & trouble) == trouble)
+        return;
+    m_unreported.fetch_or(trouble);
+    sem_post(&m_notify);
+}
+
+void JackDriver::RunNotifier()
+{
+    while (WaitNotice(-1)) {
+        const uint32_t trouble = m_unreported.exchange(0);
+        ASIOCallbacks callbacks;
+        {
+            std::lock_guard lock(m_callbackMutex);
+            callbacks = m_callbacks;
+        }
+        // Without buffers there is nobody to tell; the next createBuffers or start says why.
+        if (trouble != 0 && callbacks.asioMessage != nullptr) {
+            if ((trouble & kRateChanged) != 0 && callbacks.sampleRateDidChange != nullptr)
+                callbacks.sampleRateDidChange(m_rate.load());
+            // The host has to stop, dispose of its buffers and set the driver up again.
+            callbacks.asioMessage(kAsioResetRequest, 0, nullptr, nullptr);
+        }
+        if ((trouble & kServerGone) != 0) {
+            // A client left attached to a dead server is freed by libjack itself when this
+            // process next opens a client, under the driver's feet; so it is closed here unless
+            // the host releases the driver first. Not at once: a stopping server still writes
+            // to its clients, and dies of SIGPIPE if one has closed.
+            if (!WaitNotice(kCloseGraceMilliseconds))
+                return;
+            CloseClient();
+        }
+    }
+}
+
+// Waits for a post (up to `milliseconds`, or for ever when negative); false once told to quit.
+bool JackDriver::WaitNotice(int milliseconds)
+{
+    if (milliseconds < 0) {
+        while (sem_wait(&m_notify) != 0 && errno == EINTR) {
+        }
+        return !m_quitNotifier.load();
+    }
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += milliseconds / 1000;
+    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_nsec -= 1000000000L;
+        ++deadline.tv_sec;
+    }
+    while (!m_quitNotifier.load()) {
+        if (sem_timedwait(&m_notify, &deadline) != 0 && errno == ETIMEDOUT)
+            return true;
+    }
+    return false;
+}
+
+void JackDriver::StopNotifier()
+{
+    if (!m_notifier.joinable())
+        return;
+    m_quitNotifier = true;
+    sem_post(&m_notify);
+    // A host that releases the driver from its message callback runs on the notifier itself.
+    if (m_notifier.get_id() == std::this_thread::get_id())
+        m_notifier.detach();
+    else
+        m_notifier.join();
+}
+
+} // namespace kerrion::jack

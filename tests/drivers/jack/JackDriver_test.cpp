@@ -1,0 +1,465 @@
+// The JACK driver, loaded as a real plug-in and driven as a host drives it, against a private
+// jackd on the dummy driver.
+
+#include "drivers/jack/JackServer.h"
+#include "drivers/jack/JackTestClient.h"
+#include "platform/asio/AsioDriverObject.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+using kerrion::AsioDriverObject;
+using kerrion::IAsioDriver;
+using kerrion::test::JackServer;
+using kerrion::test::JackTestClient;
+using kerrion::test::ScopedEnv;
+using kerrion::test::TempDir;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the host's callbacks saw; written on JACK's process thread and the driver's notifier.
+struct Capture {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool timeInfo = true;                      // the host answers that it takes time info
+    int plainSwitches = 0;
+    std::vector<int> halves;                   // half index per switch
+    std::vector<uint64_t> positions;           // sample position per switch
+    std::vector<std::vector<int32_t>> inputs;  // samples per input buffer, switch after switch
+    std::vector<ASIOBufferInfo> infos;         // the created input buffers
+    size_t frames = 0;                         // per half
+    std::vector<int32_t> messages;             // selectors of messages other than queries
+    int32_t outputValue = 0;                   // written into every output half
+    std::vector<ASIOBufferInfo> outputs;
+} g_capture;
+
+void Record(int32_t half, uint64_t position)
+{
+    std::lock_guard lock(g_capture.mutex);
+    g_capture.halves.push_back(half);
+    g_capture.positions.push_back(position);
+    for (size_t i = 0; i < g_capture.infos.size(); ++i) {
+        const auto* data = static_cast<const int32_t*>(g_capture.infos[i].buffers[half]);
+        g_capture.inputs[i].insert(g_capture.inputs[i].end(), data, data + g_capture.frames);
+    }
+    for (const ASIOBufferInfo& info : g_capture.outputs)
+        std::fill_n(static_cast<int32_t*>(info.buffers[half]), g_capture.frames, g_capture.outputValue);
+    g_capture.changed.notify_all();
+}
+
+ASIOTime* OnSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
+{
+    Record(half, (static_cast<uint64_t>(time->timeInfo.samplePosition.hi) << 32) | time->timeInfo.samplePosition.lo);
+    return time;
+}
+
+void OnSwitch(int32_t half, ASIOBool)
+{
+    {
+        std::lock_guard lock(g_capture.mutex);
+        ++g_capture.plainSwitches;
+    }
+    Record(half, 0);
+}
+
+void OnRateChange(ASIOSampleRate) {}
+
+int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
+{
+    std::lock_guard lock(g_capture.mutex);
+    if (selector == kAsioSelectorSupported)
+        return value == kAsioSupportsTimeInfo && g_capture.timeInfo ? 1 : 0;
+    if (selector == kAsioSupportsTimeInfo)
+        return g_capture.timeInfo ? 1 : 0;
+    g_capture.messages.push_back(selector);
+    g_capture.changed.notify_all();
+    return selector == kAsioResetRequest ? 1 : 0;
+}
+
+ASIOCallbacks g_callbacks{&OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo};
+
+class JackDriver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KERRION_REQUIRE_JACKD();
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.timeInfo = true;
+        g_capture.plainSwitches = 0;
+        g_capture.halves.clear();
+        g_capture.positions.clear();
+        g_capture.inputs.clear();
+        g_capture.infos.clear();
+        g_capture.messages.clear();
+        g_capture.outputs.clear();
+        g_capture.outputValue = 0;
+        Configure("[JACK]\nAutoConnect=0\n");
+    }
+
+    void TearDown() override { m_object.reset(); } // the driver goes before its server
+
+    void Configure(const std::string& ini)
+    {
+        kerrion::test::WriteFileBytes(m_dir / "jack.ini", ini);
+        m_config.reset();
+        m_config.emplace("KERRION_JACK_CONFIG", (m_dir / "jack.ini").c_str());
+    }
+
+    // Starts a private server and makes it the default one.
+    void StartServer(JackServer::Options options = {})
+    {
+        m_default.reset();
+        m_server.reset();
+        m_server.emplace(options);
+        ASSERT_TRUE(m_server->Ready()) << m_server->Log();
+        m_default.emplace("JACK_DEFAULT_SERVER", m_server->Name().c_str());
+    }
+
+    IAsioDriver* Create()
+    {
+        kerrion::AsioClassId id{};
+        kerrion::ParseClassId("{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}", id);
+        EXPECT_EQ(AsioDriverObject::Create(KERRION_JACK_DRIVER, id, m_object), AsioDriverObject::kCreated);
+        return m_object ? m_object->Driver() : nullptr;
+    }
+
+    IAsioDriver* Load()
+    {
+        IAsioDriver* driver = Create();
+        if (driver != nullptr) {
+            EXPECT_EQ(driver->init(nullptr), ASIOTrue);
+        }
+        return driver;
+    }
+
+    // Buffers for `inputs` inputs and two outputs at the server's size.
+    void CreateBuffers(IAsioDriver* driver, int inputs)
+    {
+        int32_t minSize = 0, maxSize = 0, preferred = 0, granularity = 0;
+        ASSERT_EQ(driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
+        std::vector<ASIOBufferInfo> infos;
+        for (int i = 0; i < inputs; ++i)
+            infos.push_back(ASIOBufferInfo{ASIOTrue, i, {nullptr, nullptr}});
+        infos.push_back(ASIOBufferInfo{ASIOFalse, 0, {nullptr, nullptr}});
+        infos.push_back(ASIOBufferInfo{ASIOFalse, 1, {nullptr, nullptr}});
+        ASSERT_EQ(driver->createBuffers(infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks), ASE_OK);
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.infos.assign(infos.begin(), infos.begin() + inputs);
+        g_capture.outputs.assign(infos.begin() + inputs, infos.end());
+        g_capture.inputs.assign(static_cast<size_t>(inputs), {});
+        g_capture.frames = static_cast<size_t>(preferred);
+    }
+
+    // Waits (up to 5 s) until `done` holds for the capture.
+    template <typename Predicate>
+    bool WaitFor(Predicate done)
+    {
+        std::unique_lock lock(g_capture.mutex);
+        return g_capture.changed.wait_for(lock, std::chrono::seconds(5), [&] { return done(g_capture); });
+    }
+
+    size_t Switches()
+    {
+        std::lock_guard lock(g_capture.mutex);
+        return g_capture.halves.size();
+    }
+
+    TempDir m_dir;
+    std::optional<ScopedEnv> m_config;
+    std::optional<JackServer> m_server;
+    std::optional<ScopedEnv> m_default;
+    std::shared_ptr<AsioDriverObject> m_object;
+};
+
+std::string Message(IAsioDriver* driver)
+{
+    char message[124] = {};
+    driver->getErrorMessage(message);
+    return message;
+}
+
+} // namespace
+
+TEST_F(JackDriver, InitWithoutAServerFailsAndSaysWhy)
+{
+    const std::string name = JackServer::UniqueName();
+    ScopedEnv server("JACK_DEFAULT_SERVER", name.c_str());
+    IAsioDriver* driver = Create();
+    ASSERT_NE(driver, nullptr);
+    const auto begin = Clock::now();
+    EXPECT_EQ(driver->init(nullptr), ASIOFalse);
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(2)) << "no server is started";
+    EXPECT_EQ(Message(driver), "JACK server \"" + name + "\" not running");
+    int32_t inputs = 0, outputs = 0;
+    EXPECT_EQ(driver->getChannels(&inputs, &outputs), ASE_NotPresent);
+    int32_t a, b, c, d;
+    EXPECT_EQ(driver->getBufferSize(&a, &b, &c, &d), ASE_NotPresent);
+    EXPECT_EQ(driver->start(), ASE_InvalidMode);
+}
+
+TEST_F(JackDriver, RegistersTheConfiguredPortsAtTheServersSizeAndRate)
+{
+    StartServer();
+    Configure("");
+    IAsioDriver* driver = Load();
+    int32_t inputs = 0, outputs = 0;
+    ASSERT_EQ(driver->getChannels(&inputs, &outputs), ASE_OK);
+    EXPECT_EQ(inputs, 8);
+    EXPECT_EQ(outputs, 2);
+    int32_t minSize = 0, maxSize = 0, preferred = 0, granularity = -1;
+    ASSERT_EQ(driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
+    EXPECT_EQ(minSize, 256);
+    EXPECT_EQ(maxSize, 256);
+    EXPECT_EQ(preferred, 256);
+    EXPECT_EQ(granularity, 0);
+    ASIOSampleRate rate = 0;
+    ASSERT_EQ(driver->getSampleRate(&rate), ASE_OK);
+    EXPECT_EQ(rate, 48000.0);
+    char name[32] = {};
+    driver->getDriverName(name);
+    EXPECT_STREQ(name, "JACK");
+
+    JackTestClient observer(m_server->Name(), {});
+    ASSERT_TRUE(observer.Ok());
+    for (const char* port : {"Kerrion:in_1", "Kerrion:in_8", "Kerrion:out_1", "Kerrion:out_2"})
+        EXPECT_NE(jack_port_by_name(observer.Client(), port), nullptr) << port;
+    EXPECT_EQ(jack_port_by_name(observer.Client(), "Kerrion:in_9"), nullptr);
+    EXPECT_EQ(jack_port_by_name(observer.Client(), "Kerrion:out_3"), nullptr);
+
+    ASIOChannelInfo info{};
+    info.channel = 7;
+    info.isInput = ASIOTrue;
+    ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_EQ(info.type, ASIOSTInt32LSB);
+    EXPECT_STREQ(info.name, "in_8");
+    info.channel = 8;
+    EXPECT_EQ(driver->getChannelInfo(&info), ASE_InvalidParameter);
+    info.channel = 1;
+    info.isInput = ASIOFalse;
+    ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_STREQ(info.name, "out_2");
+}
+
+TEST_F(JackDriver, AMonoSettingStillTakesAStereoPairOfBuffers)
+{
+    StartServer();
+    Configure("[JACK]\nInputs=1\nOutputs=0\nAutoConnect=0\n");
+    IAsioDriver* driver = Load();
+    int32_t inputs = 0, outputs = 0;
+    ASSERT_EQ(driver->getChannels(&inputs, &outputs), ASE_OK);
+    EXPECT_EQ(inputs, 1);
+    EXPECT_EQ(outputs, 0);
+    CreateBuffers(driver, 2);
+    ASIOChannelInfo info{};
+    info.channel = 1;
+    info.isInput = ASIOTrue;
+    ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
+    EXPECT_EQ(info.isActive, ASIOTrue);
+    EXPECT_STREQ(info.name, "(none)");
+    info.channel = 2;
+    EXPECT_EQ(driver->getChannelInfo(&info), ASE_InvalidParameter);
+    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
+    EXPECT_EQ(driver->disposeBuffers(), ASE_InvalidMode);
+}
+
+TEST_F(JackDriver, AutoConnectLinksThePhysicalCapturesInOrderOnlyWhenSet)
+{
+    StartServer();
+    JackTestClient observer(m_server->Name(), {});
+    ASSERT_TRUE(observer.Ok());
+    for (const bool autoConnect : {true, false}) {
+        Configure(autoConnect ? "[JACK]\nInputs=3\n" : "[JACK]\nInputs=3\nAutoConnect=0\n");
+        IAsioDriver* driver = Load();
+        CreateBuffers(driver, 3);
+        // Connections show in the graph from a later cycle on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (int i = 1; i <= 3; ++i) {
+            jack_port_t* port = jack_port_by_name(observer.Client(), ("Kerrion:in_" + std::to_string(i)).c_str());
+            ASSERT_NE(port, nullptr);
+            for (int wait = 0; wait < 100 && autoConnect && jack_port_connected(port) == 0; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::string capture = "system:capture_" + std::to_string(i);
+            EXPECT_EQ(jack_port_connected_to(port, capture.c_str()) != 0, autoConnect) << i;
+            EXPECT_EQ(jack_port_connected(port), autoConnect ? 1 : 0) << i;
+        }
+        m_object.reset();
+    }
+}
+
+TEST_F(JackDriver, OffersOnlyTheServersRateAndSaysSo)
+{
+    StartServer({.rate = 44100});
+    IAsioDriver* driver = Load();
+    EXPECT_EQ(driver->canSampleRate(44100.0), ASE_OK);
+    EXPECT_EQ(driver->canSampleRate(48000.0), ASE_NoClock);
+    EXPECT_EQ(driver->setSampleRate(44100.0), ASE_OK);
+    EXPECT_EQ(driver->setSampleRate(0.0), ASE_OK) << "the server is the external clock";
+    EXPECT_EQ(driver->setSampleRate(48000.0), ASE_NoClock);
+    EXPECT_NE(Message(driver).find("runs at 44100 Hz"), std::string::npos) << Message(driver);
+    ASIOSampleRate rate = 0;
+    ASSERT_EQ(driver->getSampleRate(&rate), ASE_OK);
+    EXPECT_EQ(rate, 44100.0);
+}
+
+TEST_F(JackDriver, SwitchesAlternateHalvesAndCarryScaledSamplesBothWays)
+{
+    StartServer();
+    IAsioDriver* driver = Load();
+    JackTestClient player(m_server->Name(), {JackTestClient::Constant(0.5f), JackTestClient::Constant(-0.25f)});
+    JackTestClient listener(m_server->Name(), {}, 1);
+    ASSERT_TRUE(player.Ok());
+    ASSERT_TRUE(listener.Ok());
+    CreateBuffers(driver, 2);
+    ASSERT_TRUE(player.ConnectTo({"Kerrion:in_1", "Kerrion:in_2"}));
+    ASSERT_EQ(jack_connect(listener.Client(), "Kerrion:out_1", listener.ListenerName(0).c_str()), 0);
+    {
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.outputValue = 1 << 29; // 0.25 of full scale
+    }
+    ASIOSamples position{};
+    ASIOTimeStamp stamp{};
+    EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Switches(), 0u) << "no switch before start";
+    ASSERT_EQ(driver->start(), ASE_OK);
+    ASSERT_TRUE(WaitFor([](Capture& c) { return c.halves.size() >= 12; }));
+    EXPECT_EQ(listener.Heard(0), 0.25f) << "the output half goes out after the switch";
+    EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_OK);
+    EXPECT_GT(stamp.lo | stamp.hi, 0u);
+    ASSERT_EQ(driver->stop(), ASE_OK);
+    const size_t stopped = Switches();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Switches(), stopped) << "no switch after stop";
+
+    std::lock_guard lock(g_capture.mutex);
+    for (size_t i = 0; i < g_capture.halves.size(); ++i) {
+        EXPECT_EQ(g_capture.halves[i], static_cast<int>(i % 2)) << i;
+        EXPECT_EQ(g_capture.positions[i], i * 256) << i;
+    }
+    // The first cycle may have come before the connections; from the second on they are there.
+    const auto& first = g_capture.inputs[0];
+    const auto& second = g_capture.inputs[1];
+    for (size_t f = 256; f < first.size(); ++f) {
+        ASSERT_EQ(first[f], 1 << 30) << f;
+        ASSERT_EQ(second[f], -(1 << 29)) << f;
+    }
+    EXPECT_EQ(listener.Heard(0), 0.0f) << "a stopped driver plays silence";
+}
+
+TEST_F(JackDriver, AHostWithoutTimeInfoGetsThePlainBufferSwitch)
+{
+    StartServer({.period = 64});
+    IAsioDriver* driver = Load();
+    {
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.timeInfo = false;
+    }
+    CreateBuffers(driver, 2);
+    ASSERT_EQ(driver->start(), ASE_OK);
+    EXPECT_TRUE(WaitFor([](Capture& c) { return c.plainSwitches >= 5; }));
+    EXPECT_EQ(driver->stop(), ASE_OK);
+}
+
+TEST_F(JackDriver, ABufferSizeChangeStopsSwitchingAndAsksForAReset)
+{
+    StartServer();
+    IAsioDriver* driver = Load();
+    CreateBuffers(driver, 2);
+    ASSERT_EQ(driver->start(), ASE_OK);
+    ASSERT_TRUE(WaitFor([](Capture& c) { return c.halves.size() >= 4; }));
+    JackTestClient other(m_server->Name(), {});
+    ASSERT_TRUE(other.Ok());
+    ASSERT_EQ(jack_set_buffer_size(other.Client(), 512), 0);
+    ASSERT_TRUE(WaitFor([](Capture& c) { return !c.messages.empty(); }));
+    {
+        std::lock_guard lock(g_capture.mutex);
+        EXPECT_EQ(g_capture.messages[0], kAsioResetRequest);
+    }
+    const size_t switches = Switches();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Switches(), switches) << "the old buffers are not switched at the new size";
+    EXPECT_EQ(driver->stop(), ASE_OK);
+    EXPECT_EQ(driver->start(), ASE_HWMalfunction);
+    EXPECT_NE(Message(driver).find("buffer size changed to 512"), std::string::npos) << Message(driver);
+
+    // The host's reset: dispose, then set up again at the new size.
+    ASSERT_EQ(driver->disposeBuffers(), ASE_OK);
+    CreateBuffers(driver, 2);
+    {
+        std::lock_guard lock(g_capture.mutex);
+        EXPECT_EQ(g_capture.frames, 512u);
+        g_capture.halves.clear();
+        g_capture.positions.clear();
+    }
+    ASSERT_EQ(driver->start(), ASE_OK);
+    EXPECT_TRUE(WaitFor([](Capture& c) { return c.positions.size() >= 3 && c.positions[2] == 1024; }));
+    EXPECT_EQ(driver->stop(), ASE_OK);
+}
+
+TEST_F(JackDriver, AServerThatDiesAsksForAResetAndNothingHangs)
+{
+    StartServer();
+    IAsioDriver* driver = Load();
+    CreateBuffers(driver, 2);
+    ASSERT_EQ(driver->start(), ASE_OK);
+    ASSERT_TRUE(WaitFor([](Capture& c) { return c.halves.size() >= 4; }));
+    EXPECT_TRUE(m_server->Kill()) << "the server shut down cleanly\n" << m_server->Log();
+    ASSERT_TRUE(WaitFor([](Capture& c) { return !c.messages.empty(); }));
+    {
+        std::lock_guard lock(g_capture.mutex);
+        EXPECT_EQ(g_capture.messages[0], kAsioResetRequest);
+    }
+    const auto begin = Clock::now();
+    EXPECT_EQ(driver->stop(), ASE_OK);
+    EXPECT_EQ(driver->start(), ASE_HWMalfunction);
+    EXPECT_EQ(Message(driver), "The JACK server has shut down");
+    ASIOSamples position{};
+    ASIOTimeStamp stamp{};
+    EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
+    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
+    m_object.reset();
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(3));
+
+    // A new server, a new driver object: metering can start again.
+    StartServer();
+    IAsioDriver* again = Load();
+    {
+        std::lock_guard lock(g_capture.mutex);
+        g_capture.halves.clear();
+    }
+    CreateBuffers(again, 2);
+    ASSERT_EQ(again->start(), ASE_OK);
+    EXPECT_TRUE(WaitFor([](Capture& c) { return c.halves.size() >= 4; }));
+}
+
+TEST_F(JackDriver, ControlPanelStartsQjackctlOnlyWhenInstalled)
+{
+    StartServer();
+    IAsioDriver* driver = Load();
+    std::filesystem::create_directories(m_dir / "bin");
+    const auto marker = m_dir / "started";
+    kerrion::test::WriteFileBytes(m_dir / "bin/qjackctl", "#!/bin/sh\ntouch \"" + marker.string() + "\"\n");
+    std::filesystem::permissions(m_dir / "bin/qjackctl", std::filesystem::perms::owner_all);
+    {
+        const std::string search = (m_dir / "bin").string() + ":" + std::getenv("PATH");
+        ScopedEnv path("PATH", search.c_str());
+        ASSERT_EQ(driver->controlPanel(), ASE_OK);
+        for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(std::filesystem::exists(marker));
+    }
+    ScopedEnv nowhere("PATH", (m_dir / "empty").c_str());
+    EXPECT_EQ(driver->controlPanel(), ASE_NotPresent);
+    EXPECT_EQ(Message(driver), "qjackctl is not installed");
+}
