@@ -3,6 +3,8 @@
 
 #include "meter/EngineRun.h"
 
+#include "platform/sync/Clock.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -10,6 +12,11 @@ namespace kerrion {
 namespace {
 
 using PL = CSndIOPlayList;
+
+// A device that has answered nothing but time-outs for this long is gone (unplugged, its server
+// stopped): the run ends with the transfer failure status instead of metering frozen silence.
+// Single time-outs of a slow moment stay harmless.
+constexpr uint64_t kDeviceLostMs = 5000;
 
 double FirstValue(const CSndIOBuffer& result)
 {
@@ -32,9 +39,9 @@ int32_t EngineRun::RunBlock()
     uint32_t frames = std::min(m_blockFrames, m_dumpBudget);
     m_buffers.input.Clear();
     // A time-out (512) is no failure: the block counts with the frames it delivered.
-    if (m_device->Transfer(m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(),
-            m_inputs, frames)
-        == 0)
+    const int result = m_device->Transfer(
+        m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(), m_inputs, frames);
+    if (result == 0 || DeviceLost(result, frames))
         return Fail(PL::kStatusTransferFailed, false);
     m_context.outputTotal.fetch_add(static_cast<int32_t>(m_blockFrames), std::memory_order_relaxed);
     m_context.inputTotal.fetch_add(static_cast<int32_t>(frames), std::memory_order_relaxed);
@@ -62,6 +69,17 @@ int32_t EngineRun::RunBlock()
     m_context.blockCounter.fetch_add(1, std::memory_order_relaxed);
     m_context.Post(WM_SNDIO_LEVELS, 0, 0);
     return PL::kStatusOk;
+}
+
+// True once the device has only timed out, without input, for kDeviceLostMs.
+bool EngineRun::DeviceLost(int transferResult, uint32_t frames)
+{
+    const uint64_t now = NowMilliseconds();
+    if (m_lastInputMs == 0 || transferResult != CSndIODevice::kWaitTimedOut || frames > 0) {
+        m_lastInputMs = now;
+        return false;
+    }
+    return now - m_lastInputMs >= kDeviceLostMs;
 }
 
 void EngineRun::Measure(uint32_t frames)

@@ -40,6 +40,7 @@ private:
     int32_t Prime();
     int32_t RunRepetitions();
     int32_t RunBlock();
+    bool DeviceLost(int transferResult, uint32_t frames);
     void Measure(uint32_t frames);
     void Dump(uint32_t frames);
     void StorePositions();
@@ -68,6 +69,8 @@ private:
     SampleType m_blockType = 0;  // sample type of the engine's device-side buffers
     int32_t m_primes = 0;        // blocks discarded before the first metered one
     double m_cpuStart = 0.0;     // s; the worker thread's CPU time when its blocks began
+    uint64_t m_lastInputMs = 0;  // ms (monotonic); when the device last delivered input or
+                                 // answered in time
 };
 
 } // namespace kerrion

@@ -208,5 +208,33 @@ TEST_F(EngineFailure, AWorkerStuckOnAStalledDriverIsAbandonedAndTheEngineStartsA
     EXPECT_EQ(finished, 1);
 }
 
+TEST_F(EngineFailure, ADeviceThatStopsDeliveringEndsTheRunWithTheTransferStatus)
+{
+    GeneratorConfig stalling;
+    stalling.input = { { "sine", 1000.0, -20.0 } };
+    stalling.bufferFrames = 256;
+    stalling.speed = 1.0;
+    stalling.stallAfter = 40; // the driver goes quiet, as an unplugged interface would
+    Configure(stalling);
+    ASSERT_EQ(Start({ 0, 0, 0, 0, 0, 0, 0, 0 }), 1);
+
+    const uint64_t started = NowMilliseconds();
+    ASSERT_TRUE(WaitFor(WM_SNDIO_FINISHED, 1, 20000));
+    const uint64_t ended = NowMilliseconds() - started;
+    EXPECT_EQ(m_playList.GetStatus(), PL::kStatusTransferFailed);
+    EXPECT_TRUE(m_playList.HasEnded());
+    EXPECT_GE(ended, 5000u); // time-outs alone are tolerated this long
+    EXPECT_EQ(m_playList.StopEngine(), PL::kStopped);
+
+    // Once the device is back, a new start meters again.
+    GeneratorConfig healthy;
+    healthy.input = { { "sine", 1000.0, -20.0 } };
+    Configure(healthy);
+    ASSERT_EQ(Start({ 0, 0, 0, 0, 0, 0, 0, 0 }), 1);
+    EXPECT_TRUE(WaitFor(WM_SNDIO_LEVELS, Count(WM_SNDIO_LEVELS) + 20));
+    EXPECT_EQ(m_playList.StopEngine(), PL::kStopped);
+    EXPECT_EQ(m_playList.GetStatus(), PL::kStatusOk);
+}
+
 } // namespace
 } // namespace kerrion::test
