@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
@@ -140,6 +141,11 @@ void CSonaltDlg::CreateToolbar()
     }
     ToolbarButton(IDC_STOP).hide();
     ToolbarButton(IDC_START).show();
+
+    m_report = new QLabel(this);
+    m_report->setGeometry(150, 15, 900, 54);
+    m_report->setStyleSheet(QStringLiteral("color: rgb(255, 128, 0);"));
+    m_report->setFont(kerrion::MeterFont(20));
 }
 
 // Controls that hold state but are never shown: the peak hold choice and the meter summary.

@@ -26,6 +26,7 @@ class CImageButton;
 class CQtMessagePump;
 class CSettingsRecord;
 class MeterFaceSurface;
+class QLabel;
 class QRadioButton;
 class QTableWidget;
 
@@ -72,6 +73,8 @@ public:
     const QRect& MonitorRect() const { return m_monitor; }
     const CSndIOPlayList& Engine() const { return *m_engine; }
     const QTableWidget& MeterList() const { return *m_list; }
+    // Why the last run ended, when it ended with a failure; empty otherwise.
+    QString EngineReport() const;
     int PeakHoldChoice() const;
     std::array<double, 8>& Captured() { return m_captured; }
     CMessageQueue& EngineQueue() { return m_queue; }
@@ -151,4 +154,5 @@ private:
     std::array<CImageButton*, 4> m_toolbar {};    // start, stop, settings, close
     std::array<QRadioButton*, 3> m_holdChoice {}; // hidden: the peak hold choice
     QTableWidget* m_list = nullptr;               // hidden meter summary
+    QLabel* m_report = nullptr; // beside the tool bar: why the last run ended, if it failed
 };

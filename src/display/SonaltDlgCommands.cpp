@@ -10,6 +10,7 @@
 #include "sndio/SndIODevice.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRadioButton>
@@ -25,6 +26,27 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
 {
     QMessageBox box(icon, QStringLiteral("Kerrion"), text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// The reason a run ended, in the user's words, for a status other than success.
+QString EngineStatusText(int32_t status)
+{
+    switch (status) {
+    case CSndIOPlayList::kStatusOk:
+        return {};
+    case CSndIOPlayList::kStatusNoDevice:
+        return QStringLiteral("デバイスを開けません。デバイス設定を確認してください。");
+    case CSndIOPlayList::kStatusNoMemory:
+        return QStringLiteral("メモリが不足しています。");
+    case CSndIOPlayList::kStatusDumpFile:
+        return QStringLiteral("ダンプファイルを作成できません。");
+    case CSndIOPlayList::kStatusStartFailed:
+        return QStringLiteral("デバイスを開始できません。");
+    case CSndIOPlayList::kStatusTransferFailed:
+        return QStringLiteral("デバイスからの入力が止まりました。");
+    default:
+        return QStringLiteral("計測が停止しました (%1)。").arg(status);
+    }
 }
 
 } // namespace
@@ -134,6 +156,7 @@ void CSonaltDlg::OnStart()
 {
     if (m_running != 0)
         return;
+    m_report->clear();
     const int started = m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump,
         m_channelMap.data(), m_settings.Device.Type, m_settings.Device.ID, &m_queue, m_gainDb);
     if (started == 1)
@@ -160,6 +183,9 @@ void CSonaltDlg::OnStop()
 
 void CSonaltDlg::OnFinished()
 {
+    // A run that ended by itself says why (a device unplugged, a server gone), so that stopped
+    // needles are never mistaken for silence.
+    m_report->setText(EngineStatusText(m_engine->GetStatus()));
     m_running = 0;
     SetToolbarEnabled(true, true, true);
     ToolbarButton(IDC_STOP).hide();
@@ -176,6 +202,8 @@ void CSonaltDlg::OnPeakHold(int type)
     }
     m_holdChoice[static_cast<std::size_t>(type)]->setChecked(true);
 }
+
+QString CSonaltDlg::EngineReport() const { return m_report->text(); }
 
 int CSonaltDlg::PeakHoldChoice() const
 {

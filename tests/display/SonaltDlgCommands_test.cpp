@@ -96,6 +96,15 @@ TEST_F(SonaltDlgCommands, AFailedStartReturnsTheToolbarToIdle)
     EXPECT_FALSE(window.IsRunning());
     EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_START));
     EXPECT_EQ(window.Engine().GetStatus(), CSndIOPlayList::kStatusNoDevice);
+    EXPECT_EQ(window.EngineReport(), "デバイスを開けません。デバイス設定を確認してください。");
+
+    settings.Device.ID = 0; // a start that works clears the report
+    window.OnCommand(CSonaltDlg::IDC_START);
+    EXPECT_TRUE(window.EngineReport().isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+    EXPECT_TRUE(window.EngineReport().isEmpty()); // a stop is no failure
 }
 
 TEST_F(SonaltDlgCommands, StopBeforeTheEngineReportsDoesNothing)
