@@ -40,7 +40,7 @@ std::filesystem::path FallbackRoot()
 {
     const char* tmp = std::getenv("TMPDIR");
     const std::filesystem::path base = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
-    const std::filesystem::path root = base / ("Marvane-" + std::to_string(getuid()));
+    std::filesystem::path root = base / ("Marvane-" + std::to_string(getuid()));
     mkdir(root.c_str(), 0700);
     struct stat info { };
     if (lstat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()
@@ -53,7 +53,7 @@ std::filesystem::path FallbackRoot()
 
 std::filesystem::path DataRoot()
 {
-    const std::filesystem::path preferred = PreferredRoot();
+    std::filesystem::path preferred = PreferredRoot();
     if (!preferred.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(preferred, ignored);
