@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <functional>
+
 using kerrion::test::MeterSettings;
 using kerrion::test::TempDir;
 using kerrion::test::WaitFor;
@@ -201,4 +203,28 @@ TEST_F(SonaltDlgCommands, ClosingWhileMeteringIsRefused)
     ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
     window.OnCommand(CSonaltDlg::IDC_CLOSE);
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(SonaltDlgCommands, BrightnessCommandExplainsAndReportsAMissingControlPanel)
+{
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    qputenv("PATH", QByteArray::fromStdString(m_dir.Path().string())); // no nvidia-settings here
+    QStringList texts;
+    std::function<void()> answer = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            QTimer::singleShot(20, answer);
+            return;
+        }
+        texts << box->text();
+        box->done(QMessageBox::Ok); // confirm the first box, close the second
+        if (texts.size() < 2)
+            QTimer::singleShot(20, answer);
+    };
+    QTimer::singleShot(20, answer);
+    window.OnCommand(CSonaltDlg::IDC_BRIGHTNESS);
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith("NVIDIAコントロールパネルを開きます。"));
+    EXPECT_EQ(texts[1], "nvidia-settings が起動できません");
 }
