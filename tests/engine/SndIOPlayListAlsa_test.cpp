@@ -51,9 +51,9 @@ int FindPlainDevice(const std::string& prefix)
 class BlockRecorder final : public CNotifyTarget {
 public:
     struct Block {
-        uint32_t frames = 0;    // input frames of the block
-        int32_t endFrame = 0;   // input frames received up to and including the block
-        uint32_t missed = 0;    // slots the device had dropped by then
+        uint32_t frames = 0;  // input frames of the block
+        int32_t endFrame = 0; // input frames received up to and including the block
+        uint32_t missed = 0;  // slots the device had dropped by then
         std::array<double, PL::kLevels> peak {};
         std::array<double, PL::kLevels> vu {};
     };
@@ -121,7 +121,8 @@ protected:
     static std::string Definitions(const TempDir& dir)
     {
         // Left a 1 kHz sine at -20 dBFS, right one at -30 dBFS.
-        WriteFileBytes(dir / "sines.raw", StereoSineBytes(kSineFrames, kRate, 1000.0, -20.0, -30.0));
+        WriteFileBytes(
+            dir / "sines.raw", StereoSineBytes(kSineFrames, kRate, 1000.0, -20.0, -30.0));
         return FilePcmDefinition("kt_sines", dir / "sines.raw", kDescription);
     }
 
@@ -140,8 +141,8 @@ TEST_F(SndIOPlayListAlsaTest, KnownSinesReadTheirPeakAndVULevels)
     const std::array<int32_t, PL::kMeters> channels { 0, 1, -1, 2, 64, 1, 0, 8 };
     const std::array<size_t, 4> silentMeters { 2, 3, 4, 7 };
     BlockRecorder recorder(m_playList, 1000);
-    ASSERT_EQ(m_playList.StartEngine(0, 0, 0, 0, nullptr, channels.data(),
-                  CSndIODevice::kKindWave, index, &recorder, 0.0),
+    ASSERT_EQ(m_playList.StartEngine(0, 0, 0, 0, nullptr, channels.data(), CSndIODevice::kKindWave,
+                  index, &recorder, 0.0),
         1);
     // The sines, with room for the device's four empty slots and a block beyond them.
     const size_t sineBlocks = (kSineFrames + kBlockFrames - 1) / kBlockFrames;

@@ -68,8 +68,7 @@ protected:
 
     static std::string Definitions(const TempDir& dir)
     {
-        WriteFileBytes(
-            dir / "sines.raw", StereoSineBytes(30 * kRate, kRate, 1000.0, -20.0, -30.0));
+        WriteFileBytes(dir / "sines.raw", StereoSineBytes(30 * kRate, kRate, 1000.0, -20.0, -30.0));
         return FilePcmDefinition("kt_sines", dir / "sines.raw", kDescription);
     }
 
@@ -78,9 +77,9 @@ protected:
     {
         const std::string out = (m_dir / "out.txt").string();
         const std::string err = (m_dir / "err.txt").string();
-        const std::string command = "KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string()
-            + "' " + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string() + "' "
-            + args + " >'" + out + "' 2>'" + err + "' </dev/null";
+        const std::string command = "KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string() + "' "
+            + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string() + "' " + args
+            + " >'" + out + "' 2>'" + err + "' </dev/null";
         Result result;
         const int raw = std::system(command.c_str());
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -95,7 +94,8 @@ protected:
 
 TEST_F(KerrionMeterAlsa, MetersTheFilePcmFoundByTheBeginningOfItsName)
 {
-    const Result r = Run("--device 'kerrion SIN' --format jsonl --blocks 40 --channels 0,1,-1,2,64");
+    const Result r
+        = Run("--device 'kerrion SIN' --format jsonl --blocks 40 --channels 0,1,-1,2,64");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 40u) << r.out;
