@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -96,6 +98,27 @@ std::string RampBytes(uint32_t firstFrame, uint32_t frames)
         const auto right = static_cast<int16_t>(-left);
         for (const int16_t sample : { left, right }) {
             const auto value = static_cast<uint16_t>(sample);
+            bytes.push_back(static_cast<char>(value & 0xFF));
+            bytes.push_back(static_cast<char>(value >> 8));
+        }
+    }
+    return bytes;
+}
+
+std::string StereoSineBytes(
+    uint32_t frames, uint32_t rate, double frequency, double leftDb, double rightDb)
+{
+    const double pi = std::acos(-1.0);
+    const double left = 32768.0 * std::pow(10.0, leftDb / 20.0);
+    const double right = 32768.0 * std::pow(10.0, rightDb / 20.0);
+    std::string bytes;
+    bytes.reserve(frames * 4u);
+    for (uint32_t frame = 0; frame < frames; ++frame) {
+        // The phase from the frame number alone: no error builds up over a long signal.
+        const double s = std::sin(2.0 * pi * frequency * frame / rate);
+        for (const double amplitude : { left, right }) {
+            const auto value = static_cast<uint16_t>(static_cast<int16_t>(std::lround(
+                std::clamp(amplitude * s, -32768.0, 32767.0))));
             bytes.push_back(static_cast<char>(value & 0xFF));
             bytes.push_back(static_cast<char>(value >> 8));
         }

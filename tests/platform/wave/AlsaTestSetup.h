@@ -48,6 +48,12 @@ std::string JackPcmDefinition(const std::string& name, const std::string& descri
 // of it tells from which frame it starts.
 std::string RampBytes(uint32_t firstFrame, uint32_t frames);
 
+// Interleaved 16-bit stereo frames of two sines of `frequency` Hz at `rate` Hz, each peaking at
+// its level in dBFS (relative to 32768) and rounded to the nearest sample value; both start at
+// phase 0 on frame 0.
+std::string StereoSineBytes(
+    uint32_t frames, uint32_t rate, double frequency, double leftDb, double rightDb);
+
 // A JACK server of the test's own (a unique name, made the JACK client library's default),
 // on the dummy driver at 44100 Hz with 1024-frame periods. Stopped, and its shared memory
 // removed, when the object goes, whatever the test's outcome.
