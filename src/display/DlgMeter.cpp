@@ -12,6 +12,7 @@
 #include <QTimerEvent>
 
 #include <array>
+#include <cstring>
 
 using namespace kerrion;
 
@@ -216,6 +217,7 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         return;
     const QRect whole(0, 0, m_offscreen.width(), m_offscreen.height());
     const QRect dirty = dirtyIn.isEmpty() ? whole : dirtyIn.intersected(whole);
+    const bool faceCopied = m_displayOn == 1 && CopyFace(dirty);
     QPainter painter(&m_offscreen);
     painter.setClipRect(dirty);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -225,9 +227,11 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         DrawDisplayOff(painter);
         return;
     }
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (!faceCopied) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     DrawName(painter);
     if (m_peakVisible == 1)
         DrawPeak(painter);
@@ -235,6 +239,30 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         DrawNeedle(painter, QRegion(dirty));
     if (!m_diagText.isEmpty())
         DrawDiagnostics(painter);
+}
+
+// Copies the static face into the off-screen surface within `area` row by row, as drawing it in
+// Source mode would. The painter would fill through its span functions, which hand a fill of
+// more than a hundred lines to a thread pool and wake its threads on every paint; a plain copy
+// of a few kilobytes is far cheaper. False (nothing copied) when the formats differ.
+bool CDlgMeter::CopyFace(const QRect& area)
+{
+    const QImage& face = m_face->Image();
+    if (face.format() != m_offscreen.format() || face.depth() != 32)
+        return false;
+    const QRect copy = area.intersected(face.rect());
+    if (copy.isEmpty())
+        return true;
+    const auto rowBytes = static_cast<std::size_t>(copy.width()) * 4;
+    const auto skip = static_cast<std::size_t>(copy.left()) * 4;
+    const uchar* from = face.constScanLine(copy.top()) + skip;
+    uchar* to = m_offscreen.scanLine(copy.top()) + skip;
+    for (int y = copy.top(); y <= copy.bottom(); ++y) {
+        std::memcpy(to, from, rowBytes);
+        from += face.bytesPerLine();
+        to += m_offscreen.bytesPerLine();
+    }
+    return true;
 }
 
 void CDlgMeter::DrawName(QPainter& painter)

@@ -98,6 +98,7 @@ private:
     void MakeOffscreen(int width, int height);
     void UpdateFont();
     void RebuildShapes();
+    bool CopyFace(const QRect& area);
     void DrawName(QPainter& painter);
     void DrawPeak(QPainter& painter);
     void DrawNeedle(QPainter& painter, const QRegion& dirty);

@@ -233,6 +233,29 @@ TEST_F(DlgMeterTest, ScaledMeterDrawsNothingOutsideItsFace)
     EXPECT_EQ(ColorAt(img, OnArc(44, 1565, 0.6)), colors()[kColorPeak]);
 }
 
+// A paint composes only its dirty rectangle: there it must match a whole composition of the same
+// state (the face restored under the moved needle), and outside it nothing may change.
+TEST_F(DlgMeterTest, ComposingADirtyRectangleMatchesAWholeComposition)
+{
+    Setup(0.6);
+    meter.SetVuPos(10.0);
+    meter.UpdatePeak(70.0);
+    const QImage before = Compose().copy();
+    meter.SetVuPos(60.0);
+    meter.UpdatePeak(20.0);
+    const QRect dirty(100, 50, 500, 300);
+    meter.ComposeOffscreen(dirty);
+    const QImage partial = meter.Offscreen().copy();
+    const QImage whole = Compose().copy();
+    ASSERT_NE(before.copy(dirty), whole.copy(dirty)); // the needle and the bar did move there
+    EXPECT_EQ(partial.copy(dirty), whole.copy(dirty));
+    QImage outside = partial;
+    for (int y = dirty.top(); y <= dirty.bottom(); ++y)
+        for (int x = dirty.left(); x <= dirty.right(); ++x)
+            outside.setPixel(x, y, before.pixel(x, y));
+    EXPECT_EQ(outside, before);
+}
+
 TEST(DlgMeterPeak, WithoutHoldTheLampFollowsTheLatestPeak)
 {
     CDlgMeter meter;
