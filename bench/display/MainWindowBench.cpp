@@ -31,8 +31,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -259,8 +259,8 @@ int main(int argc, char** argv)
         return 1;
     }
     CSettingsRecord settings;
-    settings.Load(CIniProfile("[Meter]\nNum=8\nRefresh=1\n[Device]\nType=2\nID="
-        + std::to_string(driver) + "\n"));
+    settings.Load(CIniProfile(
+        "[Meter]\nNum=8\nRefresh=1\n[Device]\nType=2\nID=" + std::to_string(driver) + "\n"));
     CSonaltDlg window(settings);
     window.show();
     WindowProbe probe(window);
