@@ -6,6 +6,7 @@
 #include "display/geometry/ScaleLaw.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -61,6 +62,7 @@ void CDlgMeter::SetName(const std::string& name, int namePos)
 {
     m_name = QString::fromStdString(name);
     m_namePos = namePos;
+    m_nameBox = QRect();
 }
 
 void CDlgMeter::SetOverIndicator(int enable, double thresholdPos)
@@ -193,6 +195,7 @@ void CDlgMeter::MakeOffscreen(int w, int h)
 void CDlgMeter::UpdateFont()
 {
     m_font = MeterFont(FontPixelHeight(m_s, m_displayOn == 1 ? kNameFontHeight : kSmallFontHeight));
+    m_nameBox = QRect(); // the name's place follows the font and the scale
 }
 
 void CDlgMeter::RebuildShapes()
@@ -232,7 +235,7 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    DrawName(painter);
+    DrawName(painter, dirty);
     if (m_peakVisible == 1)
         DrawPeak(painter);
     if (m_vuVisible == 1)
@@ -265,7 +268,7 @@ bool CDlgMeter::CopyFace(const QRect& area)
     return true;
 }
 
-void CDlgMeter::DrawName(QPainter& painter)
+void CDlgMeter::DrawName(QPainter& painter, const QRect& dirty)
 {
     if (m_name.isEmpty())
         return;
@@ -276,8 +279,19 @@ void CDlgMeter::DrawName(QPainter& painter)
     // Like a drawing context, the surface keeps this colour and alignment for later text.
     m_text.h = static_cast<int>(anchor.h);
     m_text.v = static_cast<int>(anchor.v);
+    // Laying the name out costs more than the rest of a needle's paint: its place is kept
+    // until the name, the font or the scale change, and it is not drawn at all when it lies
+    // wholly outside the area being composed.
+    if (m_nameBox.isNull()) {
+        const QPoint at = ToQPoint(anchor.point);
+        m_nameOrigin = AnchoredTextOrigin(
+            QFontMetrics(m_font, &m_offscreen), m_name, at, anchor.h, anchor.v);
+        m_nameBox = AnchoredTextBounds(m_font, m_name, at, anchor.h, anchor.v);
+    }
+    if (!m_nameBox.intersects(dirty))
+        return;
     painter.setPen(m_text.color);
-    DrawAnchoredText(painter, m_name, ToQPoint(anchor.point), anchor.h, anchor.v);
+    painter.drawText(m_nameOrigin, m_name); // as DrawAnchoredText would
 }
 
 void CDlgMeter::DrawPeak(QPainter& painter)
