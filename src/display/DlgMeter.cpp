@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -211,7 +212,15 @@ void CDlgMeter::paintEvent(QPaintEvent* event)
     const QRect dirty = event->rect();
     ComposeOffscreen(dirty);
     QPainter painter(this);
-    painter.drawImage(dirty.topLeft(), m_offscreen, dirty);
+    // Copied in bands of a few lines: under the paint's region clip (the needle sweep), Qt's
+    // raster engine hands a copy of more than about a hundred clip spans to its thread pool,
+    // and waking those threads on every paint costs more than the copy itself.
+    constexpr int kBandLines = 16;
+    for (int top = dirty.top(); top <= dirty.bottom(); top += kBandLines) {
+        const QRect band(
+            dirty.left(), top, dirty.width(), std::min(kBandLines, dirty.bottom() + 1 - top));
+        painter.drawImage(band.topLeft(), m_offscreen, band);
+    }
 }
 
 void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)

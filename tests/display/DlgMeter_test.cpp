@@ -367,4 +367,28 @@ TEST_F(DlgMeterTest, PaintCopiesTheComposedMeterToTheWindow)
     EXPECT_EQ(ColorAt(shown, { 0, 0 }), MakeColor(35, 35, 35));
 }
 
+// A needle repaint covers a curved region: every pixel of it shows the composed meter, and not
+// one pixel outside it is touched.
+TEST_F(DlgMeterTest, PaintThroughARegionCopiesExactlyThatRegion)
+{
+    meter.SetVuPos(60.0);
+    meter.UpdatePeak(50.0);
+    const QRegion region = QRegion(300, 130, 700, 451, QRegion::Ellipse) + QRect(40, 600, 90, 7);
+    const QColor untouched(255, 0, 255);
+    QImage shown(1360, 768, QImage::Format_RGB32);
+    shown.fill(untouched);
+    meter.render(&shown, region.boundingRect().topLeft(), region); // the offset places the region
+    const QImage composed = Compose();
+    int inside = 0;
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const bool in = region.contains(QPoint(x, y));
+            inside += in ? 1 : 0;
+            wrong += shown.pixel(x, y) != (in ? composed.pixel(x, y) : untouched.rgb()) ? 1 : 0;
+        }
+    EXPECT_GT(inside, 200000);
+    EXPECT_EQ(wrong, 0);
+}
+
 } // namespace
