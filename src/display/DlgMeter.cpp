@@ -6,12 +6,15 @@
 #include "display/geometry/ScaleLaw.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 using namespace kerrion;
 
@@ -60,6 +63,7 @@ void CDlgMeter::SetName(const std::string& name, int namePos)
 {
     m_name = QString::fromStdString(name);
     m_namePos = namePos;
+    m_nameBox = QRect();
 }
 
 void CDlgMeter::SetOverIndicator(int enable, double thresholdPos)
@@ -192,6 +196,7 @@ void CDlgMeter::MakeOffscreen(int w, int h)
 void CDlgMeter::UpdateFont()
 {
     m_font = MeterFont(FontPixelHeight(m_s, m_displayOn == 1 ? kNameFontHeight : kSmallFontHeight));
+    m_nameBox = QRect(); // the name's place follows the font and the scale
 }
 
 void CDlgMeter::RebuildShapes()
@@ -207,7 +212,15 @@ void CDlgMeter::paintEvent(QPaintEvent* event)
     const QRect dirty = event->rect();
     ComposeOffscreen(dirty);
     QPainter painter(this);
-    painter.drawImage(dirty.topLeft(), m_offscreen, dirty);
+    // Copied in bands of a few lines: under the paint's region clip (the needle sweep), Qt's
+    // raster engine hands a copy of more than about a hundred clip spans to its thread pool,
+    // and waking those threads on every paint costs more than the copy itself.
+    constexpr int kBandLines = 16;
+    for (int top = dirty.top(); top <= dirty.bottom(); top += kBandLines) {
+        const QRect band(
+            dirty.left(), top, dirty.width(), std::min(kBandLines, dirty.bottom() + 1 - top));
+        painter.drawImage(band.topLeft(), m_offscreen, band);
+    }
 }
 
 void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
@@ -216,6 +229,7 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         return;
     const QRect whole(0, 0, m_offscreen.width(), m_offscreen.height());
     const QRect dirty = dirtyIn.isEmpty() ? whole : dirtyIn.intersected(whole);
+    const bool faceCopied = m_displayOn == 1 && CopyFace(dirty);
     QPainter painter(&m_offscreen);
     painter.setClipRect(dirty);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -225,10 +239,12 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         DrawDisplayOff(painter);
         return;
     }
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    DrawName(painter);
+    if (!faceCopied) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    DrawName(painter, dirty);
     if (m_peakVisible == 1)
         DrawPeak(painter);
     if (m_vuVisible == 1)
@@ -237,7 +253,31 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
         DrawDiagnostics(painter);
 }
 
-void CDlgMeter::DrawName(QPainter& painter)
+// Copies the static face into the off-screen surface within `area` row by row, as drawing it in
+// Source mode would. The painter would fill through its span functions, which hand a fill of
+// more than a hundred lines to a thread pool and wake its threads on every paint; a plain copy
+// of a few kilobytes is far cheaper. False (nothing copied) when the formats differ.
+bool CDlgMeter::CopyFace(const QRect& area)
+{
+    const QImage& face = m_face->Image();
+    if (face.format() != m_offscreen.format() || face.depth() != 32)
+        return false;
+    const QRect copy = area.intersected(face.rect());
+    if (copy.isEmpty())
+        return true;
+    const auto rowBytes = static_cast<std::size_t>(copy.width()) * 4;
+    const auto skip = static_cast<std::size_t>(copy.left()) * 4;
+    const uchar* from = face.constScanLine(copy.top()) + skip;
+    uchar* to = m_offscreen.scanLine(copy.top()) + skip;
+    for (int y = copy.top(); y <= copy.bottom(); ++y) {
+        std::memcpy(to, from, rowBytes);
+        from += face.bytesPerLine();
+        to += m_offscreen.bytesPerLine();
+    }
+    return true;
+}
+
+void CDlgMeter::DrawName(QPainter& painter, const QRect& dirty)
 {
     if (m_name.isEmpty())
         return;
@@ -248,8 +288,19 @@ void CDlgMeter::DrawName(QPainter& painter)
     // Like a drawing context, the surface keeps this colour and alignment for later text.
     m_text.h = static_cast<int>(anchor.h);
     m_text.v = static_cast<int>(anchor.v);
+    // Laying the name out costs more than the rest of a needle's paint: its place is kept
+    // until the name, the font or the scale change, and it is not drawn at all when it lies
+    // wholly outside the area being composed.
+    if (m_nameBox.isNull()) {
+        const QPoint at = ToQPoint(anchor.point);
+        m_nameOrigin = AnchoredTextOrigin(
+            QFontMetrics(m_font, &m_offscreen), m_name, at, anchor.h, anchor.v);
+        m_nameBox = AnchoredTextBounds(m_font, m_name, at, anchor.h, anchor.v);
+    }
+    if (!m_nameBox.intersects(dirty))
+        return;
     painter.setPen(m_text.color);
-    DrawAnchoredText(painter, m_name, ToQPoint(anchor.point), anchor.h, anchor.v);
+    painter.drawText(m_nameOrigin, m_name); // as DrawAnchoredText would
 }
 
 void CDlgMeter::DrawPeak(QPainter& painter)

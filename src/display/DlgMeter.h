@@ -98,7 +98,8 @@ private:
     void MakeOffscreen(int width, int height);
     void UpdateFont();
     void RebuildShapes();
-    void DrawName(QPainter& painter);
+    bool CopyFace(const QRect& area);
+    void DrawName(QPainter& painter, const QRect& dirty);
     void DrawPeak(QPainter& painter);
     void DrawNeedle(QPainter& painter, const QRegion& dirty);
     void DrawDiagnostics(QPainter& painter);
@@ -114,6 +115,8 @@ private:
     TextState m_text;
     ColorSet m_colors = DefaultColorSet();
     QString m_name;
+    QRect m_nameBox;     // where the name may draw, for m_font and m_s; null until needed
+    QPoint m_nameOrigin; // where its text starts; valid with m_nameBox
     int m_namePos = 0;
     int m_overEnable = 0;
     double m_thresholdPos = 0.0; // degrees, unclamped

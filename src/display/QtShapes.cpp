@@ -68,22 +68,37 @@ QFont MeterFont(int pixelHeight)
     return font;
 }
 
-void DrawAnchoredText(
-    QPainter& painter, const QString& text, const QPoint& anchor, HAlign h, VAlign v)
+// Where QPainter::drawText(point, text) must start for the text to stand at `anchor`.
+QPoint AnchoredTextOrigin(
+    const QFontMetrics& metrics, const QString& text, const QPoint& anchor, HAlign h, VAlign v)
 {
-    const QFontMetrics metrics(painter.font());
     int x = anchor.x();
-    const int width = metrics.horizontalAdvance(text);
-    if (h == HAlign::Centre)
-        x -= width / 2;
-    else if (h == HAlign::Right)
-        x -= width;
+    if (h != HAlign::Left) {
+        const int width = metrics.horizontalAdvance(text);
+        x -= h == HAlign::Centre ? width / 2 : width;
+    }
     int baseline = anchor.y();
     if (v == VAlign::Top)
         baseline += metrics.ascent();
     else if (v == VAlign::Bottom)
         baseline -= metrics.descent();
-    painter.drawText(QPoint(x, baseline), text);
+    return { x, baseline };
+}
+
+void DrawAnchoredText(
+    QPainter& painter, const QString& text, const QPoint& anchor, HAlign h, VAlign v)
+{
+    painter.drawText(AnchoredTextOrigin(QFontMetrics(painter.font()), text, anchor, h, v), text);
+}
+
+QRect AnchoredTextBounds(
+    const QFont& font, const QString& text, const QPoint& anchor, HAlign h, VAlign v)
+{
+    const QFontMetrics metrics(font);
+    const QPoint origin = AnchoredTextOrigin(metrics, text, anchor, h, v);
+    // The ink box, widened by a margin for antialiased edges and glyphs that overhang it.
+    const int margin = metrics.height() / 4 + 2;
+    return metrics.boundingRect(text).translated(origin).adjusted(-margin, -margin, margin, margin);
 }
 
 } // namespace kerrion

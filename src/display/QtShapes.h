@@ -14,6 +14,7 @@
 #include <QRect>
 #include <QRegion>
 
+class QFontMetrics;
 class QPainter;
 class QString;
 
@@ -41,5 +42,13 @@ QFont MeterFont(int pixelHeight);
 // its baseline or the bottom of its cell.
 void DrawAnchoredText(
     QPainter& painter, const QString& text, const QPoint& anchor, HAlign h, VAlign v);
+
+// Where QPainter::drawText(point, text) starts the text that DrawAnchoredText draws.
+QPoint AnchoredTextOrigin(
+    const QFontMetrics& metrics, const QString& text, const QPoint& anchor, HAlign h, VAlign v);
+
+// A rectangle that holds every pixel DrawAnchoredText may touch for the same text in `font`.
+QRect AnchoredTextBounds(
+    const QFont& font, const QString& text, const QPoint& anchor, HAlign h, VAlign v);
 
 } // namespace kerrion

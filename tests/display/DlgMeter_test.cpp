@@ -3,6 +3,7 @@
 #include "display/DrawFace.h"
 #include "display/MeterFaceSurface.h"
 #include "display/MeterSetup.h"
+#include "display/QtShapes.h"
 #include "display/RenderTestSupport.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/ScaleLaw.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QPainter>
 
 #include <memory>
 
@@ -233,6 +235,63 @@ TEST_F(DlgMeterTest, ScaledMeterDrawsNothingOutsideItsFace)
     EXPECT_EQ(ColorAt(img, OnArc(44, 1565, 0.6)), colors()[kColorPeak]);
 }
 
+// A paint composes only its dirty rectangle: there it must match a whole composition of the same
+// state (the face restored under the moved needle), and outside it nothing may change.
+TEST_F(DlgMeterTest, ComposingADirtyRectangleMatchesAWholeComposition)
+{
+    settings.Channel[0].name_visible = 1; // the name is composed only where it is dirty
+    Setup(0.6);
+    meter.SetVuPos(10.0);
+    meter.UpdatePeak(70.0);
+    const QImage before = Compose().copy();
+    meter.SetVuPos(60.0);
+    meter.UpdatePeak(20.0);
+    const QRect dirty(100, 50, 500, 390); // cuts through the name at the bottom centre
+    meter.ComposeOffscreen(dirty);
+    const QImage partial = meter.Offscreen().copy();
+    const QImage whole = Compose().copy();
+    ASSERT_NE(before.copy(dirty), whole.copy(dirty)); // the needle and the bar did move there
+    ASSERT_GT(CountColor(whole, { 100, 50, 600, 440 }, colors()[kColorName]), 0);
+    EXPECT_EQ(partial.copy(dirty), whole.copy(dirty));
+    QImage outside = partial;
+    for (int y = dirty.top(); y <= dirty.bottom(); ++y)
+        for (int x = dirty.left(); x <= dirty.right(); ++x)
+            outside.setPixel(x, y, before.pixel(x, y));
+    EXPECT_EQ(outside, before);
+}
+
+// A meter skips laying out its name when the name's bounds miss the area it composes: every
+// pixel the text draws must lie inside them, whatever the alignment.
+TEST(AnchoredText, BoundsHoldEveryPixelTheTextDraws)
+{
+    const QFont font = MeterFont(60);
+    const QString text = QStringLiteral("Jgy メーター 1");
+    for (const HAlign h : { HAlign::Left, HAlign::Centre, HAlign::Right })
+        for (const VAlign v : { VAlign::Top, VAlign::Baseline, VAlign::Bottom }) {
+            QImage image(800, 300, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::TextAntialiasing, true);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            const QPoint anchor(400, 150);
+            DrawAnchoredText(painter, text, anchor, h, v);
+            painter.end();
+            const QRect bounds = AnchoredTextBounds(font, text, anchor, h, v);
+            int inked = 0;
+            int outside = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixel(x, y) != QColor(Qt::white).rgb()) {
+                        ++inked;
+                        outside += bounds.contains(x, y) ? 0 : 1;
+                    }
+            EXPECT_GT(inked, 200);
+            EXPECT_EQ(outside, 0) << "alignment " << static_cast<int>(h) << static_cast<int>(v);
+            EXPECT_LT(bounds.width(), 700); // bounds, not the whole surface
+        }
+}
+
 TEST(DlgMeterPeak, WithoutHoldTheLampFollowsTheLatestPeak)
 {
     CDlgMeter meter;
@@ -306,6 +365,30 @@ TEST_F(DlgMeterTest, PaintCopiesTheComposedMeterToTheWindow)
     EXPECT_EQ(ColorAt(shown, { 680, 400 }), colors()[kColorNeedle]);
     EXPECT_EQ(ColorAt(shown, Centre(LampBox(1.0))), colors()[kColorOver]);
     EXPECT_EQ(ColorAt(shown, { 0, 0 }), MakeColor(35, 35, 35));
+}
+
+// A needle repaint covers a curved region: every pixel of it shows the composed meter, and not
+// one pixel outside it is touched.
+TEST_F(DlgMeterTest, PaintThroughARegionCopiesExactlyThatRegion)
+{
+    meter.SetVuPos(60.0);
+    meter.UpdatePeak(50.0);
+    const QRegion region = QRegion(300, 130, 700, 451, QRegion::Ellipse) + QRect(40, 600, 90, 7);
+    const QColor untouched(255, 0, 255);
+    QImage shown(1360, 768, QImage::Format_RGB32);
+    shown.fill(untouched);
+    meter.render(&shown, region.boundingRect().topLeft(), region); // the offset places the region
+    const QImage composed = Compose();
+    int inside = 0;
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const bool in = region.contains(QPoint(x, y));
+            inside += in ? 1 : 0;
+            wrong += shown.pixel(x, y) != (in ? composed.pixel(x, y) : untouched.rgb()) ? 1 : 0;
+        }
+    EXPECT_GT(inside, 200000);
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace

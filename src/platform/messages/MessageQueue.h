@@ -11,8 +11,8 @@
 // receiving thread takes them in order. A readable file descriptor tells the receiver that
 // messages wait, so that an event loop (Qt's socket notifier, poll) can sleep until then.
 //
-// Threads: PostMessage from any thread; TakeMessage, WaitForMessage and WakeDescriptor from the
-// one receiving thread only.
+// Threads: PostMessage from any thread; TakeMessage, WaitForMessage, WakeDescriptor and Pending
+// from the one receiving thread only.
 class CMessageQueue final : public CNotifyTarget {
 public:
     struct Message {
@@ -37,6 +37,13 @@ public:
 
     // Readable while messages may wait. The receiver need not read it: TakeMessage clears it.
     int WakeDescriptor() const { return m_wakeFd; }
+
+    // Messages posted and not yet taken (one whose post is still being written counts); tells
+    // how far the receiver has fallen behind.
+    std::size_t Pending() const
+    {
+        return m_enqueuePos.load(std::memory_order_acquire) - m_dequeuePos;
+    }
 
     // Messages dropped because the queue was full, since construction.
     uint64_t DroppedCount() const { return m_dropped.load(std::memory_order_relaxed); }

@@ -28,14 +28,17 @@ TEST(MessageQueue, DeliversInPostingOrderAndSignalsWhileMessagesWait)
     EXPECT_TRUE(queue.PostMessage(WM_APP + 1, 0, 0));
     EXPECT_TRUE(queue.PostMessage(WM_APP + 3, -1, 7));
     EXPECT_TRUE(Readable(queue.WakeDescriptor()));
+    EXPECT_EQ(queue.Pending(), 2u);
 
     ASSERT_TRUE(queue.TakeMessage(message));
     EXPECT_EQ(message.message, WM_APP + 1);
+    EXPECT_EQ(queue.Pending(), 1u);
     ASSERT_TRUE(queue.TakeMessage(message));
     EXPECT_EQ(message.message, WM_APP + 3);
     EXPECT_EQ(message.wParam, -1);
     EXPECT_EQ(message.lParam, 7);
     EXPECT_FALSE(queue.TakeMessage(message));
+    EXPECT_EQ(queue.Pending(), 0u);
     EXPECT_FALSE(Readable(queue.WakeDescriptor())); // an empty queue does not keep a loop awake
 }
 
@@ -46,10 +49,12 @@ TEST(MessageQueue, AFullQueueDropsAndCountsInsteadOfBlocking)
         EXPECT_TRUE(queue.PostMessage(WM_USER, i, 0));
     EXPECT_FALSE(queue.PostMessage(WM_USER, 99, 0));
     EXPECT_EQ(queue.DroppedCount(), 1u);
+    EXPECT_EQ(queue.Pending(), 4u); // a dropped message never counts as waiting
     CMessageQueue::Message message;
     ASSERT_TRUE(queue.TakeMessage(message));
     EXPECT_EQ(message.wParam, 0);
     EXPECT_TRUE(queue.PostMessage(WM_USER, 4, 0)); // room again, and the ring wraps
+    EXPECT_EQ(queue.Pending(), 4u);
     for (intptr_t expected = 1; expected <= 4; ++expected) {
         ASSERT_TRUE(queue.TakeMessage(message));
         EXPECT_EQ(message.wParam, expected);
