@@ -55,6 +55,8 @@ std::string DecodeText(std::string_view raw)
                     i += 2;
                 }
             }
+            if (unit >= 0xD800 && unit < 0xE000)
+                unit = 0xFFFD; // an unpaired surrogate has no UTF-8 form
             AppendUtf8(out, unit);
         }
         return out;

@@ -186,3 +186,20 @@ TEST(Registry, LongRunsOfKeysAndValuesKeepOrderAndLastWriteWins)
     EXPECT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\D0", "v42", value));
     EXPECT_EQ(value, std::to_string(kCount - 100 + 42));
 }
+
+TEST(Registry, TurnsUnpairedUtf16SurrogatesIntoReplacementCharacters)
+{
+    auto utf16 = [](std::string_view ascii) {
+        std::string out;
+        for (char c : ascii)
+            out += {c, '\0'};
+        return out;
+    };
+    // A lone high surrogate, a lone low one, then a proper pair (U+1F3B5) and an odd last byte.
+    const std::string text = "\xFF\xFE" + utf16("REGEDIT4\r\n[HKLM\\SOFTWARE\\ASIO\\") + std::string("\x00\xD8\x41\x00", 4)
+        + std::string("\x00\xDC", 2) + std::string("\x3C\xD8\xB5\xDF", 4) + utf16("]\r\n") + "A";
+    Registry registry;
+    ASSERT_EQ(registry.LoadText(text, "/"), 1);
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"),
+              std::vector<std::string>{"\xEF\xBF\xBD" "A\xEF\xBF\xBD\xF0\x9F\x8E\xB5"});
+}
