@@ -17,7 +17,8 @@ const char* kShipped = "Windows Registry Editor Version 5.00\r\n"
                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion Signal]\r\n"
                        "\"CLSID\"=\"{6B3E1D52-8A47-4F0C-9E21-3C5D7A9B0F14}\"\r\n"
                        "\"Description\"=\"Kerrion Signal\"\r\n"
-                       "[HKEY_CLASSES_ROOT\\CLSID\\{6B3E1D52-8A47-4F0C-9E21-3C5D7A9B0F14}\\InprocServer32]\r\n"
+                       "[HKEY_CLASSES_ROOT\\CLSID\\{6B3E1D52-8A47-4F0C-9E21-3C5D7A9B0F14}"
+                       "\\InprocServer32]\r\n"
                        "@=\"kerrion_asio_signal.so\"\r\n";
 
 void Check(bool condition)
@@ -44,8 +45,8 @@ void WalkDrivers(const kerrion::Registry& registry, const std::string& folder)
         Check(registry.GetString(key, "clsid", same) && same == clsid);
         kerrion::AsioClassId id{};
         kerrion::ParseClassId(clsid.c_str(), id);
-        const std::string server = std::string(kerrion::kClassIdsKey) + "\\" + kerrion::AsciiLower(clsid)
-            + "\\InprocServer32";
+        const std::string server = std::string(kerrion::kClassIdsKey) + "\\"
+            + kerrion::AsciiLower(clsid) + "\\InprocServer32";
         std::string library;
         const bool found = registry.GetString(server, "", library);
         std::string byAt;

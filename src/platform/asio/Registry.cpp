@@ -274,7 +274,8 @@ std::vector<std::string> Registry::SubKeys(std::string_view path) const
     children.reserve(key->children.size());
     for (const auto& entry : key->children)
         children.push_back(entry.second.get());
-    std::sort(children.begin(), children.end(), [](const Key* a, const Key* b) { return a->order < b->order; });
+    std::sort(children.begin(), children.end(),
+              [](const Key* a, const Key* b) { return a->order < b->order; });
     std::vector<std::string> names;
     names.reserve(children.size());
     for (const Key* child : children)

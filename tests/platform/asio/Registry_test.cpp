@@ -148,8 +148,9 @@ TEST(Registry, IgnoresKeysDeeperThanWindowsAllowsWithoutBlowingUp)
     };
     const std::string deepest = deepPath(kerrion::kRegistryMaxDepth);
     const std::string tooDeep = deepPath(50000);
-    const std::string text = "REGEDIT4\n[" + tooDeep + "]\n\"CLSID\"=\"{lost}\"\n[-" + tooDeep + "]\n[" + deepest
-        + "]\n@=\"kept\"\n[" + deepest + "\\k]\n@=\"lost\"\n[HKLM\\SOFTWARE\\ASIO\\After]\n\"CLSID\"=\"{A}\"\n";
+    const std::string text = "REGEDIT4\n[" + tooDeep + "]\n\"CLSID\"=\"{lost}\"\n[-" + tooDeep
+        + "]\n[" + deepest + "]\n@=\"kept\"\n[" + deepest + "\\k]\n@=\"lost\"\n"
+        + "[HKLM\\SOFTWARE\\ASIO\\After]\n\"CLSID\"=\"{A}\"\n";
     Registry registry;
     ASSERT_EQ(registry.LoadText(text, "/"), 1);
     std::string value;
@@ -172,7 +173,8 @@ TEST(Registry, LongRunsOfKeysAndValuesKeepOrderAndLastWriteWins)
     for (int i = 0; i < kCount; ++i)
         text += "[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "\\Sub]\n";
     for (int i = kCount - 1; i >= 0; --i)
-        text += "[-HKLM\\SOFTWARE\\ASIO\\d" + std::to_string(i) + "]\n[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "]\n";
+        text += "[-HKLM\\SOFTWARE\\ASIO\\d" + std::to_string(i) + "]\n"
+            + "[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "]\n";
     for (int i = 0; i < kCount; ++i)
         text += "\"V" + std::to_string(i % 100) + "\"=\"" + std::to_string(i) + "\"\n";
     Registry registry;
@@ -196,8 +198,9 @@ TEST(Registry, TurnsUnpairedUtf16SurrogatesIntoReplacementCharacters)
         return out;
     };
     // A lone high surrogate, a lone low one, then a proper pair (U+1F3B5) and an odd last byte.
-    const std::string text = "\xFF\xFE" + utf16("REGEDIT4\r\n[HKLM\\SOFTWARE\\ASIO\\") + std::string("\x00\xD8\x41\x00", 4)
-        + std::string("\x00\xDC", 2) + std::string("\x3C\xD8\xB5\xDF", 4) + utf16("]\r\n") + "A";
+    const std::string text = "\xFF\xFE" + utf16("REGEDIT4\r\n[HKLM\\SOFTWARE\\ASIO\\")
+        + std::string("\x00\xD8\x41\x00", 4) + std::string("\x00\xDC", 2)
+        + std::string("\x3C\xD8\xB5\xDF", 4) + utf16("]\r\n") + "A";
     Registry registry;
     ASSERT_EQ(registry.LoadText(text, "/"), 1);
     EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"),
