@@ -1,5 +1,6 @@
 #include "platform/asio/Registry.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -54,6 +55,8 @@ std::string DecodeText(std::string_view raw)
                     i += 2;
                 }
             }
+            if (unit >= 0xD800 && unit < 0xE000)
+                unit = 0xFFFD; // an unpaired surrogate has no UTF-8 form
             AppendUtf8(out, unit);
         }
         return out;
@@ -173,13 +176,12 @@ void Registry::ParseLine(std::string_view line, Key*& current, const std::filesy
             return;
         std::string_view path = line.substr(1, close - 1);
         if (!path.empty() && path.front() == '-') {
-            DeleteKey(NormalisePath(path.substr(1)));
+            DeleteKey(path.substr(1));
             return;
         }
-        if (!NormalisePath(path).empty()) {
-            current = &CreateKey(path);
+        current = CreateKey(path);
+        if (current != nullptr)
             current->folder = folder;
-        }
         return;
     }
     if (current == nullptr)
@@ -196,68 +198,66 @@ void Registry::ParseLine(std::string_view line, Key*& current, const std::filesy
     if (pos >= line.size() || line[pos] != '=')
         return;
     const std::string_view data = Trim(line.substr(pos + 1));
-    auto& values = current->values;
-    const std::string lower = AsciiLower(name);
-    auto existing = values.begin();
-    while (existing != values.end() && AsciiLower(existing->first) != lower)
-        ++existing;
     if (data == "-") {
-        if (existing != values.end())
-            values.erase(existing);
+        current->values.erase(AsciiLower(name));
         return;
     }
     std::string value;
     size_t valuePos = 0;
     if (data.empty() || data.front() != '"' || !ReadQuoted(data, valuePos, value))
         return; // not a string value: not used here
-    if (existing != values.end())
-        existing->second = value;
-    else
-        values.emplace_back(name, value);
+    current->values.insert_or_assign(AsciiLower(name), std::move(value));
 }
 
-Registry::Key& Registry::CreateKey(std::string_view writtenPath)
+Registry::Key* Registry::CreateKey(std::string_view writtenPath)
 {
     const std::vector<std::string> written = SplitPath(writtenPath, false);
     const std::vector<std::string> parts = SplitPath(NormalisePath(writtenPath), false);
+    if (parts.empty() || parts.size() > kRegistryMaxDepth)
+        return nullptr;
     // Root aliases only ever shorten the front, so the tails of both lists line up.
     const size_t offset = written.size() - parts.size();
-    std::string path;
-    Key* key = nullptr;
+    Key* key = &m_root;
     for (size_t i = 0; i < parts.size(); ++i) {
-        path += (i == 0 ? "" : "\\") + parts[i];
-        auto [it, inserted] = m_keys.try_emplace(path);
-        if (inserted && key != nullptr)
-            key->children.push_back(written[i + offset]);
-        key = &it->second;
+        std::unique_ptr<Key>& child = key->children[parts[i]];
+        if (!child) {
+            child = std::make_unique<Key>();
+            child->name = written[i + offset];
+            child->order = m_nextOrder++;
+        }
+        key = child.get();
     }
-    return *key;
+    return key;
 }
 
-void Registry::DeleteKey(const std::string& normalPath)
+void Registry::DeleteKey(std::string_view writtenPath)
 {
-    const std::string prefix = normalPath + "\\";
-    for (auto it = m_keys.begin(); it != m_keys.end();) {
-        if (it->first == normalPath || it->first.starts_with(prefix))
-            it = m_keys.erase(it);
-        else
-            ++it;
+    const std::vector<std::string> parts = SplitPath(NormalisePath(writtenPath), false);
+    if (parts.empty() || parts.size() > kRegistryMaxDepth)
+        return; // nothing that deep was ever created
+    Key* parent = &m_root;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        auto found = parent->children.find(parts[i]);
+        if (found == parent->children.end())
+            return;
+        parent = found->second.get();
     }
-    const size_t slash = normalPath.rfind('\\');
-    if (slash == std::string::npos)
-        return;
-    auto parent = m_keys.find(normalPath.substr(0, slash));
-    if (parent == m_keys.end())
-        return;
-    auto& children = parent->second.children;
-    const std::string leaf = normalPath.substr(slash + 1);
-    std::erase_if(children, [&leaf](const std::string& child) { return AsciiLower(child) == leaf; });
+    parent->children.erase(parts.back()); // with everything below it
 }
 
 const Registry::Key* Registry::FindKey(std::string_view path) const
 {
-    auto found = m_keys.find(NormalisePath(path));
-    return found == m_keys.end() ? nullptr : &found->second;
+    const std::vector<std::string> parts = SplitPath(NormalisePath(path), false);
+    if (parts.empty())
+        return nullptr;
+    const Key* key = &m_root;
+    for (const std::string& part : parts) {
+        auto found = key->children.find(part);
+        if (found == key->children.end())
+            return nullptr;
+        key = found->second.get();
+    }
+    return key;
 }
 
 bool Registry::HasKey(std::string_view path) const
@@ -268,7 +268,19 @@ bool Registry::HasKey(std::string_view path) const
 std::vector<std::string> Registry::SubKeys(std::string_view path) const
 {
     const Key* key = FindKey(path);
-    return key ? key->children : std::vector<std::string>();
+    if (key == nullptr)
+        return {};
+    std::vector<const Key*> children;
+    children.reserve(key->children.size());
+    for (const auto& entry : key->children)
+        children.push_back(entry.second.get());
+    std::sort(children.begin(), children.end(),
+              [](const Key* a, const Key* b) { return a->order < b->order; });
+    std::vector<std::string> names;
+    names.reserve(children.size());
+    for (const Key* child : children)
+        names.push_back(child->name);
+    return names;
 }
 
 bool Registry::GetString(std::string_view keyPath, std::string_view valueName, std::string& value) const
@@ -276,14 +288,11 @@ bool Registry::GetString(std::string_view keyPath, std::string_view valueName, s
     const Key* key = FindKey(keyPath);
     if (key == nullptr)
         return false;
-    const std::string wanted = valueName == "@" ? std::string() : AsciiLower(valueName);
-    for (const auto& [name, data] : key->values) {
-        if (AsciiLower(name) == wanted) {
-            value = data;
-            return true;
-        }
-    }
-    return false;
+    const auto found = key->values.find(valueName == "@" ? std::string() : AsciiLower(valueName));
+    if (found == key->values.end())
+        return false;
+    value = found->second;
+    return true;
 }
 
 std::filesystem::path Registry::KeyFolder(std::string_view path) const

@@ -12,10 +12,13 @@
 //
 // Key and value names match without regard to (ASCII) case; subkeys enumerate in the order the
 // files first named them. Several files can be loaded into one registry, later ones adding to
-// and overriding earlier ones. Only string values are kept. One thread at a time.
+// and overriding earlier ones. Only string values are kept. Keys more than kRegistryMaxDepth
+// levels deep are ignored, as Windows refuses them. One thread at a time.
 
 #include <filesystem>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,19 +41,27 @@ public:
     std::filesystem::path KeyFolder(std::string_view path) const;
 
 private:
+    // A tree rather than a map of full paths, so that memory and time stay in proportion to the
+    // file even for deep paths or long runs of keys and values.
     struct Key {
-        std::vector<std::string> children;                  // names as written, file order
-        std::vector<std::pair<std::string, std::string>> values; // name as written, value
+        std::string name;                                      // as first written
+        uint64_t order = 0;                                    // creation sequence: file order
+        std::map<std::string, std::unique_ptr<Key>> children;  // by lower-case name
+        std::map<std::string, std::string> values;             // by lower-case name ("" default)
         std::filesystem::path folder;
     };
 
-    Key& CreateKey(std::string_view writtenPath); // with its parents
-    void DeleteKey(const std::string& normalPath);
+    Key* CreateKey(std::string_view writtenPath); // with its parents; null when too deep
+    void DeleteKey(std::string_view writtenPath);
     const Key* FindKey(std::string_view path) const;
     void ParseLine(std::string_view line, Key*& current, const std::filesystem::path& folder);
 
-    std::map<std::string, Key> m_keys; // by normalised path (lower case, canonical root name)
+    Key m_root;              // holds the root keys (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, ...)
+    uint64_t m_nextOrder = 0;
 };
+
+// Windows keeps registry trees at most this many levels deep; deeper keys in a file are ignored.
+inline constexpr size_t kRegistryMaxDepth = 512;
 
 // Lower-cases ASCII letters only (names may hold UTF-8 text, which is left as it is).
 std::string AsciiLower(std::string_view text);

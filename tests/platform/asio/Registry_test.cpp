@@ -136,3 +136,73 @@ TEST(Registry, IgnoresMalformedLines)
     EXPECT_EQ(value, "{G}");
     EXPECT_FALSE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\Good", "Open", value));
 }
+
+TEST(Registry, IgnoresKeysDeeperThanWindowsAllowsWithoutBlowingUp)
+{
+    // A path of tens of thousands of levels once cost memory in the square of its length.
+    auto deepPath = [](size_t levels) {
+        std::string path = "HKLM\\SOFTWARE\\ASIO";
+        for (size_t i = 3; i < levels; ++i)
+            path += "\\k";
+        return path;
+    };
+    const std::string deepest = deepPath(kerrion::kRegistryMaxDepth);
+    const std::string tooDeep = deepPath(50000);
+    const std::string text = "REGEDIT4\n[" + tooDeep + "]\n\"CLSID\"=\"{lost}\"\n[-" + tooDeep
+        + "]\n[" + deepest + "]\n@=\"kept\"\n[" + deepest + "\\k]\n@=\"lost\"\n"
+        + "[HKLM\\SOFTWARE\\ASIO\\After]\n\"CLSID\"=\"{A}\"\n";
+    Registry registry;
+    ASSERT_EQ(registry.LoadText(text, "/"), 1);
+    std::string value;
+    EXPECT_TRUE(registry.GetString(deepest, "", value));
+    EXPECT_EQ(value, "kept");
+    EXPECT_FALSE(registry.HasKey(deepest + "\\k"));
+    EXPECT_FALSE(registry.HasKey(tooDeep));
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"), (std::vector<std::string>{"k", "After"}))
+        << "a refused key leaves no parents behind";
+    EXPECT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\After", "CLSID", value));
+    EXPECT_EQ(value, "{A}");
+}
+
+TEST(Registry, LongRunsOfKeysAndValuesKeepOrderAndLastWriteWins)
+{
+    // Many siblings, each removed and made again, and many values written over: the order of
+    // the second creation holds, removed subtrees are gone, the last value written is read.
+    constexpr int kCount = 5000;
+    std::string text = "REGEDIT4\n";
+    for (int i = 0; i < kCount; ++i)
+        text += "[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "\\Sub]\n";
+    for (int i = kCount - 1; i >= 0; --i)
+        text += "[-HKLM\\SOFTWARE\\ASIO\\d" + std::to_string(i) + "]\n"
+            + "[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "]\n";
+    for (int i = 0; i < kCount; ++i)
+        text += "\"V" + std::to_string(i % 100) + "\"=\"" + std::to_string(i) + "\"\n";
+    Registry registry;
+    ASSERT_EQ(registry.LoadText(text, "/"), 1);
+    const auto subkeys = registry.SubKeys("HKLM\\SOFTWARE\\ASIO");
+    ASSERT_EQ(subkeys.size(), static_cast<size_t>(kCount));
+    EXPECT_EQ(subkeys.front(), "D" + std::to_string(kCount - 1));
+    EXPECT_EQ(subkeys.back(), "D0");
+    EXPECT_FALSE(registry.HasKey("HKLM\\SOFTWARE\\ASIO\\D7\\Sub"));
+    std::string value;
+    EXPECT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\D0", "v42", value));
+    EXPECT_EQ(value, std::to_string(kCount - 100 + 42));
+}
+
+TEST(Registry, TurnsUnpairedUtf16SurrogatesIntoReplacementCharacters)
+{
+    auto utf16 = [](std::string_view ascii) {
+        std::string out;
+        for (char c : ascii)
+            out += {c, '\0'};
+        return out;
+    };
+    // A lone high surrogate, a lone low one, then a proper pair (U+1F3B5) and an odd last byte.
+    const std::string text = "\xFF\xFE" + utf16("REGEDIT4\r\n[HKLM\\SOFTWARE\\ASIO\\")
+        + std::string("\x00\xD8\x41\x00", 4) + std::string("\x00\xDC", 2)
+        + std::string("\x3C\xD8\xB5\xDF", 4) + utf16("]\r\n") + "A";
+    Registry registry;
+    ASSERT_EQ(registry.LoadText(text, "/"), 1);
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"),
+              std::vector<std::string>{"\xEF\xBF\xBD" "A\xEF\xBF\xBD\xF0\x9F\x8E\xB5"});
+}
