@@ -47,7 +47,7 @@ void BM_Memcpy(benchmark::State& state)
     target.Allocate(kSampleInt16, kBlock);
     // A size the compiler cannot see, so the C library's memcpy runs rather than an inlined
     // string move.
-    size_t bytes = size_t{kBlock} * source.BytesPerSample();
+    size_t bytes = size_t { kBlock } * source.BytesPerSample();
     benchmark::DoNotOptimize(bytes);
     for (auto _ : state) {
         std::memcpy(target.Bytes(), source.Bytes(), bytes);
@@ -75,14 +75,14 @@ void BM_Convert(benchmark::State& state)
 
 BENCHMARK(BM_Memcpy);
 BENCHMARK(BM_Convert)
-    ->ArgNames({"from", "to"})
-    ->Args({16, 16})
-    ->Args({16, 18})
-    ->Args({18, 16})
-    ->Args({17, 16})
-    ->Args({19, 16})
-    ->Args({16, 20})
-    ->Args({18, 20});
+    ->ArgNames({ "from", "to" })
+    ->Args({ 16, 16 })
+    ->Args({ 16, 18 })
+    ->Args({ 18, 16 })
+    ->Args({ 17, 16 })
+    ->Args({ 19, 16 })
+    ->Args({ 16, 20 })
+    ->Args({ 18, 20 });
 
 // Keeps each run's time per block and samples per second for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -106,7 +106,7 @@ public:
         const auto plain = m_nsPerBlock.find("BM_Memcpy");
         if (copy != m_nsPerBlock.end() && plain != m_nsPerBlock.end())
             std::printf("\nequal-type copy / memcpy (16-bit, %u samples): %.2fx\n", kBlock,
-                        copy->second / plain->second);
+                copy->second / plain->second);
         for (const auto& [name, rate] : m_samplesPerSecond) {
             if (name.rfind("BM_Convert/", 0) == 0)
                 std::printf("%-28s %8.0f million samples/s\n", name.c_str() + 11, rate / 1e6);

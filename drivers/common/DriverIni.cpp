@@ -41,7 +41,8 @@ IniFile ReadIniFile(const std::filesystem::path& path)
         }
         const size_t equals = text.find('=');
         if (current != nullptr && equals != std::string_view::npos)
-            (*current)[Lower(Trim(text.substr(0, equals)))] = std::string(Trim(text.substr(equals + 1)));
+            (*current)[Lower(Trim(text.substr(0, equals)))]
+                = std::string(Trim(text.substr(equals + 1)));
     }
     return sections;
 }

@@ -47,7 +47,7 @@ ASIOError JackDriver::controlPanel()
     char shell[] = "sh";
     char dashC[] = "-c";
     char script[] = "\"$1\" >/dev/null 2>&1 &";
-    char* argv[] = {shell, dashC, script, shell, program.data(), nullptr};
+    char* argv[] = { shell, dashC, script, shell, program.data(), nullptr };
     pid_t child = 0;
     if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, argv, environ) != 0) {
         m_error = "Cannot start qjackctl";

@@ -6,15 +6,15 @@
 #include "SampleScaling.h"
 
 #include <cerrno>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 
 namespace kerrion::jack {
 namespace {
 
 ASIOSamples Split(uint64_t value)
 {
-    return {static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value)};
+    return { static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value) };
 }
 
 } // namespace
@@ -25,7 +25,8 @@ int JackDriver::OnProcess(jack_nframes_t frames, void* self)
     // Set before m_running is read, so that stop() either sees this switch or stops it.
     driver.m_inSwitch.store(true);
     driver.m_processThread.store(pthread_self());
-    if (driver.m_running.load() && driver.m_trouble.load() == 0 && frames == driver.m_bufferFrames.load())
+    if (driver.m_running.load() && driver.m_trouble.load() == 0
+        && frames == driver.m_bufferFrames.load())
         driver.Switch(frames);
     else
         driver.Silence(frames);
@@ -39,31 +40,32 @@ void JackDriver::Switch(jack_nframes_t frames)
     for (const Channel& channel : m_channels) {
         if (channel.isInput && channel.port != nullptr)
             FloatToInt32(static_cast<const float*>(jack_port_get_buffer(channel.port, frames)),
-                         channel.halves[half], frames);
+                channel.halves[half], frames);
     }
     jack_nframes_t cycleFrames = 0;
     jack_time_t cycleStart = 0, nextStart = 0; // microseconds
-    float period = 0.0f;                        // microseconds
+    float period = 0.0f;                       // microseconds
     jack_get_cycle_times(m_client, &cycleFrames, &cycleStart, &nextStart, &period);
     const uint64_t position = m_framesSwitched;
     const uint64_t now = static_cast<uint64_t>(cycleStart) * 1000u;
     m_samplePosition.store(position);
     m_systemTime.store(now);
     if (m_timeInfoMode) {
-        m_time = ASIOTime{};
+        m_time = ASIOTime {};
         m_time.timeInfo.speed = 1.0;
         m_time.timeInfo.samplePosition = Split(position);
         m_time.timeInfo.systemTime = Split(now);
         m_time.timeInfo.sampleRate = m_rate.load();
-        m_time.timeInfo.flags = kSystemTimeValid | kSamplePositionValid | kSampleRateValid | kSpeedValid;
+        m_time.timeInfo.flags
+            = kSystemTimeValid | kSamplePositionValid | kSampleRateValid | kSpeedValid;
         m_callbacks.bufferSwitchTimeInfo(&m_time, half, ASIOFalse);
     } else {
         m_callbacks.bufferSwitch(half, ASIOFalse);
     }
     for (const Channel& channel : m_channels) {
         if (!channel.isInput && channel.port != nullptr)
-            Int32ToFloat(channel.halves[half], static_cast<float*>(jack_port_get_buffer(channel.port, frames)),
-                         frames);
+            Int32ToFloat(channel.halves[half],
+                static_cast<float*>(jack_port_get_buffer(channel.port, frames)), frames);
     }
     m_half = half ^ 1;
     m_framesSwitched = position + frames;
@@ -141,11 +143,10 @@ void JackDriver::RunNotifier()
 bool JackDriver::WaitNotice(int milliseconds)
 {
     if (milliseconds < 0) {
-        while (sem_wait(&m_notify) != 0 && errno == EINTR) {
-        }
+        while (sem_wait(&m_notify) != 0 && errno == EINTR) { }
         return !m_quitNotifier.load();
     }
-    timespec deadline{};
+    timespec deadline {};
     clock_gettime(CLOCK_REALTIME, &deadline);
     deadline.tv_sec += milliseconds / 1000;
     deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;

@@ -19,11 +19,11 @@ void CopyText(char* target, size_t size, const std::string& text)
 
 ASIOSamples Split(uint64_t value)
 {
-    return {static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value)};
+    return { static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value) };
 }
 
 // libjack prints every failed connection attempt; the driver reports through its own message.
-void Quiet(const char*) {}
+void Quiet(const char*) { }
 
 // in_1 .. for capture channel 0 .., out_1 .. for playback channel 0 ..
 std::string PortName(bool input, int channel)
@@ -41,10 +41,7 @@ std::string ServerDescription()
 
 } // namespace
 
-JackDriver::JackDriver()
-{
-    sem_init(&m_notify, 0, 0);
-}
+JackDriver::JackDriver() { sem_init(&m_notify, 0, 0); }
 
 JackDriver::~JackDriver()
 {
@@ -53,10 +50,7 @@ JackDriver::~JackDriver()
     sem_destroy(&m_notify);
 }
 
-void JackDriver::Release()
-{
-    delete this;
-}
+void JackDriver::Release() { delete this; }
 
 ASIOBool JackDriver::init(void*)
 {
@@ -79,7 +73,7 @@ bool JackDriver::OpenClient()
 {
     jack_set_error_function(&Quiet);
     jack_set_info_function(&Quiet);
-    jack_status_t status{};
+    jack_status_t status {};
     m_client = jack_client_open(kJackClientName, JackNoStartServer, &status);
     if (m_client == nullptr) {
         if ((status & JackServerFailed) != 0)
@@ -110,9 +104,10 @@ bool JackDriver::RegisterPorts()
         for (int i = 0; i < count; ++i) {
             const std::string name = PortName(input, i);
             jack_port_t* port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE,
-                                                   input ? JackPortIsInput : JackPortIsOutput, 0);
+                input ? JackPortIsInput : JackPortIsOutput, 0);
             if (port == nullptr) {
-                m_error = "Cannot register the JACK port " + std::string(kJackClientName) + ":" + name;
+                m_error
+                    = "Cannot register the JACK port " + std::string(kJackClientName) + ":" + name;
                 return false;
             }
             ports.push_back(port);
@@ -137,20 +132,11 @@ void JackDriver::CloseClient()
     m_outputPorts.clear();
 }
 
-void JackDriver::getDriverName(char* name)
-{
-    CopyText(name, 32, kJackDriverName);
-}
+void JackDriver::getDriverName(char* name) { CopyText(name, 32, kJackDriverName); }
 
-int32_t JackDriver::getDriverVersion()
-{
-    return 1;
-}
+int32_t JackDriver::getDriverVersion() { return 1; }
 
-void JackDriver::getErrorMessage(char* string)
-{
-    CopyText(string, 124, m_error);
-}
+void JackDriver::getErrorMessage(char* string) { CopyText(string, 124, m_error); }
 
 bool JackDriver::CheckUsable()
 {
@@ -228,19 +214,19 @@ ASIOError JackDriver::getLatencies(int32_t* inputLatency, int32_t* outputLatency
         return ASE_NotPresent;
     // One buffer on each side plus what the ports' connections report (0 while unconnected).
     const auto frames = static_cast<int32_t>(m_bufferFrames.load());
-    jack_latency_range_t range{0, 0};
+    jack_latency_range_t range { 0, 0 };
     if (!m_inputPorts.empty())
         jack_port_get_latency_range(m_inputPorts[0], JackCaptureLatency, &range);
     *inputLatency = frames + static_cast<int32_t>(range.max);
-    range = {0, 0};
+    range = { 0, 0 };
     if (!m_outputPorts.empty())
         jack_port_get_latency_range(m_outputPorts[0], JackPlaybackLatency, &range);
     *outputLatency = frames + static_cast<int32_t>(range.max);
     return ASE_OK;
 }
 
-ASIOError JackDriver::getBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                                    int32_t* granularity)
+ASIOError JackDriver::getBufferSize(
+    int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity)
 {
     std::lock_guard lock(m_clientMutex);
     if (m_client == nullptr)
@@ -287,7 +273,7 @@ ASIOError JackDriver::getClockSources(ASIOClockSource* clocks, int32_t* numSourc
 {
     if (*numSources < 1)
         return ASE_InvalidParameter;
-    clocks[0] = ASIOClockSource{};
+    clocks[0] = ASIOClockSource {};
     clocks[0].associatedChannel = -1;
     clocks[0].associatedGroup = -1;
     clocks[0].isCurrentSource = ASIOTrue;
@@ -328,22 +314,24 @@ ASIOError JackDriver::getChannelInfo(ASIOChannelInfo* info)
     const auto& ports = input ? m_inputPorts : m_outputPorts;
     const bool hasPort = static_cast<size_t>(info->channel) < ports.size();
     CopyText(info->name, sizeof info->name,
-             hasPort ? PortName(input, info->channel) : std::string("(none)"));
+        hasPort ? PortName(input, info->channel) : std::string("(none)"));
     return ASE_OK;
 }
 
-ASIOError JackDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels,
-                                    int32_t bufferSize, ASIOCallbacks* callbacks)
+ASIOError JackDriver::createBuffers(
+    ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize, ASIOCallbacks* callbacks)
 {
     std::lock_guard lock(m_clientMutex);
     if (!m_channels.empty())
         return ASE_InvalidMode;
     if (!CheckUsable())
         return m_client == nullptr ? ASE_NotPresent : ASE_HWMalfunction;
-    if (callbacks == nullptr || numChannels <= 0 || bufferSize != static_cast<int32_t>(jack_get_buffer_size(m_client)))
+    if (callbacks == nullptr || numChannels <= 0
+        || bufferSize != static_cast<int32_t>(jack_get_buffer_size(m_client)))
         return ASE_InvalidParameter;
     for (int32_t i = 0; i < numChannels; ++i) {
-        if (bufferInfos[i].channelNum < 0 || bufferInfos[i].channelNum >= ChannelLimit(bufferInfos[i].isInput != 0))
+        if (bufferInfos[i].channelNum < 0
+            || bufferInfos[i].channelNum >= ChannelLimit(bufferInfos[i].isInput != 0))
             return ASE_InvalidParameter;
     }
     const auto frames = static_cast<size_t>(bufferSize);
@@ -355,7 +343,9 @@ ASIOError JackDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChan
         channel.isInput = bufferInfos[i].isInput != 0;
         channel.number = bufferInfos[i].channelNum;
         const auto& ports = channel.isInput ? m_inputPorts : m_outputPorts;
-        channel.port = static_cast<size_t>(channel.number) < ports.size() ? ports[static_cast<size_t>(channel.number)] : nullptr;
+        channel.port = static_cast<size_t>(channel.number) < ports.size()
+            ? ports[static_cast<size_t>(channel.number)]
+            : nullptr;
         for (int half = 0; half < 2; ++half) {
             channel.halves[half] = m_samples.data() + frames * static_cast<size_t>(2 * i + half);
             bufferInfos[i].buffers[half] = channel.halves[half];
@@ -365,8 +355,10 @@ ASIOError JackDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChan
         std::lock_guard callbackLock(m_callbackMutex);
         m_callbacks = *callbacks;
     }
-    m_timeInfoMode = m_callbacks.asioMessage != nullptr && m_callbacks.bufferSwitchTimeInfo != nullptr
-        && m_callbacks.asioMessage(kAsioSelectorSupported, kAsioSupportsTimeInfo, nullptr, nullptr) == 1
+    m_timeInfoMode = m_callbacks.asioMessage != nullptr
+        && m_callbacks.bufferSwitchTimeInfo != nullptr
+        && m_callbacks.asioMessage(kAsioSelectorSupported, kAsioSupportsTimeInfo, nullptr, nullptr)
+            == 1
         && m_callbacks.asioMessage(kAsioSupportsTimeInfo, 0, nullptr, nullptr) == 1;
     if (jack_activate(m_client) != 0) {
         m_error = "Cannot activate the JACK client";
@@ -381,8 +373,8 @@ ASIOError JackDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChan
 
 void JackDriver::ConnectPhysicalCaptures()
 {
-    const char** physical = jack_get_ports(m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
-                                           JackPortIsPhysical | JackPortIsOutput);
+    const char** physical = jack_get_ports(
+        m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsOutput);
     if (physical == nullptr)
         return;
     for (size_t i = 0; physical[i] != nullptr && i < m_inputPorts.size(); ++i)
@@ -405,17 +397,14 @@ ASIOError JackDriver::disposeBuffers()
     m_samples.clear();
     {
         std::lock_guard callbackLock(m_callbackMutex);
-        m_callbacks = ASIOCallbacks{};
+        m_callbacks = ASIOCallbacks {};
     }
     // A size or rate change concerned the buffers just freed; the next ones take the new values.
     m_trouble.fetch_and(kServerGone);
     return had ? ASE_OK : ASE_InvalidMode;
 }
 
-ASIOError JackDriver::future(int32_t, void*)
-{
-    return ASE_InvalidParameter;
-}
+ASIOError JackDriver::future(int32_t, void*) { return ASE_InvalidParameter; }
 
 ASIOError JackDriver::outputReady()
 {
@@ -429,7 +418,8 @@ ASIOError JackDriver::outputReady()
 extern "C" __attribute__((visibility("default"))) int32_t KerrionAsioCreateDriver(
     const kerrion::AsioClassId* classId, uint32_t interfaceVersion, kerrion::IAsioDriver** driver)
 {
-    if (classId == nullptr || driver == nullptr || interfaceVersion != kerrion::kAsioDriverInterfaceVersion
+    if (classId == nullptr || driver == nullptr
+        || interfaceVersion != kerrion::kAsioDriverInterfaceVersion
         || std::memcmp(classId, &kerrion::jack::kJackClassId, sizeof *classId) != 0)
         return -1;
     *driver = new (std::nothrow) kerrion::jack::JackDriver();

@@ -32,8 +32,8 @@
 namespace kerrion::jack {
 
 // {7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}
-inline constexpr AsioClassId kJackClassId = {
-    0x7AD0EA4A, 0xDC1A, 0x4DDF, {0xB8, 0xC2, 0x44, 0x5D, 0x95, 0x6E, 0x30, 0x35}};
+inline constexpr AsioClassId kJackClassId
+    = { 0x7AD0EA4A, 0xDC1A, 0x4DDF, { 0xB8, 0xC2, 0x44, 0x5D, 0x95, 0x6E, 0x30, 0x35 } };
 inline constexpr const char* kJackDriverName = "JACK";
 inline constexpr const char* kJackClientName = "Kerrion";
 
@@ -49,8 +49,8 @@ public:
     ASIOError stop() override;
     ASIOError getChannels(int32_t* numInputChannels, int32_t* numOutputChannels) override;
     ASIOError getLatencies(int32_t* inputLatency, int32_t* outputLatency) override;
-    ASIOError getBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                            int32_t* granularity) override;
+    ASIOError getBufferSize(
+        int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity) override;
     ASIOError canSampleRate(ASIOSampleRate sampleRate) override;
     ASIOError getSampleRate(ASIOSampleRate* sampleRate) override;
     ASIOError setSampleRate(ASIOSampleRate sampleRate) override;
@@ -59,7 +59,7 @@ public:
     ASIOError getSamplePosition(ASIOSamples* samplePosition, ASIOTimeStamp* timeStamp) override;
     ASIOError getChannelInfo(ASIOChannelInfo* info) override;
     ASIOError createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize,
-                            ASIOCallbacks* callbacks) override;
+        ASIOCallbacks* callbacks) override;
     ASIOError disposeBuffers() override;
     ASIOError controlPanel() override;
     ASIOError future(int32_t selector, void* opt) override;
@@ -67,9 +67,9 @@ public:
     void Release() override;
 
     // Bits of m_trouble: why switching stopped.
-    static constexpr uint32_t kServerGone = 1;   // the server shut down or died
-    static constexpr uint32_t kSizeChanged = 2;  // the server's buffer size left the buffers' size
-    static constexpr uint32_t kRateChanged = 4;  // the server's rate changed
+    static constexpr uint32_t kServerGone = 1;  // the server shut down or died
+    static constexpr uint32_t kSizeChanged = 2; // the server's buffer size left the buffers' size
+    static constexpr uint32_t kRateChanged = 4; // the server's rate changed
     // How long the client of a server that went away stays open for the host to release it.
     static constexpr int kCloseGraceMilliseconds = 1000;
 
@@ -103,42 +103,42 @@ private:
     void StopNotifier();
 
     JackConfig m_config;
-    std::string m_error;                 // the last failure, for getErrorMessage
+    std::string m_error; // the last failure, for getErrorMessage
     jack_client_t* m_client = nullptr;
     std::vector<jack_port_t*> m_inputPorts;
     std::vector<jack_port_t*> m_outputPorts;
-    bool m_active = false;               // activated by createBuffers
+    bool m_active = false; // activated by createBuffers
 
     // Set up by createBuffers before activation; read by the process thread.
     std::vector<Channel> m_channels;
-    std::vector<int32_t> m_samples;      // both halves of every channel, one allocation
-    ASIOCallbacks m_callbacks{};
-    bool m_timeInfoMode = false;         // the host takes bufferSwitchTimeInfo
+    std::vector<int32_t> m_samples; // both halves of every channel, one allocation
+    ASIOCallbacks m_callbacks {};
+    bool m_timeInfoMode = false; // the host takes bufferSwitchTimeInfo
 
     // Process thread only while running.
-    ASIOTime m_time{};
+    ASIOTime m_time {};
     int m_half = 0;
     uint64_t m_framesSwitched = 0;
 
-    std::atomic<uint32_t> m_bufferFrames{0}; // frames per half of the created buffers
-    std::atomic<uint32_t> m_rate{0};         // Hz, the server's
-    std::atomic<bool> m_running{false};      // between start and stop
-    std::atomic<bool> m_inSwitch{false};     // the process callback is using the buffers
-    std::atomic<uint32_t> m_trouble{0};      // kServerGone | kSizeChanged | kRateChanged
-    std::atomic<uint32_t> m_newFrames{0};    // the buffer size the server changed to
-    std::atomic<uint64_t> m_samplePosition{0}; // frames, at the last buffer switch
-    std::atomic<uint64_t> m_systemTime{0};     // ns, at the last buffer switch
+    std::atomic<uint32_t> m_bufferFrames { 0 };   // frames per half of the created buffers
+    std::atomic<uint32_t> m_rate { 0 };           // Hz, the server's
+    std::atomic<bool> m_running { false };        // between start and stop
+    std::atomic<bool> m_inSwitch { false };       // the process callback is using the buffers
+    std::atomic<uint32_t> m_trouble { 0 };        // kServerGone | kSizeChanged | kRateChanged
+    std::atomic<uint32_t> m_newFrames { 0 };      // the buffer size the server changed to
+    std::atomic<uint64_t> m_samplePosition { 0 }; // frames, at the last buffer switch
+    std::atomic<uint64_t> m_systemTime { 0 };     // ns, at the last buffer switch
 
-    sem_t m_notify;                      // posted by JACK's callbacks
+    sem_t m_notify; // posted by JACK's callbacks
     std::thread m_notifier;
-    std::atomic<bool> m_quitNotifier{false};
-    std::atomic<uint32_t> m_unreported{0}; // trouble raised and not yet passed to the host
-    std::mutex m_callbackMutex;          // guards m_callbacks between host calls and the notifier
+    std::atomic<bool> m_quitNotifier { false };
+    std::atomic<uint32_t> m_unreported { 0 }; // trouble raised and not yet passed to the host
+    std::mutex m_callbackMutex; // guards m_callbacks between host calls and the notifier
     // Guards m_client and the ports between host calls and the notifier, which closes the
     // client of a server that went away: a client left open then would be freed by libjack
     // itself the next time any client of this process opens, under the driver's feet.
     std::recursive_mutex m_clientMutex;
-    std::atomic<pthread_t> m_processThread{}; // JACK's process thread, as last seen
+    std::atomic<pthread_t> m_processThread {}; // JACK's process thread, as last seen
 };
 
 } // namespace kerrion::jack

@@ -38,7 +38,7 @@ ASIOError SignalDriver::controlPanel()
     char shell[] = "sh";
     char dashC[] = "-c";
     char script[] = "xdg-open \"$1\" >/dev/null 2>&1 &";
-    char* argv[] = {shell, dashC, script, shell, file.data(), nullptr};
+    char* argv[] = { shell, dashC, script, shell, file.data(), nullptr };
     pid_t child = 0;
     if (posix_spawnp(&child, "sh", nullptr, nullptr, argv, environ) != 0) {
         m_error = "Cannot start xdg-open";

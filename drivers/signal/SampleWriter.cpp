@@ -47,18 +47,63 @@ bool Encode(ASIOSampleType type, double value, uint64_t& bits, int& bytes, bool&
     const auto u = [](int64_t v) { return static_cast<uint64_t>(v); };
     bigEndian = type < ASIOSTInt16LSB;
     switch (type) {
-    case kSystemUnsigned8: bits = u((full >> 24) + 128); bytes = 1; return true;
-    case kSystemSigned8: bits = u(full >> 24); bytes = 1; return true;
-    case ASIOSTInt16LSB: case ASIOSTInt16MSB: bits = u(full >> 16); bytes = 2; return true;
-    case ASIOSTInt24LSB: case ASIOSTInt24MSB: bits = u(full >> 8); bytes = 3; return true;
-    case ASIOSTInt32LSB: case ASIOSTInt32MSB: bits = u(full); bytes = 4; return true;
-    case ASIOSTFloat32LSB: case ASIOSTFloat32MSB: bits = FloatBits(static_cast<float>(value)); bytes = 4; return true;
-    case ASIOSTFloat64LSB: case ASIOSTFloat64MSB: bits = DoubleBits(value); bytes = 8; return true;
-    case ASIOSTInt32LSB16: case ASIOSTInt32MSB16: bits = u(full >> 16); bytes = 4; return true;
-    case ASIOSTInt32LSB18: case ASIOSTInt32MSB18: bits = u(full >> 14); bytes = 4; return true;
-    case ASIOSTInt32LSB20: case ASIOSTInt32MSB20: bits = u(full >> 12); bytes = 4; return true;
-    case ASIOSTInt32LSB24: case ASIOSTInt32MSB24: bits = u(full >> 8); bytes = 4; return true;
-    default: bits = 0; bytes = 4; return false;
+    case kSystemUnsigned8:
+        bits = u((full >> 24) + 128);
+        bytes = 1;
+        return true;
+    case kSystemSigned8:
+        bits = u(full >> 24);
+        bytes = 1;
+        return true;
+    case ASIOSTInt16LSB:
+    case ASIOSTInt16MSB:
+        bits = u(full >> 16);
+        bytes = 2;
+        return true;
+    case ASIOSTInt24LSB:
+    case ASIOSTInt24MSB:
+        bits = u(full >> 8);
+        bytes = 3;
+        return true;
+    case ASIOSTInt32LSB:
+    case ASIOSTInt32MSB:
+        bits = u(full);
+        bytes = 4;
+        return true;
+    case ASIOSTFloat32LSB:
+    case ASIOSTFloat32MSB:
+        bits = FloatBits(static_cast<float>(value));
+        bytes = 4;
+        return true;
+    case ASIOSTFloat64LSB:
+    case ASIOSTFloat64MSB:
+        bits = DoubleBits(value);
+        bytes = 8;
+        return true;
+    case ASIOSTInt32LSB16:
+    case ASIOSTInt32MSB16:
+        bits = u(full >> 16);
+        bytes = 4;
+        return true;
+    case ASIOSTInt32LSB18:
+    case ASIOSTInt32MSB18:
+        bits = u(full >> 14);
+        bytes = 4;
+        return true;
+    case ASIOSTInt32LSB20:
+    case ASIOSTInt32MSB20:
+        bits = u(full >> 12);
+        bytes = 4;
+        return true;
+    case ASIOSTInt32LSB24:
+    case ASIOSTInt32MSB24:
+        bits = u(full >> 8);
+        bytes = 4;
+        return true;
+    default:
+        bits = 0;
+        bytes = 4;
+        return false;
     }
 }
 

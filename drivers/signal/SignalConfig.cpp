@@ -36,10 +36,14 @@ void SetDefaultInputs(SignalConfig& config)
         double level;
     };
     const Demo demo[8] = {
-        {SourceKind::Sine, 1000.0, -20.0}, {SourceKind::Sine, 440.0, -10.0},
-        {SourceKind::Sine, 100.0, -30.0},  {SourceKind::Noise, 0.0, -24.0},
-        {SourceKind::Burst, 1000.0, -6.0}, {SourceKind::Sine, 10000.0, -3.0},
-        {SourceKind::Silence, 0.0, -96.0}, {SourceKind::Sine, 60.0, -40.0},
+        { SourceKind::Sine, 1000.0, -20.0 },
+        { SourceKind::Sine, 440.0, -10.0 },
+        { SourceKind::Sine, 100.0, -30.0 },
+        { SourceKind::Noise, 0.0, -24.0 },
+        { SourceKind::Burst, 1000.0, -6.0 },
+        { SourceKind::Sine, 10000.0, -3.0 },
+        { SourceKind::Silence, 0.0, -96.0 },
+        { SourceKind::Sine, 60.0, -40.0 },
     };
     for (int i = 0; i < 8; ++i) {
         config.input[i].source = demo[i].source;
@@ -53,7 +57,8 @@ void ReadInput(const IniSection& section, const std::filesystem::path& folder, I
     InputSettings fresh; // a section of its own starts from a 1 kHz sine at -20 dBFS
     fresh.source = SourceKind::Sine;
     const auto source = section.find("source");
-    input.source = source == section.end() ? fresh.source : ParseSource(source->second, fresh.source);
+    input.source
+        = source == section.end() ? fresh.source : ParseSource(source->second, fresh.source);
     input.frequency = IniNumber(section, "frequency", fresh.frequency);
     input.level = IniNumber(section, "level", fresh.level);
     input.burstOn = std::max(1.0, IniNumber(section, "burston", fresh.burstOn));
@@ -79,10 +84,13 @@ SignalConfig LoadSignalConfig(const std::filesystem::path& path)
     const auto main = sections.find("signal");
     if (main != sections.end()) {
         const IniSection& s = main->second;
-        config.inputs = std::clamp(static_cast<int>(IniNumber(s, "inputs", config.inputs)), 0, kMaxChannels);
-        config.outputs = std::clamp(static_cast<int>(IniNumber(s, "outputs", config.outputs)), 0, kMaxChannels);
+        config.inputs
+            = std::clamp(static_cast<int>(IniNumber(s, "inputs", config.inputs)), 0, kMaxChannels);
+        config.outputs = std::clamp(
+            static_cast<int>(IniNumber(s, "outputs", config.outputs)), 0, kMaxChannels);
         config.rate = std::clamp(IniNumber(s, "rate", config.rate), 1000.0, 768000.0);
-        config.bufferFrames = std::clamp(static_cast<int>(IniNumber(s, "bufferframes", config.bufferFrames)), 16, 16384);
+        config.bufferFrames = std::clamp(
+            static_cast<int>(IniNumber(s, "bufferframes", config.bufferFrames)), 16, 16384);
         config.sampleType = static_cast<int32_t>(IniNumber(s, "sampletype", config.sampleType));
         config.speed = std::clamp(IniNumber(s, "speed", config.speed), 0.01, 1000.0);
         config.stallAfter = static_cast<uint64_t>(std::max(0.0, IniNumber(s, "stallafter", 0)));

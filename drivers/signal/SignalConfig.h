@@ -17,10 +17,10 @@ enum class SourceKind { Sine, Noise, Silence, File, Burst };
 
 struct InputSettings {
     SourceKind source = SourceKind::Silence;
-    double frequency = 1000.0; // Hz
-    double level = -20.0;      // dBFS: peak of a sine or burst, RMS of noise
-    double burstOn = 250.0;    // ms of tone per burst
-    double burstOff = 750.0;   // ms of silence between bursts
+    double frequency = 1000.0;  // Hz
+    double level = -20.0;       // dBFS: peak of a sine or burst, RMS of noise
+    double burstOn = 250.0;     // ms of tone per burst
+    double burstOff = 750.0;    // ms of silence between bursts
     std::filesystem::path file; // 16-bit PCM WAVE (relative to the INI file's folder)
     int fileChannel = 1;        // 1-based
     bool loop = true;
@@ -29,11 +29,11 @@ struct InputSettings {
 struct SignalConfig {
     int inputs = 8;
     int outputs = 2;
-    double rate = 48000.0;    // Hz
-    int bufferFrames = 512;   // frames per buffer half
-    int32_t sampleType = 18;  // ASIO sample type code of every channel
-    double speed = 1.0;       // clock speed relative to real time
-    uint64_t stallAfter = 0;  // buffer switches before the clock stops (0 = never)
+    double rate = 48000.0;   // Hz
+    int bufferFrames = 512;  // frames per buffer half
+    int32_t sampleType = 18; // ASIO sample type code of every channel
+    double speed = 1.0;      // clock speed relative to real time
+    uint64_t stallAfter = 0; // buffer switches before the clock stops (0 = never)
     bool failInit = false;
     std::vector<InputSettings> input = std::vector<InputSettings>(kMaxChannels);
 };

@@ -18,27 +18,21 @@ void CopyText(char* target, size_t size, const std::string& text)
 
 ASIOSamples Split(uint64_t value)
 {
-    return {static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value)};
+    return { static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value) };
 }
 
 uint64_t NowNanoseconds()
 {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
+        std::chrono::steady_clock::now().time_since_epoch())
                                      .count());
 }
 
 } // namespace
 
-SignalDriver::~SignalDriver()
-{
-    disposeBuffers();
-}
+SignalDriver::~SignalDriver() { disposeBuffers(); }
 
-void SignalDriver::Release()
-{
-    delete this;
-}
+void SignalDriver::Release() { delete this; }
 
 ASIOBool SignalDriver::init(void*)
 {
@@ -56,20 +50,11 @@ ASIOBool SignalDriver::init(void*)
     return ASIOTrue;
 }
 
-void SignalDriver::getDriverName(char* name)
-{
-    CopyText(name, 32, kSignalDriverName);
-}
+void SignalDriver::getDriverName(char* name) { CopyText(name, 32, kSignalDriverName); }
 
-int32_t SignalDriver::getDriverVersion()
-{
-    return 1;
-}
+int32_t SignalDriver::getDriverVersion() { return 1; }
 
-void SignalDriver::getErrorMessage(char* string)
-{
-    CopyText(string, 124, m_error);
-}
+void SignalDriver::getErrorMessage(char* string) { CopyText(string, 124, m_error); }
 
 ASIOError SignalDriver::start()
 {
@@ -106,18 +91,21 @@ void SignalDriver::JoinClock()
 
 void SignalDriver::RunClock()
 {
-    const std::chrono::duration<double> period(m_config.bufferFrames / m_config.rate / m_config.speed);
+    const std::chrono::duration<double> period(
+        m_config.bufferFrames / m_config.rate / m_config.speed);
     const auto begin = std::chrono::steady_clock::now();
     uint64_t switches = 0;
     std::unique_lock lock(m_mutex);
     while (!m_stopRequested) {
         // Deadlines count from the start, so a late switch does not delay the ones after it.
         const auto deadline = begin
-            + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * static_cast<double>(switches + 1));
+            + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                period * static_cast<double>(switches + 1));
         if (m_wake.wait_until(lock, deadline, [this] { return m_stopRequested; }))
             break;
         if (m_config.stallAfter != 0 && switches >= m_config.stallAfter) {
-            m_wake.wait(lock, [this] { return m_stopRequested; }); // a stalled clock: no more switches
+            m_wake.wait(
+                lock, [this] { return m_stopRequested; }); // a stalled clock: no more switches
             break;
         }
         lock.unlock();
@@ -141,12 +129,13 @@ void SignalDriver::SwitchBuffers(int half, uint64_t switches)
     m_samplePosition = position;
     m_systemTime = now;
     if (m_timeInfoMode) {
-        m_time = ASIOTime{};
+        m_time = ASIOTime {};
         m_time.timeInfo.speed = 1.0;
         m_time.timeInfo.samplePosition = Split(position);
         m_time.timeInfo.systemTime = Split(now);
         m_time.timeInfo.sampleRate = m_config.rate;
-        m_time.timeInfo.flags = kSystemTimeValid | kSamplePositionValid | kSampleRateValid | kSpeedValid;
+        m_time.timeInfo.flags
+            = kSystemTimeValid | kSamplePositionValid | kSampleRateValid | kSpeedValid;
         m_callbacks.bufferSwitchTimeInfo(&m_time, half, ASIOFalse);
     } else if (m_callbacks.bufferSwitch != nullptr) {
         m_callbacks.bufferSwitch(half, ASIOFalse);
@@ -178,8 +167,8 @@ ASIOError SignalDriver::getLatencies(int32_t* inputLatency, int32_t* outputLaten
     return ASE_OK;
 }
 
-ASIOError SignalDriver::getBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                                      int32_t* granularity)
+ASIOError SignalDriver::getBufferSize(
+    int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity)
 {
     if (!m_initialised)
         return ASE_NotPresent;
@@ -221,7 +210,7 @@ ASIOError SignalDriver::getClockSources(ASIOClockSource* clocks, int32_t* numSou
 {
     if (*numSources < 1)
         return ASE_InvalidParameter;
-    clocks[0] = ASIOClockSource{};
+    clocks[0] = ASIOClockSource {};
     clocks[0].index = 0;
     clocks[0].associatedChannel = -1;
     clocks[0].associatedGroup = -1;
@@ -259,13 +248,14 @@ ASIOError SignalDriver::getChannelInfo(ASIOChannelInfo* info)
     }
     info->channelGroup = 0;
     info->type = m_config.sampleType;
-    const std::string name = (info->isInput ? "Input " : "Output ") + std::to_string(info->channel + 1);
+    const std::string name
+        = (info->isInput ? "Input " : "Output ") + std::to_string(info->channel + 1);
     CopyText(info->name, sizeof info->name, name);
     return ASE_OK;
 }
 
-ASIOError SignalDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels,
-                                      int32_t bufferSize, ASIOCallbacks* callbacks)
+ASIOError SignalDriver::createBuffers(
+    ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize, ASIOCallbacks* callbacks)
 {
     if (!m_initialised)
         return ASE_NotPresent;
@@ -278,7 +268,8 @@ ASIOError SignalDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numCh
         if (bufferInfos[i].channelNum < 0 || bufferInfos[i].channelNum >= count)
             return ASE_InvalidParameter;
     }
-    const size_t bytes = static_cast<size_t>(bufferSize) * static_cast<size_t>(SampleBytes(m_config.sampleType));
+    const size_t bytes
+        = static_cast<size_t>(bufferSize) * static_cast<size_t>(SampleBytes(m_config.sampleType));
     m_buffers.resize(static_cast<size_t>(numChannels));
     for (int32_t i = 0; i < numChannels; ++i) {
         Buffer& buffer = m_buffers[static_cast<size_t>(i)];
@@ -290,8 +281,10 @@ ASIOError SignalDriver::createBuffers(ASIOBufferInfo* bufferInfos, int32_t numCh
         }
     }
     m_callbacks = *callbacks;
-    m_timeInfoMode = m_callbacks.asioMessage != nullptr && m_callbacks.bufferSwitchTimeInfo != nullptr
-        && m_callbacks.asioMessage(kAsioSelectorSupported, kAsioSupportsTimeInfo, nullptr, nullptr) == 1
+    m_timeInfoMode = m_callbacks.asioMessage != nullptr
+        && m_callbacks.bufferSwitchTimeInfo != nullptr
+        && m_callbacks.asioMessage(kAsioSelectorSupported, kAsioSupportsTimeInfo, nullptr, nullptr)
+            == 1
         && m_callbacks.asioMessage(kAsioSupportsTimeInfo, 0, nullptr, nullptr) == 1;
     return ASE_OK;
 }
@@ -302,26 +295,21 @@ ASIOError SignalDriver::disposeBuffers()
     JoinClock();
     const bool had = !m_buffers.empty();
     m_buffers.clear();
-    m_callbacks = ASIOCallbacks{};
+    m_callbacks = ASIOCallbacks {};
     return had ? ASE_OK : ASE_InvalidMode;
 }
 
-ASIOError SignalDriver::future(int32_t, void*)
-{
-    return ASE_InvalidParameter;
-}
+ASIOError SignalDriver::future(int32_t, void*) { return ASE_InvalidParameter; }
 
-ASIOError SignalDriver::outputReady()
-{
-    return ASE_OK;
-}
+ASIOError SignalDriver::outputReady() { return ASE_OK; }
 
 } // namespace kerrion::signal
 
 extern "C" __attribute__((visibility("default"))) int32_t KerrionAsioCreateDriver(
     const kerrion::AsioClassId* classId, uint32_t interfaceVersion, kerrion::IAsioDriver** driver)
 {
-    if (classId == nullptr || driver == nullptr || interfaceVersion != kerrion::kAsioDriverInterfaceVersion
+    if (classId == nullptr || driver == nullptr
+        || interfaceVersion != kerrion::kAsioDriverInterfaceVersion
         || std::memcmp(classId, &kerrion::signal::kSignalClassId, sizeof *classId) != 0)
         return -1;
     *driver = new (std::nothrow) kerrion::signal::SignalDriver();

@@ -24,8 +24,8 @@
 namespace kerrion::signal {
 
 // {8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}
-inline constexpr AsioClassId kSignalClassId = {
-    0x8D3C5A6E, 0x2B71, 0x4F0A, {0x9E, 0x43, 0x6C, 0x1D, 0x2F, 0x7B, 0x5A, 0x90}};
+inline constexpr AsioClassId kSignalClassId
+    = { 0x8D3C5A6E, 0x2B71, 0x4F0A, { 0x9E, 0x43, 0x6C, 0x1D, 0x2F, 0x7B, 0x5A, 0x90 } };
 inline constexpr const char* kSignalDriverName = "Kerrion Signal Generator";
 
 class SignalDriver final : public IAsioDriver {
@@ -40,8 +40,8 @@ public:
     ASIOError stop() override;
     ASIOError getChannels(int32_t* numInputChannels, int32_t* numOutputChannels) override;
     ASIOError getLatencies(int32_t* inputLatency, int32_t* outputLatency) override;
-    ASIOError getBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                            int32_t* granularity) override;
+    ASIOError getBufferSize(
+        int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity) override;
     ASIOError canSampleRate(ASIOSampleRate sampleRate) override;
     ASIOError getSampleRate(ASIOSampleRate* sampleRate) override;
     ASIOError setSampleRate(ASIOSampleRate sampleRate) override;
@@ -50,7 +50,7 @@ public:
     ASIOError getSamplePosition(ASIOSamples* samplePosition, ASIOTimeStamp* timeStamp) override;
     ASIOError getChannelInfo(ASIOChannelInfo* info) override;
     ASIOError createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize,
-                            ASIOCallbacks* callbacks) override;
+        ASIOCallbacks* callbacks) override;
     ASIOError disposeBuffers() override;
     ASIOError controlPanel() override;
     ASIOError future(int32_t selector, void* opt) override;
@@ -66,28 +66,28 @@ private:
         std::vector<unsigned char> halves[2]; // bufferFrames x sample bytes each
     };
 
-    void RunClock();                // the clock thread
+    void RunClock(); // the clock thread
     void SwitchBuffers(int half, uint64_t switches);
     void JoinClock();
     int ChannelLimit(bool input) const; // channel numbers below this take buffers
 
     SignalConfig m_config;
     bool m_initialised = false;
-    std::string m_error;                          // the last failure, for getErrorMessage
-    std::vector<Buffer> m_buffers;                // created by createBuffers
-    ASIOCallbacks m_callbacks{};
-    bool m_timeInfoMode = false;                  // the host takes bufferSwitchTimeInfo
+    std::string m_error;           // the last failure, for getErrorMessage
+    std::vector<Buffer> m_buffers; // created by createBuffers
+    ASIOCallbacks m_callbacks {};
+    bool m_timeInfoMode = false; // the host takes bufferSwitchTimeInfo
     std::array<SignalSource, kMaxChannels> m_sources;
-    std::vector<double> m_scratch;                // one buffer of values; clock thread
-    ASIOTime m_time{};                            // handed to the host; clock thread
+    std::vector<double> m_scratch; // one buffer of values; clock thread
+    ASIOTime m_time {};            // handed to the host; clock thread
 
     std::thread m_clock;
-    std::mutex m_mutex;                           // guards m_stopRequested
+    std::mutex m_mutex; // guards m_stopRequested
     std::condition_variable m_wake;
     bool m_stopRequested = false;
-    std::atomic<bool> m_running{false};
-    std::atomic<uint64_t> m_samplePosition{0};   // frames, at the last buffer switch
-    std::atomic<uint64_t> m_systemTime{0};       // ns, at the last buffer switch
+    std::atomic<bool> m_running { false };
+    std::atomic<uint64_t> m_samplePosition { 0 }; // frames, at the last buffer switch
+    std::atomic<uint64_t> m_systemTime { 0 };     // ns, at the last buffer switch
 };
 
 } // namespace kerrion::signal

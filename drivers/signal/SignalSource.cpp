@@ -14,10 +14,7 @@ uint32_t Le32(const unsigned char* p)
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-uint16_t Le16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 } // namespace
 
@@ -25,8 +22,10 @@ bool ReadWaveChannel(const std::filesystem::path& path, int channel, std::vector
 {
     samples.clear();
     std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+    const std::vector<unsigned char> bytes(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0
+        || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
         return false;
     int channels = 0;
     bool pcm16 = false;
@@ -62,13 +61,15 @@ void SignalSource::Setup(const InputSettings& settings, double rate, uint32_t se
     m_amplitude = settings.source == SourceKind::Noise ? level * std::sqrt(3.0) : level;
     m_phase = 0.0;
     m_phaseStep = settings.frequency / rate;
-    m_burstOnFrames = std::max<uint64_t>(1, static_cast<uint64_t>(settings.burstOn * rate / 1000.0));
+    m_burstOnFrames
+        = std::max<uint64_t>(1, static_cast<uint64_t>(settings.burstOn * rate / 1000.0));
     m_burstPeriod = m_burstOnFrames + static_cast<uint64_t>(settings.burstOff * rate / 1000.0);
     m_burstFrame = 0;
     m_noiseState = 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(seed) * 0xBF58476D1CE4E5B9ull);
     m_file.clear();
     m_filePosition = 0;
-    if (settings.source == SourceKind::File && !ReadWaveChannel(settings.file, settings.fileChannel, m_file))
+    if (settings.source == SourceKind::File
+        && !ReadWaveChannel(settings.file, settings.fileChannel, m_file))
         m_file.clear();
 }
 

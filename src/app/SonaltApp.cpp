@@ -11,8 +11,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QSocketNotifier>
+#include <QTranslator>
 
 #include <clocale>
 #include <cstring>

@@ -7,10 +7,7 @@
 namespace {
 
 // 10^(db/10), computed as the design always has: exp(db ln 10 / 10).
-double PowerRatio(double db)
-{
-    return std::exp(db * std::log(10.0) / 10.0);
-}
+double PowerRatio(double db) { return std::exp(db * std::log(10.0) / 10.0); }
 
 } // namespace
 

@@ -28,10 +28,7 @@ void CDigitalFilter::SetOrder(int order)
         m_order = order;
 }
 
-int CDigitalFilter::CalcOrder()
-{
-    return m_order;
-}
+int CDigitalFilter::CalcOrder() { return m_order; }
 
 double CDigitalFilter::FilterSample(double x)
 {
@@ -61,20 +58,11 @@ void CDigitalFilter::Reset()
         stage.Reset();
 }
 
-void CDigitalFilter::DesignPrototype()
-{
-    m_prototype.clear();
-}
+void CDigitalFilter::DesignPrototype() { m_prototype.clear(); }
 
-void CDigitalFilter::ScaleToCutoff()
-{
-    m_scaled.clear();
-}
+void CDigitalFilter::ScaleToCutoff() { m_scaled.clear(); }
 
-void CDigitalFilter::BilinearTransform()
-{
-    m_stages.clear();
-}
+void CDigitalFilter::BilinearTransform() { m_stages.clear(); }
 
 void CDigitalFilter::FilterBlock(double* samples, uint32_t n)
 {

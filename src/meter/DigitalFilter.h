@@ -99,21 +99,21 @@ protected:
     }
 
     std::vector<CLPFTransferFunction> m_prototype; // normalised analog sections
-    std::vector<CLPFTransferFunction> m_scaled; // sections scaled to the cutoff
-    std::vector<CIIRTransferFunction> m_stages; // digital stages, run in order
+    std::vector<CLPFTransferFunction> m_scaled;    // sections scaled to the cutoff
+    std::vector<CIIRTransferFunction> m_stages;    // digital stages, run in order
 
 private:
-    double m_fs = 1000.0; // Hz, sampling frequency
-    double m_fcutoff = 100.0; // Hz, passband edge
+    double m_fs = 1000.0;      // Hz, sampling frequency
+    double m_fcutoff = 100.0;  // Hz, passband edge
     double m_fcutoff2 = 100.0; // Hz, second passband edge (stored only)
-    double m_fstop = 200.0; // Hz, stopband edge
-    double m_fstop2 = 200.0; // Hz, second stopband edge (stored only)
-    double m_f1 = 0.0; // Hz, further frequency 1 (stored only; 0 = not set)
-    double m_f2 = 0.0; // Hz, further frequency 2 (stored only; 0 = not set)
-    int m_order = 1; // filter order
-    uint8_t m_fixedOrder = 1; // 1: the order is given; 0: Design computes it
-    int m_param1 = 0; // stored only
-    int m_param2 = 0; // stored only
-    double m_apass = 3.0; // dB, attenuation at the passband edge
-    double m_astop = 10.0; // dB, minimum attenuation in the stopband
+    double m_fstop = 200.0;    // Hz, stopband edge
+    double m_fstop2 = 200.0;   // Hz, second stopband edge (stored only)
+    double m_f1 = 0.0;         // Hz, further frequency 1 (stored only; 0 = not set)
+    double m_f2 = 0.0;         // Hz, further frequency 2 (stored only; 0 = not set)
+    int m_order = 1;           // filter order
+    uint8_t m_fixedOrder = 1;  // 1: the order is given; 0: Design computes it
+    int m_param1 = 0;          // stored only
+    int m_param2 = 0;          // stored only
+    double m_apass = 3.0;      // dB, attenuation at the passband edge
+    double m_astop = 10.0;     // dB, minimum attenuation in the stopband
 };

@@ -23,10 +23,7 @@ public:
     {
         _mm_setcsr(m_saved | kFlushToZero | kDenormalsAreZero);
     }
-    ~FlushToZeroScope()
-    {
-        _mm_setcsr(m_saved);
-    }
+    ~FlushToZeroScope() { _mm_setcsr(m_saved); }
 #else
     FlushToZeroScope() = default; // other processors: their default rounding modes apply
     ~FlushToZeroScope() = default;
@@ -36,9 +33,9 @@ public:
 
 private:
 #ifdef KERRION_HAVE_MXCSR
-    static constexpr unsigned kFlushToZero = 0x8000; // MXCSR.FZ
+    static constexpr unsigned kFlushToZero = 0x8000;      // MXCSR.FZ
     static constexpr unsigned kDenormalsAreZero = 0x0040; // MXCSR.DAZ
-    unsigned m_saved; // MXCSR on entry
+    unsigned m_saved;                                     // MXCSR on entry
 #endif
 };
 

@@ -47,12 +47,12 @@ private:
     void OutputBlockFirstOrder(double* samples, uint32_t n);
     void OutputBlockSecondOrder(double* samples, uint32_t n);
 
-    std::array<double, kMaxLength> m_b {}; // numerator coefficients
-    std::array<double, kMaxLength> m_a {}; // denominator coefficients, m_a[0] = 1
-    int m_nb = 0; // numerator length (2 or 3 once designed)
-    int m_na = 0; // denominator length (2 or 3 once designed)
+    std::array<double, kMaxLength> m_b {};      // numerator coefficients
+    std::array<double, kMaxLength> m_a {};      // denominator coefficients, m_a[0] = 1
+    int m_nb = 0;                               // numerator length (2 or 3 once designed)
+    int m_na = 0;                               // denominator length (2 or 3 once designed)
     std::array<double, kMaxLength> m_output {}; // y[n-i] at index i; index 0 unused
-    std::array<double, kMaxLength> m_input {}; // x[n-i] at index i
-    int m_inputLength = 0; // entries of m_input in use (= m_nb)
-    int m_outputLength = 0; // entries of m_output in use (= m_na)
+    std::array<double, kMaxLength> m_input {};  // x[n-i] at index i
+    int m_inputLength = 0;                      // entries of m_input in use (= m_nb)
+    int m_outputLength = 0;                     // entries of m_output in use (= m_na)
 };

@@ -23,7 +23,7 @@ public:
     double secondA1 = 0.0; // rad/s
     double secondA0 = 0.0; // (rad/s)^2
     double secondB2 = 0.0;
-    double secondB1 = 0.0; // rad/s
-    double secondB0 = 0.0; // (rad/s)^2
+    double secondB1 = 0.0;  // rad/s
+    double secondB0 = 0.0;  // (rad/s)^2
     int kind = kFirstOrder; // kFirstOrder or kSecondOrder
 };

@@ -6,10 +6,7 @@
 
 CSndSP::~CSndSP() = default;
 
-int CSndSP::Init()
-{
-    return kOk;
-}
+int CSndSP::Init() { return kOk; }
 
 int CSndSP::Process(CSndIOBuffer* /*outputs*/, uint32_t /*outputCount*/,
     uint32_t /*outputCapacity*/, const CSndIOBuffer* /*inputs*/, uint32_t /*channelCount*/,

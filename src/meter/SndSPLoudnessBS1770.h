@@ -28,10 +28,10 @@
 
 class CSndSPLoudnessBS1770 : public CSndSP {
 public:
-    static constexpr double kReferenceRate = 48000.0; // samples per second of the window
+    static constexpr double kReferenceRate = 48000.0;  // samples per second of the window
     static constexpr uint32_t kRingCapacity = 1025536; // samples; above the longest window
-    static constexpr double kMinWindow = 1.0; // s
-    static constexpr double kMaxWindow = 10.0; // s
+    static constexpr double kMinWindow = 1.0;          // s
+    static constexpr double kMaxWindow = 10.0;         // s
     static constexpr double kOffsetDb = -0.691;
     static constexpr double kSilenceLkfs = -300.0;
     // Filter states below this (full scale 1.0) are set to zero after every block, so that in
@@ -82,19 +82,19 @@ private:
     void RunFilters(const double* x, uint32_t n, double invScale, uint32_t c, uint32_t window);
 
     kerrion::ZeroedBufferArray m_working; // kMaxChannels x kMaxBlockFrames doubles: the input
-    kerrion::ZeroedBufferArray m_rings; // kMaxChannels x kRingCapacity: squared samples
-    kerrion::ZeroedMemory m_sumMemory; // the chunk and group sums of every ring
+    kerrion::ZeroedBufferArray m_rings;   // kMaxChannels x kRingCapacity: squared samples
+    kerrion::ZeroedMemory m_sumMemory;    // the chunk and group sums of every ring
     std::array<kerrion::WindowSums, kMaxChannels> m_sums; // over ring c, for m_window
     std::array<uint32_t, kMaxChannels> m_ringPosition {}; // next ring entry to write
-    std::array<ChannelState, kMaxChannels> m_state {}; // per channel, per stage
-    Biquad m_stage1Coefficients {}; // pre-filter (shelf)
-    Biquad m_stage2Coefficients {}; // RLB high-pass
-    std::array<double, kMaxChannels> m_weights {}; // per channel
-    double m_offset = kOffsetDb; // dB
-    double m_effectiveWindow = 3.0; // s
-    double m_referenceRate = kReferenceRate; // samples per second
-    double m_requestedWindow = 3.0; // s
-    uint32_t m_window = 0; // ring entries in use: trunc(effective window x rate)
+    std::array<ChannelState, kMaxChannels> m_state {};    // per channel, per stage
+    Biquad m_stage1Coefficients {};                       // pre-filter (shelf)
+    Biquad m_stage2Coefficients {};                       // RLB high-pass
+    std::array<double, kMaxChannels> m_weights {};        // per channel
+    double m_offset = kOffsetDb;                          // dB
+    double m_effectiveWindow = 3.0;                       // s
+    double m_referenceRate = kReferenceRate;              // samples per second
+    double m_requestedWindow = 3.0;                       // s
+    uint32_t m_window = 0;          // ring entries in use: trunc(effective window x rate)
     uint32_t m_channelsTouched = 0; // channels whose rings hold data
-    bool m_ready = false; // Init succeeded
+    bool m_ready = false;           // Init succeeded
 };

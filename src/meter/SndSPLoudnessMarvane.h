@@ -27,7 +27,7 @@ public:
     const Parameters& GetParameters() const { return m_parameters; }
 
 private:
-    kerrion::ZeroedBufferArray m_working; // kMaxChannels x kMaxBlockFrames, type 16
+    kerrion::ZeroedBufferArray m_working;         // kMaxChannels x kMaxBlockFrames, type 16
     std::array<int32_t, kMaxChannels> m_table {}; // cleared by Init; not read
     Parameters m_parameters = kDefaultParameters; // copied in by the engine; not read
 };

@@ -55,7 +55,7 @@ private:
     double ChannelLevel(const CSndIOBuffer& input, uint32_t c);
 
     kerrion::ZeroedBufferArray m_working; // kMaxChannels x kMaxBlockFrames, type 16
-    kerrion::ZeroedMemory m_rectified; // kMaxBlockFrames doubles: |s| of one channel
-    std::unique_ptr<CBwLPF[]> m_filters; // kMaxChannels filters, state kept across blocks
-    int16_t m_referenceDb = -20; // dB
+    kerrion::ZeroedMemory m_rectified;    // kMaxBlockFrames doubles: |s| of one channel
+    std::unique_ptr<CBwLPF[]> m_filters;  // kMaxChannels filters, state kept across blocks
+    int16_t m_referenceDb = -20;          // dB
 };

@@ -51,9 +51,9 @@ private:
     double GroupSum(uint32_t group) const;
 
     const double* m_ring = nullptr; // ring entries
-    double* m_chunkSums = nullptr; // sum of each chunk of the window
-    double* m_groupSums = nullptr; // sum of each group of chunk sums
-    uint32_t m_window = 0; // ring entries in use
+    double* m_chunkSums = nullptr;  // sum of each chunk of the window
+    double* m_groupSums = nullptr;  // sum of each group of chunk sums
+    uint32_t m_window = 0;          // ring entries in use
 };
 
 // Sum of x[0..n-1] with four partial sums (the order is fixed, so the result is repeatable).

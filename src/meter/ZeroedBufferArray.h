@@ -34,8 +34,8 @@ public:
 
 private:
     std::unique_ptr<CSndIOBuffer[]> m_buffers; // views; destroyed before the memory below
-    ZeroedMemory m_memory; // the samples of every buffer, back to back
-    uint32_t m_count = 0; // buffers
+    ZeroedMemory m_memory;                     // the samples of every buffer, back to back
+    uint32_t m_count = 0;                      // buffers
 };
 
 } // namespace kerrion

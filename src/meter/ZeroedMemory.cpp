@@ -4,10 +4,7 @@
 
 namespace kerrion {
 
-ZeroedMemory::~ZeroedMemory()
-{
-    Free();
-}
+ZeroedMemory::~ZeroedMemory() { Free(); }
 
 bool ZeroedMemory::Allocate(size_t bytes) noexcept
 {

@@ -28,7 +28,7 @@ public:
 
 private:
     void* m_data = nullptr; // page-aligned block, or null
-    size_t m_bytes = 0; // bytes reserved
+    size_t m_bytes = 0;     // bytes reserved
 };
 
 } // namespace kerrion

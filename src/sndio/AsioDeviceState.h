@@ -24,34 +24,34 @@ struct AsioDeviceState {
     static constexpr int kStagingSets = 4;
     static constexpr uint32_t kDriverSemaphoreMax = 6;
 
-    ASIODriverInfo driverInfo{};
-    int32_t inputChannels = 0;  // reported by the driver
+    ASIODriverInfo driverInfo {};
+    int32_t inputChannels = 0; // reported by the driver
     int32_t outputChannels = 0;
     int32_t minSize = 0, maxSize = 0, preferredSize = 0, granularity = 0; // frames
-    double sampleRate = 0.0;    // Hz
-    uint8_t postOutput = 0;     // the driver takes the output-ready notification
-    int32_t inputBuffers = 0;   // buffers created per direction
+    double sampleRate = 0.0;                                              // Hz
+    uint8_t postOutput = 0;   // the driver takes the output-ready notification
+    int32_t inputBuffers = 0; // buffers created per direction
     int32_t outputBuffers = 0;
-    std::vector<ASIOBufferInfo> bufferInfos;   // inputs first, then outputs
-    ASIOCallbacks callbacks{};
+    std::vector<ASIOBufferInfo> bufferInfos; // inputs first, then outputs
+    ASIOCallbacks callbacks {};
     int32_t inputLatency = 0, outputLatency = 0; // frames
     std::vector<ASIOChannelInfo> channelInfos;   // one per buffer, same order
 
     // Written by the buffer switch (driver thread).
-    ASIOTime time{};
-    double samplePosition = 0.0;   // frames
-    double systemTime = 0.0;       // ns
+    ASIOTime time {};
+    double samplePosition = 0.0; // frames
+    double systemTime = 0.0;     // ns
     double timeCodeSamples = 0.0;
     uint64_t switchMilliseconds = 0;
-    std::atomic<uint32_t> callbackStaging{0}; // staging set the next switch uses, 0..3
+    std::atomic<uint32_t> callbackStaging { 0 }; // staging set the next switch uses, 0..3
     // A set handed to the device thread (1) is not touched by the callback until the thread
     // gives it back (0): a callback that would lap the thread plays silence instead.
-    std::array<std::atomic<uint8_t>, kStagingSets> setHeldByThread{};
-    std::atomic<uint32_t> overruns{0}; // buffer switches lost that way
+    std::array<std::atomic<uint8_t>, kStagingSets> setHeldByThread {};
+    std::atomic<uint32_t> overruns { 0 }; // buffer switches lost that way
 
-    Semaphore driverSemaphore{0, kDriverSemaphoreMax}; // given once per buffer switch
-    uint32_t stagingWidth = 0;                // bytes per sample in the staging blocks
-    std::vector<uint8_t> staging;             // every staging block, one allocation
+    Semaphore driverSemaphore { 0, kDriverSemaphoreMax }; // given once per buffer switch
+    uint32_t stagingWidth = 0;                            // bytes per sample in the staging blocks
+    std::vector<uint8_t> staging;                         // every staging block, one allocation
     std::array<std::vector<uint8_t*>, kStagingSets> stagingIn;  // per set, one per input buffer
     std::array<std::vector<uint8_t*>, kStagingSets> stagingOut; // per set, one per output buffer
 };

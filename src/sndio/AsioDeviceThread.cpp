@@ -15,12 +15,9 @@ namespace kerrion {
 namespace {
 
 // The state of the device whose thread is running: the callbacks carry no context of their own.
-std::atomic<AsioDeviceState*> g_running{nullptr};
+std::atomic<AsioDeviceState*> g_running { nullptr };
 
-double Combine(const ASIOSamples& value)
-{
-    return value.hi * 4294967296.0 + value.lo;
-}
+double Combine(const ASIOSamples& value) { return value.hi * 4294967296.0 + value.lo; }
 
 // ---- driver callbacks (driver thread) ----
 
@@ -31,9 +28,11 @@ ASIOTime* OnBufferSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
         return nullptr;
     state->time = *time;
     const uint32_t flags = time->timeInfo.flags;
-    state->samplePosition = (flags & kSamplePositionValid) ? Combine(time->timeInfo.samplePosition) : 0.0;
+    state->samplePosition
+        = (flags & kSamplePositionValid) ? Combine(time->timeInfo.samplePosition) : 0.0;
     state->systemTime = (flags & kSystemTimeValid) ? Combine(time->timeInfo.systemTime) : 0.0;
-    state->timeCodeSamples = (time->timeCode.flags & kTcValid) ? Combine(time->timeCode.timeCodeSamples) : 0.0;
+    state->timeCodeSamples
+        = (time->timeCode.flags & kTcValid) ? Combine(time->timeCode.timeCodeSamples) : 0.0;
     state->switchMilliseconds = NowMilliseconds();
     const uint32_t set = state->callbackStaging.load();
     const size_t bytes = static_cast<size_t>(state->preferredSize) * state->stagingWidth;
@@ -62,22 +61,24 @@ ASIOTime* OnBufferSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
 
 void OnBufferSwitch(int32_t half, ASIOBool directProcess)
 {
-    ASIOTime time{};
+    ASIOTime time {};
     if (ASIOGetSamplePosition(&time.timeInfo.samplePosition, &time.timeInfo.systemTime) == ASE_OK)
         time.timeInfo.flags = kSamplePositionValid | kSystemTimeValid;
     OnBufferSwitchTimeInfo(&time, half, directProcess);
 }
 
-void OnSampleRateChanged(ASIOSampleRate) {}
+void OnSampleRateChanged(ASIOSampleRate) { }
 
 int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
 {
     switch (selector) {
     case kAsioSelectorSupported:
-        return (value == kAsioEngineVersion || value == kAsioResetRequest || value == kAsioResyncRequest
-                || value == kAsioLatenciesChanged || value == kAsioSupportsTimeInfo
-                || value == kAsioSupportsTimeCode || value == kAsioSupportsInputMonitor)
-            ? 1 : 0;
+        return (value == kAsioEngineVersion || value == kAsioResetRequest
+                   || value == kAsioResyncRequest || value == kAsioLatenciesChanged
+                   || value == kAsioSupportsTimeInfo || value == kAsioSupportsTimeCode
+                   || value == kAsioSupportsInputMonitor)
+            ? 1
+            : 0;
     case kAsioEngineVersion:
         return 2;
     case kAsioResetRequest:
@@ -95,11 +96,11 @@ int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
 struct Streaming {
     bool running = true;
     bool driverStarted = false;
-    int countdown = 6;        // pre-roll slots still to hand over before the driver starts
-    int pendingOutput = 6;    // output slots handed to the driver and not yet played
-    int inputPending = 0;     // input switches still owed to the engine
+    int countdown = 6;     // pre-roll slots still to hand over before the driver starts
+    int pendingOutput = 6; // output slots handed to the driver and not yet played
+    int inputPending = 0;  // input switches still owed to the engine
     uint32_t framesHanded = 0;
-    uint32_t k = 0;           // the thread's staging set
+    uint32_t k = 0; // the thread's staging set
     uint32_t outSlot = 0, inSlot = 0;
 };
 
@@ -118,7 +119,8 @@ bool AllocateStaging(AsioDeviceState& st)
             for (int i = 0; i < st.inputBuffers; ++i)
                 st.stagingIn[s][static_cast<size_t>(i)] = base + block * static_cast<size_t>(i);
             for (int o = 0; o < st.outputBuffers; ++o)
-                st.stagingOut[s][static_cast<size_t>(o)] = base + block * static_cast<size_t>(st.inputBuffers + o);
+                st.stagingOut[s][static_cast<size_t>(o)]
+                    = base + block * static_cast<size_t>(st.inputBuffers + o);
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -146,8 +148,8 @@ void WritePositions(CSndIOThreadContext& context, uint32_t frames)
 
 uint32_t DriverPosition(uint32_t framesHanded, bool begun)
 {
-    ASIOSamples position{};
-    ASIOTimeStamp stamp{};
+    ASIOSamples position {};
+    ASIOTimeStamp stamp {};
     if (!begun || ASIOGetSamplePosition(&position, &stamp) != ASE_OK)
         return framesHanded;
     return std::min(framesHanded, position.lo);
@@ -161,7 +163,8 @@ void StopDriver(const AsioDeviceState& st)
         ASIOStop();
 }
 
-void StopSequence(CSndIOThreadContext& context, const AsioDeviceState& st, uint32_t framesHanded, bool begun)
+void StopSequence(
+    CSndIOThreadContext& context, const AsioDeviceState& st, uint32_t framesHanded, bool begun)
 {
     WritePositions(context, DriverPosition(framesHanded, begun));
     StopDriver(st);
@@ -213,14 +216,17 @@ uint32_t MoveOneSlot(CSndIOThreadContext& context, AsioDeviceState& st, Streamin
             --s.pendingOutput;
         n = std::min(out.m_slotFrames[s.outSlot], static_cast<uint32_t>(st.preferredSize));
         s.framesHanded += n;
-        const uint32_t channels = std::min(out.m_activeChannels, static_cast<uint32_t>(st.outputBuffers));
-        const size_t bytes = static_cast<size_t>(n) * std::min(out.m_bytesPerSample, st.stagingWidth);
+        const uint32_t channels
+            = std::min(out.m_activeChannels, static_cast<uint32_t>(st.outputBuffers));
+        const size_t bytes
+            = static_cast<size_t>(n) * std::min(out.m_bytesPerSample, st.stagingWidth);
         const size_t block = static_cast<size_t>(st.preferredSize) * st.stagingWidth;
         for (uint32_t c = 0; c < channels; ++c) {
             const uint8_t* source = out.m_channelBlocks[s.outSlot][c];
             if (s.countdown > 4) {
                 // The first two pre-roll slots go straight into the driver's halves 0 and 1.
-                const ASIOBufferInfo& info = st.bufferInfos[static_cast<size_t>(st.inputBuffers) + c];
+                const ASIOBufferInfo& info
+                    = st.bufferInfos[static_cast<size_t>(st.inputBuffers) + c];
                 std::memcpy(info.buffers[6 - s.countdown], source, bytes);
             } else {
                 std::memset(st.stagingOut[s.k][c], 0, block);
@@ -251,9 +257,10 @@ uint32_t MoveOneSlot(CSndIOThreadContext& context, AsioDeviceState& st, Streamin
     }
     if (in.m_enabled && inputSlotFree) {
         in.m_slotFrames[s.inSlot] = in.m_bufferFrames;
-        const uint32_t channels = std::min(in.m_activeChannels, static_cast<uint32_t>(st.inputBuffers));
+        const uint32_t channels
+            = std::min(in.m_activeChannels, static_cast<uint32_t>(st.inputBuffers));
         const size_t bytes = std::min(static_cast<size_t>(in.m_bufferFrames) * in.m_bytesPerSample,
-                                      static_cast<size_t>(st.preferredSize) * st.stagingWidth);
+            static_cast<size_t>(st.preferredSize) * st.stagingWidth);
         for (uint32_t c = 0; c < channels; ++c)
             std::memcpy(in.m_channelBlocks[s.inSlot][c], st.stagingIn[s.k][c], bytes);
         context.m_inputFilled.Give();
@@ -267,7 +274,8 @@ uint32_t MoveOneSlot(CSndIOThreadContext& context, AsioDeviceState& st, Streamin
 }
 
 // Handles a command while streaming; true when the streaming loop ends with `next`.
-bool StreamingCommand(CSndIOThreadContext& context, const AsioDeviceState& st, Streaming& s, Next& next)
+bool StreamingCommand(
+    CSndIOThreadContext& context, const AsioDeviceState& st, Streaming& s, Next& next)
 {
     switch (context.m_commandCode.load()) {
     case CSndIOThreadContext::kCommandFinish:
@@ -338,7 +346,8 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
 
 ASIOCallbacks AsioDeviceCallbacks()
 {
-    return ASIOCallbacks{&OnBufferSwitch, &OnSampleRateChanged, &OnMessage, &OnBufferSwitchTimeInfo};
+    return ASIOCallbacks { &OnBufferSwitch, &OnSampleRateChanged, &OnMessage,
+        &OnBufferSwitchTimeInfo };
 }
 
 void AsioDeviceThread(CSndIOThreadContext* context)
@@ -354,7 +363,7 @@ void AsioDeviceThread(CSndIOThreadContext* context)
     }
     g_running = &st;
     {
-        WaitSet set{&context->m_commandEvent, &st.driverSemaphore};
+        WaitSet set { &context->m_commandEvent, &st.driverSemaphore };
         context->Reply(CSndIOThreadContext::kReplyReady);
         uint32_t framesHanded = 0;
         bool exit = false;

@@ -39,7 +39,8 @@ void AsioDriverList::Build()
         std::string clsid;
         if (!registry.GetString(key, "CLSID", clsid) || clsid.size() > 255)
             continue;
-        const std::string server = std::string(kClassIdsKey) + "\\" + AsciiLower(clsid) + "\\InprocServer32";
+        const std::string server
+            = std::string(kClassIdsKey) + "\\" + AsciiLower(clsid) + "\\InprocServer32";
         std::string library;
         if (!registry.GetString(server, "", library) || library.empty())
             continue;
@@ -48,12 +49,14 @@ void AsioDriverList::Build()
             path = registry.KeyFolder(server) / path;
         std::error_code error;
         Entry entry;
-        if (!std::filesystem::is_regular_file(path, error) || !ParseClassId(clsid.c_str(), entry.classId))
+        if (!std::filesystem::is_regular_file(path, error)
+            || !ParseClassId(clsid.c_str(), entry.classId))
             continue;
         entry.number = Count();
         entry.path = path.string();
         std::string description;
-        entry.name = Utf8Prefix(registry.GetString(key, "Description", description) ? description : subkey, 127);
+        entry.name = Utf8Prefix(
+            registry.GetString(key, "Description", description) ? description : subkey, 127);
         m_entries.push_back(std::move(entry));
     }
 }
@@ -65,7 +68,8 @@ int AsioDriverList::Open(int number)
     Entry& entry = m_entries[static_cast<size_t>(number)];
     if (entry.object)
         return kAlreadyOpen;
-    if (AsioDriverObject::Create(entry.path, entry.classId, entry.object) != AsioDriverObject::kCreated)
+    if (AsioDriverObject::Create(entry.path, entry.classId, entry.object)
+        != AsioDriverObject::kCreated)
         return kCreateFailed;
     m_current = number;
     AsioSetCurrentDriver(entry.object);
@@ -85,7 +89,8 @@ bool AsioDriverList::LoadDriver(const std::string& name)
     for (const Entry& entry : m_entries) {
         if (DisplayName(entry.name) != name)
             continue;
-        const std::string previous = m_current >= 0 ? DisplayName(At(m_current).name) : std::string();
+        const std::string previous
+            = m_current >= 0 ? DisplayName(At(m_current).name) : std::string();
         ReleaseCurrent();
         if (Open(entry.number) == 0)
             return true;

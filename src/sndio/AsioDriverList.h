@@ -21,7 +21,7 @@ public:
 
     struct Entry {
         int number = 0;
-        AsioClassId classId{};
+        AsioClassId classId {};
         std::string path;                         // the driver's shared library
         std::string name;                         // description or subkey name, <= 127 bytes
         std::shared_ptr<AsioDriverObject> object; // the created driver, or none

@@ -58,14 +58,12 @@ bool WalkChunks(std::FILE* file, RiffRange range, RiffChunk& chunk, Accept accep
 
 } // namespace
 
-uint16_t ReadLe16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 uint32_t ReadLe32(const uint8_t* p)
 {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+    return uint32_t { p[0] } | (uint32_t { p[1] } << 8) | (uint32_t { p[2] } << 16)
+        | (uint32_t { p[3] } << 24);
 }
 
 void WriteLe16(uint8_t* p, uint16_t value)
@@ -91,7 +89,7 @@ int64_t RiffFileLength(std::FILE* file)
 bool RiffFindForm(std::FILE* file, RiffRange range, const char (&form)[5], RiffChunk& chunk)
 {
     return WalkChunks(file, range, chunk, [file, &form](RiffChunk& found, uint64_t end) {
-        if (std::memcmp(found.id, "RIFF", 4) != 0 || uint64_t{found.dataOffset} + 4 > end)
+        if (std::memcmp(found.id, "RIFF", 4) != 0 || uint64_t { found.dataOffset } + 4 > end)
             return false;
         uint8_t type[4];
         if (!SeekTo(file, found.dataOffset) || !ReadExactly(file, type, sizeof type))
@@ -103,15 +101,14 @@ bool RiffFindForm(std::FILE* file, RiffRange range, const char (&form)[5], RiffC
 
 bool RiffFindChunk(std::FILE* file, RiffRange range, const char (&id)[5], RiffChunk& chunk)
 {
-    return WalkChunks(file, range, chunk, [&id](const RiffChunk& found, uint64_t) {
-        return std::memcmp(found.id, id, 4) == 0;
-    });
+    return WalkChunks(file, range, chunk,
+        [&id](const RiffChunk& found, uint64_t) { return std::memcmp(found.id, id, 4) == 0; });
 }
 
 RiffRange RiffRangeAfter(const RiffChunk& chunk, uint64_t end)
 {
-    const uint64_t next = NextChunk(chunk.dataOffset - uint64_t{kChunkHeaderBytes}, chunk.size);
-    return next <= end ? RiffRange{next, end} : RiffRange{end, end};
+    const uint64_t next = NextChunk(chunk.dataOffset - uint64_t { kChunkHeaderBytes }, chunk.size);
+    return next <= end ? RiffRange { next, end } : RiffRange { end, end };
 }
 
 bool RiffCreateChunk(std::FILE* file, RiffChunk& chunk, const char (&id)[5], const char* form)
@@ -154,7 +151,7 @@ bool RiffAscend(std::FILE* file, RiffChunk& chunk)
     if ((chunk.flags & kChunkSizePending) != 0) {
         uint8_t bytes[4];
         WriteLe32(bytes, chunk.size);
-        if (!SeekTo(file, chunk.dataOffset - uint64_t{4}) || !WriteExactly(file, bytes, 4))
+        if (!SeekTo(file, chunk.dataOffset - uint64_t { 4 }) || !WriteExactly(file, bytes, 4))
             return false;
         chunk.flags &= ~kChunkSizePending;
     }

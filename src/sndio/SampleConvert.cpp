@@ -32,7 +32,10 @@ template <>
 struct Format<kSampleUInt8> {
     static constexpr uint32_t kBytes = 1;
     static int32_t Read(const uint8_t* p) { return static_cast<int32_t>(p[0]) - 128; }
-    static void Write(uint8_t* p, int32_t v) { p[0] = static_cast<uint8_t>(static_cast<uint32_t>(v) + 128U); }
+    static void Write(uint8_t* p, int32_t v)
+    {
+        p[0] = static_cast<uint8_t>(static_cast<uint32_t>(v) + 128U);
+    }
 };
 
 template <>
@@ -55,7 +58,8 @@ struct Format<kSampleInt24> {
     static int32_t Read(const uint8_t* p)
     {
         // Build the value in the upper three bytes, then shift it down with its sign.
-        const uint32_t bits = (uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 24);
+        const uint32_t bits
+            = (uint32_t { p[0] } << 8) | (uint32_t { p[1] } << 16) | (uint32_t { p[2] } << 24);
         return static_cast<int32_t>(bits) >> 8;
     }
     static void Write(uint8_t* p, int32_t v)
@@ -73,11 +77,21 @@ struct Container32 {
     static void Write(uint8_t* p, int32_t v) { Store(p, v); }
 };
 
-template <> struct Format<kSampleInt32> : Container32 {};
-template <> struct Format<kSampleInt32Lsb16> : Container32 {};
-template <> struct Format<kSampleInt32Lsb18> : Container32 {};
-template <> struct Format<kSampleInt32Lsb20> : Container32 {};
-template <> struct Format<kSampleInt32Lsb24> : Container32 {};
+template <>
+struct Format<kSampleInt32> : Container32 {
+};
+template <>
+struct Format<kSampleInt32Lsb16> : Container32 {
+};
+template <>
+struct Format<kSampleInt32Lsb18> : Container32 {
+};
+template <>
+struct Format<kSampleInt32Lsb20> : Container32 {
+};
+template <>
+struct Format<kSampleInt32Lsb24> : Container32 {
+};
 
 template <>
 struct Format<kSampleFloat32> {
@@ -135,17 +149,19 @@ template <SampleType S, SampleType D>
 void ConvertRun(const uint8_t* src, uint8_t* dst, uint32_t n)
 {
     for (uint32_t i = 0; i < n; ++i)
-        ConvertOne<S, D>(src + size_t{i} * Format<S>::kBytes, dst + size_t{i} * Format<D>::kBytes);
+        ConvertOne<S, D>(
+            src + size_t { i } * Format<S>::kBytes, dst + size_t { i } * Format<D>::kBytes);
 }
 
 using RunFunction = void (*)(const uint8_t*, uint8_t*, uint32_t);
 
 template <SampleType... Codes>
-struct CodeList {};
+struct CodeList {
+};
 
-using SupportedCodes = CodeList<kSampleUInt8, kSampleInt8, kSampleInt16, kSampleInt24, kSampleInt32,
-                                kSampleFloat32, kSampleFloat64, kSampleInt32Lsb16, kSampleInt32Lsb18,
-                                kSampleInt32Lsb20, kSampleInt32Lsb24>;
+using SupportedCodes
+    = CodeList<kSampleUInt8, kSampleInt8, kSampleInt16, kSampleInt24, kSampleInt32, kSampleFloat32,
+        kSampleFloat64, kSampleInt32Lsb16, kSampleInt32Lsb18, kSampleInt32Lsb20, kSampleInt32Lsb24>;
 
 template <SampleType S, SampleType... Codes>
 RunFunction PickTarget(SampleType to, CodeList<Codes...>)
@@ -159,7 +175,8 @@ template <SampleType... Codes>
 RunFunction PickRun(SampleType from, SampleType to, CodeList<Codes...> codes)
 {
     RunFunction run = nullptr;
-    static_cast<void>(((from == Codes ? (run = PickTarget<Codes>(to, codes), true) : false) || ...));
+    static_cast<void>(
+        ((from == Codes ? (run = PickTarget<Codes>(to, codes), true) : false) || ...));
     return run;
 }
 
@@ -176,18 +193,18 @@ int32_t TruncateToInt32(double value) noexcept
     return static_cast<int32_t>(value); // within (-2^31 - 1, 2^31): truncation is defined
 }
 
-bool ConvertSamples(SampleType from, const uint8_t* src, SampleType to, uint8_t* dst,
-                    uint32_t n) noexcept
+bool ConvertSamples(
+    SampleType from, const uint8_t* src, SampleType to, uint8_t* dst, uint32_t n) noexcept
 {
     if (!IsSampleTypeSupported(from) || !IsSampleTypeSupported(to))
         return false;
     if (n == 0)
         return true;
     if (from == to) {
-        std::memmove(dst, src, size_t{n} * SampleBytes(from));
+        std::memmove(dst, src, size_t { n } * SampleBytes(from));
         return true;
     }
-    PickRun(from, to, SupportedCodes{})(src, dst, n);
+    PickRun(from, to, SupportedCodes {})(src, dst, n);
     return true;
 }
 

@@ -23,8 +23,8 @@ namespace kerrion {
 // Converts n samples from `src` (type `from`) to `dst` (type `to`). Returns false, moving
 // nothing, when either code is unsupported. Equal types are one memmove. The two ranges may be
 // unaligned; they must not overlap unless the types are equal.
-bool ConvertSamples(SampleType from, const uint8_t* src, SampleType to, uint8_t* dst,
-                    uint32_t n) noexcept;
+bool ConvertSamples(
+    SampleType from, const uint8_t* src, SampleType to, uint8_t* dst, uint32_t n) noexcept;
 
 // Truncation toward zero into 32 bits, saturating at the ends of the range; NaN gives 0.
 int32_t TruncateToInt32(double value) noexcept;

@@ -88,9 +88,6 @@ constexpr bool IsSampleFloat(SampleType type)
 }
 
 // The byte that fills samples carrying no data: 128 for unsigned 8-bit, 0 for every other code.
-constexpr uint8_t SampleSilence(SampleType type)
-{
-    return type == kSampleUInt8 ? 128 : 0;
-}
+constexpr uint8_t SampleSilence(SampleType type) { return type == kSampleUInt8 ? 128 : 0; }
 
 } // namespace kerrion

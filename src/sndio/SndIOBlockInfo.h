@@ -15,8 +15,8 @@ public:
     CSndIOBlockInfo(const CSndIOBlockInfo&) = default;
     CSndIOBlockInfo& operator=(const CSndIOBlockInfo&) = default;
 
-    CSndIOSegmentInfoList m_segments;      // played in order, once per repetition
-    std::array<int32_t, 3> m_playParams{}; // play mode only
-    uint8_t m_playFlag = 0;                // play mode only
-    int32_t m_repeatCount = 1;             // runs of the entry; 0: until the engine is stopped
+    CSndIOSegmentInfoList m_segments;       // played in order, once per repetition
+    std::array<int32_t, 3> m_playParams {}; // play mode only
+    uint8_t m_playFlag = 0;                 // play mode only
+    int32_t m_repeatCount = 1;              // runs of the entry; 0: until the engine is stopped
 };

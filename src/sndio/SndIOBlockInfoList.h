@@ -22,7 +22,7 @@ public:
     // of that segment (CSndIOTrackInfo::ApplyGain). Returns 1, or 0 when memory runs out.
     int ApplyGains(bool mute, double gainDb) noexcept;
 
-    int32_t m_outputChannelLimit = 0;              // channels; the engine sets 64
-    int32_t m_inputChannelLimit = 0;               // channels; the engine sets 64
-    int32_t m_trackSlots = kDefaultTrackSlots;     // tracks a segment may hold
+    int32_t m_outputChannelLimit = 0;          // channels; the engine sets 64
+    int32_t m_inputChannelLimit = 0;           // channels; the engine sets 64
+    int32_t m_trackSlots = kDefaultTrackSlots; // tracks a segment may hold
 };

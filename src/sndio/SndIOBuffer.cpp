@@ -20,7 +20,7 @@ void CopyStrided(const uint8_t* src, size_t srcStep, uint8_t* dst, size_t dstSte
 }
 
 void CopySamplesStrided(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride,
-                        uint32_t bytes, uint32_t n)
+    uint32_t bytes, uint32_t n)
 {
     const size_t srcStep = srcStride * bytes;
     const size_t dstStep = dstStride * bytes;
@@ -41,8 +41,8 @@ void CopySamplesStrided(const uint8_t* src, size_t srcStride, uint8_t* dst, size
     }
 }
 
-void FillStrided(uint8_t* dst, size_t stride, uint32_t bytes, uint8_t silence, uint32_t from,
-                 uint32_t to)
+void FillStrided(
+    uint8_t* dst, size_t stride, uint32_t bytes, uint8_t silence, uint32_t from, uint32_t to)
 {
     for (uint32_t f = from; f < to; ++f)
         std::memset(dst + f * stride * bytes, silence, bytes);
@@ -50,16 +50,13 @@ void FillStrided(uint8_t* dst, size_t stride, uint32_t bytes, uint8_t silence, u
 
 } // namespace
 
-CSndIOBuffer::~CSndIOBuffer()
-{
-    Release();
-}
+CSndIOBuffer::~CSndIOBuffer() { Release(); }
 
 int CSndIOBuffer::Allocate(SampleType type, uint32_t samples) noexcept
 {
     const uint32_t bytes = IsSampleTypeSupported(type) ? SampleBytes(type) : m_bytesPerSample;
     Release();
-    const size_t size = size_t{samples} * bytes;
+    const size_t size = size_t { samples } * bytes;
     auto* data = new (std::nothrow) uint8_t[size];
     if (data == nullptr)
         return 0;
@@ -111,8 +108,8 @@ void CSndIOBuffer::FillSilence(uint32_t from) noexcept
 {
     if (m_data == nullptr || from >= m_capacity)
         return;
-    std::memset(m_data + size_t{from} * m_bytesPerSample, SampleSilence(m_type),
-                size_t{m_capacity - from} * m_bytesPerSample);
+    std::memset(m_data + size_t { from } * m_bytesPerSample, SampleSilence(m_type),
+        size_t { m_capacity - from } * m_bytesPerSample);
 }
 
 void CSndIOBuffer::ConvertSamples(const CSndIOBuffer& source, uint32_t n) noexcept
@@ -127,7 +124,7 @@ void CSndIOBuffer::TakeTypeOf(SampleType type, uint32_t bytesPerSample) noexcept
 {
     // The capacity follows the width, so the memory the buffer covers stays the same.
     if (bytesPerSample != m_bytesPerSample) {
-        const size_t bytes = size_t{m_capacity} * m_bytesPerSample;
+        const size_t bytes = size_t { m_capacity } * m_bytesPerSample;
         m_capacity = bytesPerSample != 0 ? static_cast<uint32_t>(bytes / bytesPerSample) : 0;
         m_count = std::min(m_count, m_capacity);
     }
@@ -144,7 +141,7 @@ void CSndIOBuffer::Convert(const CSndIOBuffer& source) noexcept
     if (m_type == source.m_type && IsSampleTypeSupported(m_type) && m_capacity >= source.m_count) {
         FillSilence(source.m_count);
         if (source.m_count > 0)
-            std::memmove(m_data, source.m_data, size_t{source.m_count} * m_bytesPerSample);
+            std::memmove(m_data, source.m_data, size_t { source.m_count } * m_bytesPerSample);
         m_count = source.m_count;
         return;
     }
@@ -156,11 +153,11 @@ void CSndIOBuffer::Append(const CSndIOBuffer& source) noexcept
     // Without data there is no tail to write into (a view made of nothing would overrun).
     if (m_data == nullptr)
         return;
-    uint8_t* tail = m_data + size_t{m_count} * m_bytesPerSample;
+    uint8_t* tail = m_data + size_t { m_count } * m_bytesPerSample;
     if (m_type == source.m_type && IsSampleTypeSupported(m_type)
-        && uint64_t{m_count} + source.m_count <= m_capacity) {
+        && uint64_t { m_count } + source.m_count <= m_capacity) {
         if (source.m_count > 0)
-            std::memmove(tail, source.m_data, size_t{source.m_count} * m_bytesPerSample);
+            std::memmove(tail, source.m_data, size_t { source.m_count } * m_bytesPerSample);
         m_count += source.m_count;
         return;
     }
@@ -194,7 +191,7 @@ void CSndIOBuffer::Interleave(const CSndIOBuffer* sources, int k) noexcept
     const uint8_t silence = SampleSilence(m_type);
     for (uint32_t c = 0; c < channels; ++c) {
         const CSndIOBuffer& source = sources[c];
-        uint8_t* dst = m_data + size_t{c} * m_bytesPerSample;
+        uint8_t* dst = m_data + size_t { c } * m_bytesPerSample;
         // A source of another width, or shorter than the block, contributes silence where it
         // has no sample of this width to give.
         uint32_t have = 0;
@@ -226,8 +223,8 @@ void CSndIOBuffer::Deinterleave(CSndIOBuffer* targets, int k) const noexcept
         target.m_count = std::min(frames, target.m_capacity);
         target.FillSilence(target.m_count);
         if (target.m_data != nullptr && m_data != nullptr)
-            CopySamplesStrided(m_data + size_t{c} * m_bytesPerSample, channels, target.m_data, 1,
-                               m_bytesPerSample, target.m_count);
+            CopySamplesStrided(m_data + size_t { c } * m_bytesPerSample, channels, target.m_data, 1,
+                m_bytesPerSample, target.m_count);
     }
 }
 
@@ -237,10 +234,7 @@ void CSndIOBuffer::Clear() noexcept
     FillSilence(0);
 }
 
-void CSndIOBuffer::SetCount(uint32_t samples) noexcept
-{
-    m_count = std::min(samples, m_capacity);
-}
+void CSndIOBuffer::SetCount(uint32_t samples) noexcept { m_count = std::min(samples, m_capacity); }
 
 int CreateBufferArray(CSndIOBuffer*& array, SampleType type, uint32_t samples, int n) noexcept
 {

@@ -79,7 +79,7 @@ private:
 
 // Creates `n` buffers, each Allocate(type, samples). Returns 1; 0 with a null array when n is 0
 // or memory runs out (nothing is left allocated). Run set-up only.
-int CreateBufferArray(CSndIOBuffer*& array, kerrion::SampleType type, uint32_t samples,
-                      int n) noexcept;
+int CreateBufferArray(
+    CSndIOBuffer*& array, kerrion::SampleType type, uint32_t samples, int n) noexcept;
 // Destroys the `n` buffers of an array made by CreateBufferArray and sets it to null.
 void DestroyBufferArray(CSndIOBuffer*& array, int n) noexcept;

@@ -8,10 +8,7 @@ CSndIODevice::CSndIODevice()
 {
 }
 
-CSndIODevice::~CSndIODevice()
-{
-    CSndIODevice::Close();
-}
+CSndIODevice::~CSndIODevice() { CSndIODevice::Close(); }
 
 int CSndIODevice::Initialize()
 {
@@ -39,10 +36,7 @@ int CSndIODevice::SelectDevice(uint32_t index)
     return 1;
 }
 
-int CSndIODevice::Start()
-{
-    return 0;
-}
+int CSndIODevice::Start() { return 0; }
 
 int CSndIODevice::Close()
 {
@@ -141,7 +135,7 @@ int CSndIODevice::StartThread(ThreadProcedure procedure)
     const int cleared = ClearRings();
     if (cleared != 1)
         return cleared;
-    for (CSndIOStream* stream : {&out, &in}) {
+    for (CSndIOStream* stream : { &out, &in }) {
         stream->m_deviceIndex = m_deviceIndex;
         stream->m_position = 0;
         stream->m_missedSlots = 0;
@@ -149,16 +143,19 @@ int CSndIODevice::StartThread(ThreadProcedure procedure)
     // A device without output (rate 0) takes the slot duration from its input; at least 1 ms,
     // so the slot time-outs never become zero.
     const CSndIOStream& timing = out.m_sampleRate > 0.0 && out.m_bufferFrames > 0 ? out : in;
-    const double slotMs = timing.m_sampleRate > 0.0 ? timing.m_bufferFrames / timing.m_sampleRate * 1000.0 : 0.0;
+    const double slotMs
+        = timing.m_sampleRate > 0.0 ? timing.m_bufferFrames / timing.m_sampleRate * 1000.0 : 0.0;
     m_context->m_slotMilliseconds = std::max(1, static_cast<int32_t>(slotMs));
     m_context->CreateSyncObjects();
 
     std::shared_ptr<CSndIOThreadContext> context = m_context;
-    if (!m_thread.Start([context, procedure] { procedure(context.get()); }, kerrion::Thread::Priority::AboveNormal)) {
+    if (!m_thread.Start([context, procedure] { procedure(context.get()); },
+            kerrion::Thread::Priority::AboveNormal)) {
         DestroySyncObjects();
         return 0;
     }
-    m_replyWait.emplace(std::initializer_list<kerrion::Waitable*>{&m_context->m_replyEvent, m_thread.EndedEvent()});
+    m_replyWait.emplace(std::initializer_list<kerrion::Waitable*> {
+        &m_context->m_replyEvent, m_thread.EndedEvent() });
     m_streaming = 0;
     if (WaitReply(kReadyTimeoutMs) == CSndIOThreadContext::kReplyReady)
         return 1;
@@ -197,7 +194,7 @@ int CSndIODevice::StartStreaming()
         context.m_outputFree.Give(); // gives at the maximum are dropped
         context.m_inputFree.Give();
     }
-    for (CSndIOStream* stream : {&OutputStream(), &InputStream()}) {
+    for (CSndIOStream* stream : { &OutputStream(), &InputStream() }) {
         stream->m_position = 0;
         stream->m_missedSlots = 0;
         stream->m_engineSlot = 0;
@@ -211,7 +208,7 @@ int CSndIODevice::StartStreaming()
 }
 
 int CSndIODevice::Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_t outputFrames,
-                           CSndIOBuffer* inputBuffers, int inputCount, uint32_t& inputFrames)
+    CSndIOBuffer* inputBuffers, int inputCount, uint32_t& inputFrames)
 {
     const uint32_t requestedInput = inputFrames;
     inputFrames = 0;
@@ -244,7 +241,8 @@ int CSndIODevice::Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_
                 views[c].Convert(outputBuffers[c]);
             }
             if (out.m_interleaved && k > 0) {
-                interleaved.Attach(out.m_interleavedBlocks[s], out.m_sampleType, out.m_bufferFrames * out.m_activeChannels);
+                interleaved.Attach(out.m_interleavedBlocks[s], out.m_sampleType,
+                    out.m_bufferFrames * out.m_activeChannels);
                 interleaved.Interleave(views, k);
             }
             context.m_outputFilled.Give();
@@ -263,7 +261,8 @@ int CSndIODevice::Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_
         for (uint32_t c = 0; c < in.m_activeChannels; ++c)
             views[c].Attach(in.m_channelBlocks[s][c], in.m_sampleType, n);
         if (in.m_interleaved && k > 0) {
-            interleaved.Attach(in.m_interleavedBlocks[s], in.m_sampleType, n * static_cast<uint32_t>(k));
+            interleaved.Attach(
+                in.m_interleavedBlocks[s], in.m_sampleType, n * static_cast<uint32_t>(k));
             interleaved.Deinterleave(views, k);
         }
         for (int c = 0; c < k; ++c)

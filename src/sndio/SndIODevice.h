@@ -62,7 +62,7 @@ public:
     // 1 done, 512 a wait timed out, 0 no device thread (or StartStreaming's failing result).
     // Engine thread, per block; allocates nothing.
     int Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_t outputFrames,
-                 CSndIOBuffer* inputBuffers, int inputCount, uint32_t& inputFrames);
+        CSndIOBuffer* inputBuffers, int inputCount, uint32_t& inputFrames);
     int GetPosition(uint32_t& outputPosition, uint32_t& inputPosition);
     // Writes a command code and sets the command event (the engine's stop uses 2 or 3).
     void SendCommand(int32_t code) { m_context->SendCommand(code); }
@@ -86,7 +86,7 @@ public:
 protected:
     // Called after a device thread was abandoned and the device took a fresh context: a
     // concrete device gives the new context fresh thread state of its own.
-    virtual void OnThreadAbandoned() {}
+    virtual void OnThreadAbandoned() { }
     // Adds a name to the names table (cut to 31 characters); false when the table is full.
     bool AddDeviceName(const char* name);
 
@@ -108,7 +108,7 @@ private:
 
     kerrion::Thread m_thread;
     std::shared_ptr<CSndIOThreadContext> m_context; // shared with the running device thread
-    std::optional<kerrion::WaitSet> m_replyWait;     // reply event or the thread's end
+    std::optional<kerrion::WaitSet> m_replyWait;    // reply event or the thread's end
     uint32_t m_endThreadTimeoutMs = kDefaultEndThreadTimeoutMs;
     int m_abandonedThreads = 0;
 };

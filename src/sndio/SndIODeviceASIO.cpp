@@ -22,7 +22,7 @@ std::unique_ptr<AsioDriverList>& DriverList()
     return list;
 }
 
-std::atomic<void*> g_systemReference{nullptr};
+std::atomic<void*> g_systemReference { nullptr };
 
 // The device object that last initialised or selected through the driver list (guarded by the
 // process mutex). Close releases the list only for it: a device whose run was abandoned and that
@@ -33,16 +33,23 @@ const CSndIODeviceASIO* g_driverUser = nullptr;
 uint32_t ChannelTypeBytes(ASIOSampleType type)
 {
     switch (type) {
-    case ASIOSTInt16LSB: return 2;
-    case ASIOSTInt24LSB: return 3;
-    case ASIOSTInt32LSB: return 4;
-    case ASIOSTFloat32LSB: return 4;
-    case ASIOSTFloat64LSB: return 8;
+    case ASIOSTInt16LSB:
+        return 2;
+    case ASIOSTInt24LSB:
+        return 3;
+    case ASIOSTInt32LSB:
+        return 4;
+    case ASIOSTFloat32LSB:
+        return 4;
+    case ASIOSTFloat64LSB:
+        return 8;
     case ASIOSTInt32LSB16:
     case ASIOSTInt32LSB18:
     case ASIOSTInt32LSB20:
-    case ASIOSTInt32LSB24: return 4;
-    default: return 0;
+    case ASIOSTInt32LSB24:
+        return 4;
+    default:
+        return 0;
     }
 }
 
@@ -54,21 +61,15 @@ CSndIODeviceASIO::CSndIODeviceASIO()
     Context().m_deviceData = m_state;
 }
 
-CSndIODeviceASIO::~CSndIODeviceASIO()
-{
-    CSndIODeviceASIO::Close();
-}
+CSndIODeviceASIO::~CSndIODeviceASIO() { CSndIODeviceASIO::Close(); }
 
-void CSndIODeviceASIO::SetSystemReference(void* reference)
-{
-    g_systemReference = reference;
-}
+void CSndIODeviceASIO::SetSystemReference(void* reference) { g_systemReference = reference; }
 
 int CSndIODeviceASIO::Initialize()
 {
     CSndIODevice::Initialize();
     m_deviceKind = kKindAsio;
-    for (CSndIOStream* stream : {&OutputStream(), &InputStream()}) {
+    for (CSndIOStream* stream : { &OutputStream(), &InputStream() }) {
         stream->m_interleaved = 0;
         stream->m_bufferFrames = kDefaultBufferFrames;
     }
@@ -85,12 +86,12 @@ int CSndIODeviceASIO::Initialize()
         list->ReleaseCurrent();
         const std::string name = AsioDriverList::DisplayName(list->At(i).name);
         if (list->LoadDriver(name)) {
-            ASIODriverInfo info{};
+            ASIODriverInfo info {};
             info.asioVersion = 2;
             if (ASIOInit(&info) == ASE_OK)
                 AddDeviceName(name.c_str());
             else
-                m_driverFailures.push_back({name, info.errorMessage});
+                m_driverFailures.push_back({ name, info.errorMessage });
         }
         list->ReleaseCurrent();
     }
@@ -120,7 +121,7 @@ int CSndIODeviceASIO::SelectDevice(uint32_t index)
     CloseDriver();
     m_deviceIndex = index;
     m_opened = m_hasOutput = m_hasInput = 0;
-    for (CSndIOStream* stream : {&OutputStream(), &InputStream()}) {
+    for (CSndIOStream* stream : { &OutputStream(), &InputStream() }) {
         stream->FreeRing();
         stream->m_deviceIndex = index;
         stream->m_enabled = stream->m_interleaved = 0;
@@ -138,7 +139,7 @@ int CSndIODeviceASIO::SelectDevice(uint32_t index)
 int CSndIODeviceASIO::SetUpDriver(uint32_t index)
 {
     kerrion::AsioDeviceState& st = *m_state;
-    st.driverInfo = ASIODriverInfo{};
+    st.driverInfo = ASIODriverInfo {};
     st.driverInfo.asioVersion = 2;
     st.driverInfo.sysRef = g_systemReference.load();
     if (ASIOInit(&st.driverInfo) != ASE_OK)
@@ -148,7 +149,8 @@ int CSndIODeviceASIO::SetUpDriver(uint32_t index)
         m_hasOutput = st.outputChannels > 0 ? 1 : 0;
         m_hasInput = st.inputChannels > 0 ? 1 : 0;
         OutputStream().m_deviceIndex = InputStream().m_deviceIndex = index;
-        FillStream(OutputStream(), st.outputChannels, st.outputBuffers, &st.channelInfos[static_cast<size_t>(st.inputBuffers)]);
+        FillStream(OutputStream(), st.outputChannels, st.outputBuffers,
+            &st.channelInfos[static_cast<size_t>(st.inputBuffers)]);
         FillStream(InputStream(), st.inputChannels, st.inputBuffers, &st.channelInfos[0]);
         return 1;
     }
@@ -165,7 +167,8 @@ int CSndIODeviceASIO::QueryDriver()
         || ASIOGetSampleRate(&st.sampleRate) != ASE_OK)
         return 0;
     if (st.sampleRate < kLowestRate || st.sampleRate > kHighestRate) {
-        if (ASIOSetSampleRate(kPreferredRate) != ASE_OK || ASIOGetSampleRate(&st.sampleRate) != ASE_OK)
+        if (ASIOSetSampleRate(kPreferredRate) != ASE_OK
+            || ASIOGetSampleRate(&st.sampleRate) != ASE_OK)
             return 0;
     }
     st.postOutput = ASIOOutputReady() == ASE_OK ? 1 : 0;
@@ -194,13 +197,13 @@ int CSndIODeviceASIO::CreateBuffers()
     kerrion::AsioDeviceState& st = *m_state;
     st.bufferInfos.clear();
     for (int32_t i = 0; i < st.inputBuffers; ++i)
-        st.bufferInfos.push_back(ASIOBufferInfo{ASIOTrue, i, {nullptr, nullptr}});
+        st.bufferInfos.push_back(ASIOBufferInfo { ASIOTrue, i, { nullptr, nullptr } });
     for (int32_t o = 0; o < st.outputBuffers; ++o)
-        st.bufferInfos.push_back(ASIOBufferInfo{ASIOFalse, o, {nullptr, nullptr}});
+        st.bufferInfos.push_back(ASIOBufferInfo { ASIOFalse, o, { nullptr, nullptr } });
     const auto count = static_cast<int32_t>(st.bufferInfos.size());
     if (ASIOCreateBuffers(st.bufferInfos.data(), count, st.preferredSize, &st.callbacks) != ASE_OK)
         return 0;
-    st.channelInfos.assign(st.bufferInfos.size(), ASIOChannelInfo{});
+    st.channelInfos.assign(st.bufferInfos.size(), ASIOChannelInfo {});
     for (size_t i = 0; i < st.bufferInfos.size(); ++i) {
         st.channelInfos[i].channel = st.bufferInfos[i].channelNum;
         st.channelInfos[i].isInput = st.bufferInfos[i].isInput;
@@ -210,7 +213,8 @@ int CSndIODeviceASIO::CreateBuffers()
     return ASIOGetLatencies(&st.inputLatency, &st.outputLatency) == ASE_OK ? 1 : 0;
 }
 
-void CSndIODeviceASIO::FillStream(CSndIOStream& stream, int32_t channels, int32_t buffers, const ASIOChannelInfo* first)
+void CSndIODeviceASIO::FillStream(
+    CSndIOStream& stream, int32_t channels, int32_t buffers, const ASIOChannelInfo* first)
 {
     stream.m_availableChannels = static_cast<uint32_t>(channels);
     stream.m_activeChannels = static_cast<uint32_t>(buffers);

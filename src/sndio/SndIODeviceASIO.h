@@ -51,7 +51,8 @@ private:
     int QueryDriver();
     void KeepDriverError();
     int CreateBuffers();
-    void FillStream(CSndIOStream& stream, int32_t channels, int32_t buffers, const ASIOChannelInfo* first);
+    void FillStream(
+        CSndIOStream& stream, int32_t channels, int32_t buffers, const ASIOChannelInfo* first);
 
     std::shared_ptr<kerrion::AsioDeviceState> m_state; // the device data of the thread context
     std::vector<DriverFailure> m_driverFailures;       // from the last Initialize

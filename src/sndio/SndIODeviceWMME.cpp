@@ -23,10 +23,7 @@ CSndIODeviceWMME::CSndIODeviceWMME()
     Context().m_deviceData = m_state;
 }
 
-CSndIODeviceWMME::~CSndIODeviceWMME()
-{
-    CSndIODeviceWMME::Close();
-}
+CSndIODeviceWMME::~CSndIODeviceWMME() { CSndIODeviceWMME::Close(); }
 
 int CSndIODeviceWMME::Initialize()
 {
@@ -39,7 +36,8 @@ int CSndIODeviceWMME::Initialize()
     Context().m_deviceData = m_state;
     ScanEndpoints();
     const uint32_t inputs = std::min<uint32_t>(EndpointCount(WaveDirection::Capture), kMaxDevices);
-    const uint32_t outputs = std::min<uint32_t>(EndpointCount(WaveDirection::Playback), kMaxDevices);
+    const uint32_t outputs
+        = std::min<uint32_t>(EndpointCount(WaveDirection::Playback), kMaxDevices);
     // Input names first; an output name replaces the input name of the same index.
     WaveCaps caps;
     for (uint32_t i = 0; i < inputs; ++i) {
@@ -96,10 +94,7 @@ int CSndIODeviceWMME::Start()
     return StartThread(&kerrion::WmmeDeviceThread);
 }
 
-int CSndIODeviceWMME::Close()
-{
-    return CSndIODevice::Close();
-}
+int CSndIODeviceWMME::Close() { return CSndIODevice::Close(); }
 
 void CSndIODeviceWMME::FillStream(CSndIOStream& stream, const WaveCaps& caps)
 {
@@ -116,10 +111,7 @@ void CSndIODeviceWMME::FillStream(CSndIOStream& stream, const WaveCaps& caps)
     stream.m_sampleType = sixteen ? kerrion::kSampleInt16 : kerrion::kSampleUInt8;
 }
 
-void CSndIODeviceWMME::ScanEndpoints()
-{
-    m_state->endpoints.Scan();
-}
+void CSndIODeviceWMME::ScanEndpoints() { m_state->endpoints.Scan(); }
 
 uint32_t CSndIODeviceWMME::EndpointCount(WaveDirection direction) const
 {

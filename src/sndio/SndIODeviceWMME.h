@@ -38,8 +38,8 @@ protected:
     // lists the system does not have (more capture than playback endpoints, odd formats).
     virtual void ScanEndpoints();
     virtual uint32_t EndpointCount(kerrion::WaveDirection direction) const;
-    virtual int EndpointCaps(uint32_t index, kerrion::WaveDirection direction,
-        kerrion::WaveCaps* caps) const;
+    virtual int EndpointCaps(
+        uint32_t index, kerrion::WaveDirection direction, kerrion::WaveCaps* caps) const;
 
     void OnThreadAbandoned() override;
 

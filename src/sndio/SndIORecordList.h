@@ -53,7 +53,10 @@ public:
 
     int GetCount() const { return static_cast<int>(m_records.size()); }
     // The record at `index`, or null when the index is not below the count.
-    Record* GetAt(int index) { return InRange(index) ? &m_records[static_cast<std::size_t>(index)] : nullptr; }
+    Record* GetAt(int index)
+    {
+        return InRange(index) ? &m_records[static_cast<std::size_t>(index)] : nullptr;
+    }
     const Record* GetAt(int index) const
     {
         return InRange(index) ? &m_records[static_cast<std::size_t>(index)] : nullptr;
@@ -65,7 +68,10 @@ public:
     auto end() const { return m_records.end(); }
 
 private:
-    bool InRange(int index) const { return index >= 0 && static_cast<std::size_t>(index) < m_records.size(); }
+    bool InRange(int index) const
+    {
+        return index >= 0 && static_cast<std::size_t>(index) < m_records.size();
+    }
 
     std::deque<Record> m_records; // head first; allocated in blocks, addresses stable at the ends
 };

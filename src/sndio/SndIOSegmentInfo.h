@@ -17,7 +17,7 @@ public:
     CSndIOSegmentInfo& operator=(const CSndIOSegmentInfo&) = default;
 
     CSndIOTrackInfoList m_tracks;            // the segment's tracks, in play order
-    std::array<uint32_t, 2> m_playParams{};  // play mode only (segment placement)
+    std::array<uint32_t, 2> m_playParams {}; // play mode only (segment placement)
 };
 
 // The segments of one entry.

@@ -7,10 +7,7 @@
 namespace {
 
 // Blocks start on 16-byte boundaries so that every sample type is aligned.
-size_t AlignUp(size_t bytes)
-{
-    return (bytes + 15u) & ~static_cast<size_t>(15u);
-}
+size_t AlignUp(size_t bytes) { return (bytes + 15u) & ~static_cast<size_t>(15u); }
 
 } // namespace
 
@@ -51,7 +48,8 @@ int CSndIOStream::AllocateRing(uint32_t frames)
     if (m_bytesPerSample == 0 || m_availableChannels == 0)
         return 0;
     // The engine sets the active channels; never more than the device has or a slot can hold.
-    m_activeChannels = std::min({m_activeChannels, m_availableChannels, static_cast<uint32_t>(kMaxChannels)});
+    m_activeChannels
+        = std::min({ m_activeChannels, m_availableChannels, static_cast<uint32_t>(kMaxChannels) });
     if (m_activeChannels == 0) {
         m_bufferFrames = frames; // keeps the slot duration known for a direction not streamed
         return 1;

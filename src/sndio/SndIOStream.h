@@ -36,21 +36,21 @@ public:
     bool HasRing() const { return m_storage != nullptr; }
 
     uint32_t m_deviceIndex = 0;
-    uint8_t m_enabled = 0;     // streamed at all; set by the engine
-    uint8_t m_interleaved = 0; // the device thread uses the interleaved blocks
+    uint8_t m_enabled = 0;            // streamed at all; set by the engine
+    uint8_t m_interleaved = 0;        // the device thread uses the interleaved blocks
     uint32_t m_availableChannels = 0; // the device's channels in this direction; 0 = none
     uint32_t m_activeChannels = 0;    // channels streamed; set by the engine, at most 64
     uint32_t m_bitsPerSample = 0;
     uint32_t m_bytesPerSample = 0;
     double m_sampleRate = 0.0; // Hz
     kerrion::SampleType m_sampleType = 0;
-    uint32_t m_bufferFrames = 0;  // frames per slot
-    uint32_t m_engineSlot = 0;    // next slot of the engine side, 0..3
-    uint32_t m_slotFrames[kSlots] = {};                     // frames valid per slot
-    uint8_t* m_channelBlocks[kSlots][kMaxChannels] = {};    // buffer frames x bytes each
-    uint8_t* m_interleavedBlocks[kSlots] = {};              // x active channels, or null
-    std::atomic<uint32_t> m_position{0};    // frames; written by the device thread
-    std::atomic<uint32_t> m_missedSlots{0}; // times the device thread gave up on the engine
+    uint32_t m_bufferFrames = 0;                         // frames per slot
+    uint32_t m_engineSlot = 0;                           // next slot of the engine side, 0..3
+    uint32_t m_slotFrames[kSlots] = {};                  // frames valid per slot
+    uint8_t* m_channelBlocks[kSlots][kMaxChannels] = {}; // buffer frames x bytes each
+    uint8_t* m_interleavedBlocks[kSlots] = {};           // x active channels, or null
+    std::atomic<uint32_t> m_position { 0 };              // frames; written by the device thread
+    std::atomic<uint32_t> m_missedSlots { 0 }; // times the device thread gave up on the engine
 
 private:
     std::unique_ptr<uint8_t[]> m_storage; // every block of the ring, one allocation

@@ -44,19 +44,19 @@ public:
     // Device thread: write the reply code, then set the reply event.
     void Reply(int32_t code);
 
-    CSndIOStream* m_output; // points at m_outputStream
-    CSndIOStream* m_input;  // points at m_inputStream
+    CSndIOStream* m_output;             // points at m_outputStream
+    CSndIOStream* m_input;              // points at m_inputStream
     std::shared_ptr<void> m_deviceData; // the concrete device's thread state, kept alive here
     int32_t m_slotMilliseconds = 0;     // ms per ring slot; set before the thread starts
 
     kerrion::Event m_commandEvent;
-    std::atomic<int32_t> m_commandCode{0};
+    std::atomic<int32_t> m_commandCode { 0 };
     kerrion::Event m_replyEvent;
-    std::atomic<int32_t> m_replyCode{0};
-    kerrion::Semaphore m_outputFree{4, 4};   // empty output slots the engine may fill
-    kerrion::Semaphore m_outputFilled{0, 4}; // output slots waiting for the device
-    kerrion::Semaphore m_inputFilled{0, 4};  // input slots waiting for the engine
-    kerrion::Semaphore m_inputFree{4, 4};    // empty input slots the device may fill
+    std::atomic<int32_t> m_replyCode { 0 };
+    kerrion::Semaphore m_outputFree { 4, 4 };   // empty output slots the engine may fill
+    kerrion::Semaphore m_outputFilled { 0, 4 }; // output slots waiting for the device
+    kerrion::Semaphore m_inputFilled { 0, 4 };  // input slots waiting for the engine
+    kerrion::Semaphore m_inputFree { 4, 4 };    // empty input slots the device may fill
     kerrion::Event m_positionEvent;
     bool m_syncCreated = false; // engine thread: the objects above are in use
 

@@ -21,7 +21,7 @@ std::FILE* OpenRegularFile(const char* path, int mode)
     const int fd = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
         || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
@@ -73,10 +73,7 @@ void CWaveFile::SetFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bi
     m_format.bitsPerSample = bitsPerSample;
 }
 
-void CWaveFile::SetDataLimit(uint32_t bytes)
-{
-    m_dataLimit = std::min(bytes, kWaveMaxDataBytes);
-}
+void CWaveFile::SetDataLimit(uint32_t bytes) { m_dataLimit = std::min(bytes, kWaveMaxDataBytes); }
 
 bool CWaveFile::Open(const char* path, int mode)
 {
@@ -109,7 +106,7 @@ bool CWaveFile::Open(const char* path, int mode)
         m_dataOffset = kFailedOffset;
         return false;
     }
-    m_frameBytes = uint32_t{m_format.channels} * (m_format.bitsPerSample / 8U);
+    m_frameBytes = uint32_t { m_format.channels } * (m_format.bitsPerSample / 8U);
     if (mode == kModeRead && m_frameBytes != 0)
         m_frames = m_dataChunk.size / m_frameBytes;
     return true;
@@ -122,12 +119,14 @@ bool CWaveFile::OpenForReading()
     if (length < 0)
         return false;
     const auto fileEnd = static_cast<uint64_t>(length);
-    if (!RiffFindForm(file, {0, fileEnd}, "WAVE", m_riffChunk))
+    if (!RiffFindForm(file, { 0, fileEnd }, "WAVE", m_riffChunk))
         return false;
     // A RIFF size past the end of the file (a truncated copy) is bounded by the file.
-    const uint64_t riffEnd = std::min(uint64_t{m_riffChunk.dataOffset} + m_riffChunk.size, fileEnd);
+    const uint64_t riffEnd
+        = std::min(uint64_t { m_riffChunk.dataOffset } + m_riffChunk.size, fileEnd);
     RiffChunk formatChunk;
-    if (!RiffFindChunk(file, {m_riffChunk.dataOffset + uint64_t{4}, riffEnd}, "fmt ", formatChunk)
+    if (!RiffFindChunk(
+            file, { m_riffChunk.dataOffset + uint64_t { 4 }, riffEnd }, "fmt ", formatChunk)
         || !ReadFormat(formatChunk, riffEnd))
         return false;
     if (!RiffFindChunk(file, RiffRangeAfter(formatChunk, riffEnd), "data", m_dataChunk))
@@ -145,7 +144,7 @@ bool CWaveFile::ReadFormat(const RiffChunk& chunk, uint64_t end)
     // sample width (an empty one included) is refused.
     const uint64_t inFile = end > chunk.dataOffset ? end - chunk.dataOffset : 0;
     const auto length = static_cast<uint32_t>(
-        std::min<uint64_t>({uint64_t{kWaveFormatBytes}, chunk.size, inFile}));
+        std::min<uint64_t>({ uint64_t { kWaveFormatBytes }, chunk.size, inFile }));
     if (length < kMinFormatBytes)
         return false;
     uint8_t bytes[kWaveFormatBytes] = {};
@@ -158,8 +157,9 @@ bool CWaveFile::ReadFormat(const RiffChunk& chunk, uint64_t end)
 bool CWaveFile::OpenForWriting()
 {
     m_format.formatTag = 1;
-    m_format.blockAlign = static_cast<uint16_t>(uint32_t{m_format.channels} * m_format.bitsPerSample / 8U);
-    m_format.avgBytesPerSec = uint32_t{m_format.blockAlign} * m_format.samplesPerSec;
+    m_format.blockAlign
+        = static_cast<uint16_t>(uint32_t { m_format.channels } * m_format.bitsPerSample / 8U);
+    m_format.avgBytesPerSec = uint32_t { m_format.blockAlign } * m_format.samplesPerSec;
     m_format.extraSize = 0;
 
     std::FILE* file = m_file.get();

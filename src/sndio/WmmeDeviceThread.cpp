@@ -87,7 +87,7 @@ private:
     std::optional<WaitSet> m_setB; // command, input, output: after an output buffer
     std::array<Source, 3> m_orderA {};
     std::array<Source, 3> m_orderB {};
-    uint32_t m_waitMs = 0; // 8 slots
+    uint32_t m_waitMs = 0;  // 8 slots
     bool m_running = false; // streaming and not finishing
 };
 
@@ -136,8 +136,8 @@ bool WmmeThread::OpenPort(WavePort& port)
     format.bitsPerSample = static_cast<uint16_t>(stream.m_bitsPerSample);
     format.blockAlign = static_cast<uint16_t>(format.channels * format.bitsPerSample / 8);
     format.averageBytesPerSecond = format.samplesPerSecond * format.blockAlign;
-    if (port.device.Open(m_endpoints, stream.m_deviceIndex, port.direction, format,
-            &OnWaveMessage, &port)
+    if (port.device.Open(
+            m_endpoints, stream.m_deviceIndex, port.direction, format, &OnWaveMessage, &port)
         != kWaveNoError)
         return false;
     port.bufferBytes = WaveBufferBytes(stream);

@@ -43,7 +43,7 @@ void WalkDrivers(const kerrion::Registry& registry, const std::string& folder)
             continue;
         std::string same;
         Check(registry.GetString(key, "clsid", same) && same == clsid);
-        kerrion::AsioClassId id{};
+        kerrion::AsioClassId id {};
         kerrion::ParseClassId(clsid.c_str(), id);
         const std::string server = std::string(kerrion::kClassIdsKey) + "\\"
             + kerrion::AsciiLower(clsid) + "\\InprocServer32";

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint64_t total = 0;
         for (uint32_t got = 1; got > 0; total += got)
             got = file.ReadFrames(frames, perRead == 0 ? 1 : perRead);
-        if (total > file.Frames() || uint64_t{file.DataOffset()} + file.DataBytes() > size)
+        if (total > file.Frames() || uint64_t { file.DataOffset() } + file.DataBytes() > size)
             __builtin_trap(); // read past the data the file holds
         file.SeekToData();
         file.ReadFrames(frames, 1);

@@ -105,7 +105,7 @@ TEST_F(SndSPVUTest, ReferenceLevelShiftsTheReading)
 TEST_F(SndSPVUTest, SilenceReadsMinusNinetySixAndAnEmptyBlockZero)
 {
     m_inputs[0].SetCount(512); // silent samples
-    m_inputs[1].SetCount(0); // no samples at all
+    m_inputs[1].SetCount(0);   // no samples at all
     Process(2);
     EXPECT_EQ(m_outputs.Value(0), -96.0);
     EXPECT_EQ(m_outputs.Value(1), 0.0);

@@ -30,7 +30,8 @@ bool PlayBack(CSndIOThreadContext& context, uint32_t outSlot, uint32_t& inSlot)
     for (uint32_t c = 0; c < in.m_activeChannels && c < out.m_activeChannels; ++c)
         std::memcpy(in.m_channelBlocks[inSlot][c], out.m_channelBlocks[outSlot][c], bytes);
     if (in.m_interleaved && in.m_interleavedBlocks[inSlot] && out.m_interleavedBlocks[outSlot])
-        std::memcpy(in.m_interleavedBlocks[inSlot], out.m_interleavedBlocks[outSlot], bytes * out.m_activeChannels);
+        std::memcpy(in.m_interleavedBlocks[inSlot], out.m_interleavedBlocks[outSlot],
+            bytes * out.m_activeChannels);
     in.m_slotFrames[inSlot] = n;
     inSlot = (inSlot + 1) % CSndIOStream::kSlots;
     context.m_inputFilled.Give();
@@ -60,7 +61,8 @@ void NeverAnswer(CSndIOThreadContext& context, LoopbackThreadState& state)
     // Long after the device gave up on it: everything touched here must still be alive.
     context.m_output->m_position = 1;
     if (context.m_output->m_channelBlocks[0][0] != nullptr)
-        std::memset(context.m_output->m_channelBlocks[0][0], 0x55, context.m_output->m_bytesPerSample);
+        std::memset(
+            context.m_output->m_channelBlocks[0][0], 0x55, context.m_output->m_bytesPerSample);
     context.m_outputFree.Give();
     context.Reply(CSndIOThreadContext::kReplyEnded);
     state.touchedAfterRelease = 1;
@@ -76,15 +78,19 @@ void LoopbackThread(CSndIOThreadContext* context)
     if (state.settings.mode == LoopbackSettings::kNeverAnswer)
         return NeverAnswer(*context, state);
     const bool outputDriven = context->m_output->m_enabled != 0;
-    kerrion::Waitable* work = outputDriven ? static_cast<kerrion::Waitable*>(&context->m_outputFilled) : &context->m_inputFree;
-    kerrion::WaitSet set{&context->m_commandEvent, work};
+    kerrion::Waitable* work = outputDriven
+        ? static_cast<kerrion::Waitable*>(&context->m_outputFilled)
+        : &context->m_inputFree;
+    kerrion::WaitSet set { &context->m_commandEvent, work };
     context->Reply(CSndIOThreadContext::kReplyReady);
     bool streaming = false;
     uint32_t outSlot = 0, inSlot = 0, frames = 0;
     int served = 0;
     for (;;) {
-        const bool serving = streaming && (state.settings.serveSlots < 0 || served < state.settings.serveSlots);
-        const int which = serving ? set.Wait(kerrion::kWaitForever) : (context->m_commandEvent.Wait(kerrion::kWaitForever) ? 0 : -1);
+        const bool serving
+            = streaming && (state.settings.serveSlots < 0 || served < state.settings.serveSlots);
+        const int which = serving ? set.Wait(kerrion::kWaitForever)
+                                  : (context->m_commandEvent.Wait(kerrion::kWaitForever) ? 0 : -1);
         if (which == 1) {
             ++served;
             if (outputDriven) {
@@ -135,21 +141,19 @@ CLoopbackDevice::CLoopbackDevice(LoopbackSettings settings)
 {
 }
 
-CLoopbackDevice::~CLoopbackDevice()
-{
-    Close();
-}
+CLoopbackDevice::~CLoopbackDevice() { Close(); }
 
 int CLoopbackDevice::Initialize()
 {
     CSndIODevice::Initialize();
     m_deviceKind = kKindWave;
-    for (CSndIOStream* stream : {&OutputStream(), &InputStream()}) {
+    for (CSndIOStream* stream : { &OutputStream(), &InputStream() }) {
         stream->m_interleaved = m_settings.interleaved ? 1 : 0;
         stream->m_bufferFrames = kDefaultBufferFrames;
     }
     for (uint32_t i = 0; i < m_settings.devices; ++i)
-        AddDeviceName(("Loopback device number " + std::to_string(i + 1) + " with a long name").c_str());
+        AddDeviceName(
+            ("Loopback device number " + std::to_string(i + 1) + " with a long name").c_str());
     m_outputDeviceCount = m_inputDeviceCount = m_deviceCount;
     return m_deviceCount > 0 ? 1 : 0;
 }
@@ -161,7 +165,7 @@ int CLoopbackDevice::SelectDevice(uint32_t index)
     m_opened = 1;
     m_hasOutput = m_settings.hasOutput ? 1 : 0;
     m_hasInput = m_settings.hasInput ? 1 : 0;
-    for (CSndIOStream* stream : {&OutputStream(), &InputStream()}) {
+    for (CSndIOStream* stream : { &OutputStream(), &InputStream() }) {
         const bool exists = stream == &OutputStream() ? m_settings.hasOutput : m_settings.hasInput;
         stream->m_availableChannels = exists ? 2 : 0;
         stream->m_activeChannels = stream->m_availableChannels;

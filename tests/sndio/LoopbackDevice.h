@@ -23,8 +23,8 @@ struct LoopbackSettings {
 // The device thread's own state (its device data).
 struct LoopbackThreadState {
     LoopbackSettings settings;
-    kerrion::Event release;             // kNeverAnswer: the thread wakes up only when set
-    std::atomic<int> touchedAfterRelease{0};
+    kerrion::Event release; // kNeverAnswer: the thread wakes up only when set
+    std::atomic<int> touchedAfterRelease { 0 };
 };
 
 class CLoopbackDevice : public CSndIODevice {

@@ -114,7 +114,7 @@ TEST(SndIOBlockInfoList, PrepareResetsEntryZeroAndKeepsTheRest)
     CSndIOBlockInfo& entry = *list.GetAt(0);
     ASSERT_EQ(entry.m_segments.SetSize(3), 1);
     entry.m_playFlag = 1;
-    entry.m_playParams = {4, 5, 6};
+    entry.m_playParams = { 4, 5, 6 };
     ASSERT_EQ(list.GetAt(1)->m_segments.SetSize(2), 1);
 
     ASSERT_EQ(list.Prepare(7), 1);
@@ -139,7 +139,7 @@ TEST(SndIOBlockInfoList, GainUpdateSetsEnabledHalvesOfTheFirstSegment)
             track.m_gainEnabled[0] = 1;
             track.m_gainEnabled[59] = 1;
             track.m_gainDb[0] = -6.0;
-            track.m_gainDb[1] = -6.0; // not enabled
+            track.m_gainDb[1] = -6.0;  // not enabled
             track.m_gainDb[59] = 20.0; // +6 dB with the -14 below
         }
     }

@@ -31,14 +31,16 @@ template <typename T>
 T SampleAt(const CSndIOBuffer& buffer, uint32_t i)
 {
     T value;
-    std::memcpy(&value, buffer.Bytes() + size_t{i} * sizeof(T), sizeof(T));
+    std::memcpy(&value, buffer.Bytes() + size_t { i } * sizeof(T), sizeof(T));
     return value;
 }
 
 int32_t Packed24At(const CSndIOBuffer& buffer, uint32_t i)
 {
-    const uint8_t* p = buffer.Bytes() + size_t{i} * 3;
-    return static_cast<int32_t>(uint32_t{p[0]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 24) >> 8;
+    const uint8_t* p = buffer.Bytes() + size_t { i } * 3;
+    return static_cast<int32_t>(
+               uint32_t { p[0] } << 8 | uint32_t { p[1] } << 16 | uint32_t { p[2] } << 24)
+        >> 8;
 }
 
 // Converts one sample of type `from` (as T) into a fresh buffer of type `to` and returns it as U.
@@ -46,7 +48,7 @@ template <typename U, typename T>
 U ConvertOne(SampleType from, T value, SampleType to)
 {
     CSndIOBuffer source;
-    Load<T>(source, from, {value});
+    Load<T>(source, from, { value });
     CSndIOBuffer target;
     EXPECT_EQ(target.Allocate(to, 1), 1);
     target.Convert(source);
@@ -54,7 +56,7 @@ U ConvertOne(SampleType from, T value, SampleType to)
     return SampleAt<U>(target, 0);
 }
 
-const SampleType kSupported[] = {14, 15, 16, 17, 18, 19, 20, 24, 25, 26, 27};
+const SampleType kSupported[] = { 14, 15, 16, 17, 18, 19, 20, 24, 25, 26, 27 };
 
 } // namespace
 
@@ -83,7 +85,7 @@ TEST(SndIOBufferLifecycle, AllocateFillsSilenceAndOwns)
 
 TEST(SndIOBufferLifecycle, AttachMakesAViewThatIsNotFreed)
 {
-    std::vector<int16_t> memory = {1, 2, 3};
+    std::vector<int16_t> memory = { 1, 2, 3 };
     {
         CSndIOBuffer view;
         view.Attach(memory.data(), kSampleInt16, 3);
@@ -170,9 +172,9 @@ TEST(SndIOBufferConvert, SameTypeCopiesUpToCapacityAndSilencesTheTail)
 TEST(SndIOBufferConvert, DifferentTypesLeaveSamplesBeyondTheCountAlone)
 {
     CSndIOBuffer source;
-    Load<int16_t>(source, kSampleInt16, {1, 2});
+    Load<int16_t>(source, kSampleInt16, { 1, 2 });
     CSndIOBuffer target;
-    Load<int32_t>(target, kSampleInt32, {9, 9, 9, 9});
+    Load<int32_t>(target, kSampleInt32, { 9, 9, 9, 9 });
     target.Convert(source);
     EXPECT_EQ(target.Count(), 2U);
     EXPECT_EQ(SampleAt<int32_t>(target, 1), 2 << 16);
@@ -186,7 +188,7 @@ TEST(SndIOBufferConvert, UnsignedEightBitSilenceIsZeroEverywhere)
         ASSERT_EQ(silent.Allocate(kSampleUInt8, 3), 1);
         CSndIOBuffer target;
         ASSERT_EQ(target.Allocate(type, 3), 1);
-        std::memset(target.Bytes(), 0x55, size_t{3} * target.BytesPerSample());
+        std::memset(target.Bytes(), 0x55, size_t { 3 } * target.BytesPerSample());
         target.Convert(silent);
         for (uint32_t i = 0; i < 3 * target.BytesPerSample(); ++i)
             EXPECT_EQ(target.Bytes()[i], SampleSilence(type)) << "type " << type;
@@ -206,7 +208,7 @@ TEST(SndIOBufferConvert, IntegersAlignByTheirMostSignificantBits)
     EXPECT_EQ((ConvertOne<int16_t, uint8_t>(14, 0, 16)), -32768);
 
     CSndIOBuffer packed; // 17 to 26 keeps the upper 20 bits
-    LoadPacked(packed, {0x56, 0x34, 0x92});
+    LoadPacked(packed, { 0x56, 0x34, 0x92 });
     CSndIOBuffer twenty;
     ASSERT_EQ(twenty.Allocate(kSampleInt32Lsb20, 1), 1);
     twenty.Convert(packed);
@@ -218,13 +220,14 @@ TEST(SndIOBufferConvert, MostNegativeValuesRoundTrip)
     EXPECT_EQ((ConvertOne<int32_t, int16_t>(16, -32768, 18)), std::numeric_limits<int32_t>::min());
     EXPECT_EQ((ConvertOne<int16_t, int32_t>(18, std::numeric_limits<int32_t>::min(), 16)), -32768);
     EXPECT_EQ((ConvertOne<double, int16_t>(16, -32768, 20)), -32768.0);
-    EXPECT_EQ((ConvertOne<int32_t, int32_t>(18, std::numeric_limits<int32_t>::min(), 27)), -8388608);
+    EXPECT_EQ(
+        (ConvertOne<int32_t, int32_t>(18, std::numeric_limits<int32_t>::min(), 27)), -8388608);
 }
 
 TEST(SndIOBufferConvert, PackedTwentyFourReadsSignedAndWritesTheUpperBytes)
 {
     CSndIOBuffer packed;
-    LoadPacked(packed, {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80});
+    LoadPacked(packed, { 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80 });
     CSndIOBuffer right24;
     ASSERT_EQ(right24.Allocate(kSampleInt32Lsb24, 2), 1);
     right24.Convert(packed);
@@ -237,7 +240,7 @@ TEST(SndIOBufferConvert, PackedTwentyFourReadsSignedAndWritesTheUpperBytes)
     EXPECT_EQ(SampleAt<int16_t>(sixteen, 1), -32768);
 
     CSndIOBuffer source;
-    Load<int16_t>(source, kSampleInt16, {0x1234});
+    Load<int16_t>(source, kSampleInt16, { 0x1234 });
     CSndIOBuffer target;
     ASSERT_EQ(target.Allocate(kSampleInt24, 1), 1);
     target.Convert(source);
@@ -262,7 +265,7 @@ TEST(SndIOBufferConvert, FloatsTruncateIntoTheContainerWithoutShifting)
     EXPECT_EQ((ConvertOne<int16_t, double>(20, 1.5, 16)), 1);
     EXPECT_EQ((ConvertOne<int16_t, double>(20, -1.5, 16)), -1);
     CSndIOBuffer source; // into packed 24-bit: the upper three bytes of the 32-bit value
-    Load<double>(source, kSampleFloat64, {1.5, 1000.0, -1000.0});
+    Load<double>(source, kSampleFloat64, { 1.5, 1000.0, -1000.0 });
     CSndIOBuffer packed;
     ASSERT_EQ(packed.Allocate(kSampleInt24, 3), 1);
     packed.Convert(source);
@@ -290,7 +293,7 @@ TEST(SndIOBufferConvert, FloatsBeyondTheIntegerRangeSaturate)
 TEST(SndIOBufferConvert, UnsupportedCodesMoveNothingButSetTheCount)
 {
     CSndIOBuffer source;
-    Load<int16_t>(source, kSampleInt16, {5, 6, 7});
+    Load<int16_t>(source, kSampleInt16, { 5, 6, 7 });
     CSndIOBuffer odd;
     ASSERT_EQ(odd.Allocate(kSampleInt16, 4), 1);
     ASSERT_EQ(odd.Allocate(21, 4), 1);
@@ -300,7 +303,7 @@ TEST(SndIOBufferConvert, UnsupportedCodesMoveNothingButSetTheCount)
     EXPECT_EQ(SampleAt<int16_t>(odd, 0), 0x1111);
 
     CSndIOBuffer target;
-    Load<int16_t>(target, kSampleInt16, {9, 9, 9, 9});
+    Load<int16_t>(target, kSampleInt16, { 9, 9, 9, 9 });
     target.Convert(odd);
     EXPECT_EQ(target.Count(), 3U);
     EXPECT_EQ(SampleAt<int16_t>(target, 0), 9);
@@ -312,7 +315,7 @@ TEST(SndIOBufferAppend, SameTypeGrowsTheCount)
     ASSERT_EQ(target.Allocate(kSampleInt16, 6), 1);
     target.SetCount(0);
     CSndIOBuffer part;
-    Load<int16_t>(part, kSampleInt16, {1, 2, 3});
+    Load<int16_t>(part, kSampleInt16, { 1, 2, 3 });
     target.Append(part);
     target.Append(part);
     EXPECT_EQ(target.Count(), 6U);
@@ -327,14 +330,14 @@ TEST(SndIOBufferAppend, ConvertsAndStopsAtTheCapacity)
     ASSERT_EQ(target.Allocate(kSampleInt32, 4), 1);
     target.SetCount(2);
     CSndIOBuffer part;
-    Load<int16_t>(part, kSampleInt16, {1, 2, 3});
+    Load<int16_t>(part, kSampleInt16, { 1, 2, 3 });
     target.Append(part);
     EXPECT_EQ(target.Count(), 4U);
     EXPECT_EQ(SampleAt<int32_t>(target, 2), 1 << 16);
     EXPECT_EQ(SampleAt<int32_t>(target, 3), 2 << 16);
 
     CSndIOBuffer same; // same type, too long: the part that fits
-    Load<int16_t>(same, kSampleInt16, {0, 0});
+    Load<int16_t>(same, kSampleInt16, { 0, 0 });
     same.SetCount(1);
     same.Append(part);
     EXPECT_EQ(same.Count(), 2U);
@@ -349,15 +352,15 @@ TEST(SndIOBufferAppend, ConvertsAndStopsAtTheCapacity)
 TEST(SndIOBufferInterleave, FramesFollowTheLongestSourceAndTheCapacity)
 {
     CSndIOBuffer sources[2];
-    Load<int16_t>(sources[0], kSampleInt16, {1, 2, 3, 0, 0});
+    Load<int16_t>(sources[0], kSampleInt16, { 1, 2, 3, 0, 0 });
     sources[0].SetCount(3);
-    Load<int16_t>(sources[1], kSampleInt16, {11, 12, 13, 14, 15});
+    Load<int16_t>(sources[1], kSampleInt16, { 11, 12, 13, 14, 15 });
 
     CSndIOBuffer eight;
     ASSERT_EQ(eight.Allocate(kSampleInt16, 8), 1);
     eight.Interleave(sources, 2);
     EXPECT_EQ(eight.Count(), 8U);
-    const int16_t expected8[] = {1, 11, 2, 12, 3, 13, 0, 14};
+    const int16_t expected8[] = { 1, 11, 2, 12, 3, 13, 0, 14 };
     for (uint32_t i = 0; i < 8; ++i)
         EXPECT_EQ(SampleAt<int16_t>(eight, i), expected8[i]) << i;
 
@@ -373,14 +376,14 @@ TEST(SndIOBufferInterleave, FramesFollowTheLongestSourceAndTheCapacity)
 TEST(SndIOBufferInterleave, SourcesThatCannotDeliverGiveSilence)
 {
     CSndIOBuffer sources[3];
-    Load<uint8_t>(sources[0], kSampleUInt8, {1, 2, 3});
-    Load<uint8_t>(sources[1], kSampleUInt8, {4}); // shorter than the block
-    Load<int16_t>(sources[2], kSampleInt16, {5, 6, 7}); // another width
+    Load<uint8_t>(sources[0], kSampleUInt8, { 1, 2, 3 });
+    Load<uint8_t>(sources[1], kSampleUInt8, { 4 });       // shorter than the block
+    Load<int16_t>(sources[2], kSampleInt16, { 5, 6, 7 }); // another width
     CSndIOBuffer block;
     ASSERT_EQ(block.Allocate(kSampleUInt8, 9), 1);
     block.Interleave(sources, 3);
     EXPECT_EQ(block.Count(), 9U);
-    const uint8_t expected[] = {1, 4, 128, 2, 128, 128, 3, 128, 128};
+    const uint8_t expected[] = { 1, 4, 128, 2, 128, 128, 3, 128, 128 };
     for (uint32_t i = 0; i < 9; ++i)
         EXPECT_EQ(block.Bytes()[i], expected[i]) << i;
 }
@@ -388,8 +391,8 @@ TEST(SndIOBufferInterleave, SourcesThatCannotDeliverGiveSilence)
 TEST(SndIOBufferInterleave, TakingAWiderTypeKeepsTheMemoryItCovers)
 {
     CSndIOBuffer sources[2];
-    Load<int32_t>(sources[0], kSampleInt32, {1, 2, 3, 4});
-    Load<int32_t>(sources[1], kSampleInt32, {5, 6, 7, 8});
+    Load<int32_t>(sources[0], kSampleInt32, { 1, 2, 3, 4 });
+    Load<int32_t>(sources[1], kSampleInt32, { 5, 6, 7, 8 });
     CSndIOBuffer block;
     ASSERT_EQ(block.Allocate(kSampleInt16, 8), 1); // 16 bytes: four 32-bit samples
     block.Interleave(sources, 2);
@@ -402,7 +405,7 @@ TEST(SndIOBufferInterleave, TakingAWiderTypeKeepsTheMemoryItCovers)
 TEST(SndIOBufferDeinterleave, SplitsFramesIntoChannels)
 {
     CSndIOBuffer block;
-    Load<float>(block, kSampleFloat32, {1, 2, 3, 4, 5, 6, 7});
+    Load<float>(block, kSampleFloat32, { 1, 2, 3, 4, 5, 6, 7 });
     CSndIOBuffer targets[3];
     ASSERT_EQ(targets[0].Allocate(kSampleInt16, 4), 1); // 8 bytes: two floats
     ASSERT_EQ(targets[1].Allocate(kSampleFloat32, 4), 1);
@@ -421,7 +424,7 @@ TEST(SndIOBufferDeinterleave, SplitsFramesIntoChannels)
 TEST(SndIOBufferDeinterleave, OneChannelIsAConversion)
 {
     CSndIOBuffer block;
-    Load<int16_t>(block, kSampleInt16, {1, -1});
+    Load<int16_t>(block, kSampleInt16, { 1, -1 });
     CSndIOBuffer target;
     ASSERT_EQ(target.Allocate(kSampleInt32, 2), 1);
     block.Deinterleave(&target, 1);
@@ -436,7 +439,7 @@ TEST(SndIOBufferDeinterleave, OneChannelIsAConversion)
 TEST(SndIOBufferClear, SilencesEverySampleAndEmptiesTheCount)
 {
     CSndIOBuffer buffer;
-    Load<uint8_t>(buffer, kSampleUInt8, {1, 2, 3});
+    Load<uint8_t>(buffer, kSampleUInt8, { 1, 2, 3 });
     buffer.Clear();
     EXPECT_EQ(buffer.Count(), 0U);
     EXPECT_EQ(buffer.Capacity(), 3U);
@@ -458,7 +461,8 @@ TEST(SndIOBufferConvert, WideningAndBackIsLosslessForEveryIntegerPair)
             CSndIOBuffer full;
             ASSERT_EQ(full.Allocate(kSampleInt32, 512), 1);
             for (uint32_t i = 0; i < 512; ++i)
-                full.Samples<int32_t>()[i] = static_cast<int32_t>(0x80000000U + i * 0x00800000U + i * 4099U);
+                full.Samples<int32_t>()[i]
+                    = static_cast<int32_t>(0x80000000U + i * 0x00800000U + i * 4099U);
             full.Samples<int32_t>()[511] = std::numeric_limits<int32_t>::max();
             CSndIOBuffer original;
             ASSERT_EQ(original.Allocate(narrow, 512), 1);
@@ -469,7 +473,9 @@ TEST(SndIOBufferConvert, WideningAndBackIsLosslessForEveryIntegerPair)
             CSndIOBuffer back;
             ASSERT_EQ(back.Allocate(narrow, 512), 1);
             back.Convert(widened);
-            EXPECT_EQ(std::memcmp(back.Bytes(), original.Bytes(), size_t{512} * original.BytesPerSample()), 0)
+            EXPECT_EQ(std::memcmp(back.Bytes(), original.Bytes(),
+                          size_t { 512 } * original.BytesPerSample()),
+                0)
                 << narrow << " -> " << wide << " -> " << narrow;
         }
     }
@@ -479,8 +485,8 @@ TEST(SndIOBufferConvert, ExtremeBitPatternsConvertBetweenEveryPair)
 {
     // Under the undefined-behaviour sanitizer this shows every pair has a defined result for
     // any stored bits: NaNs, infinities, the largest floats, the most negative integers.
-    const uint8_t patterns[] = {0x00, 0xFF, 0x80, 0x7F, 0x7F, 0xF0, 0xFF, 0x7F,
-                                0x00, 0x00, 0x80, 0xFF, 0x01, 0x00, 0xF0, 0x7F};
+    const uint8_t patterns[] = { 0x00, 0xFF, 0x80, 0x7F, 0x7F, 0xF0, 0xFF, 0x7F, 0x00, 0x00, 0x80,
+        0xFF, 0x01, 0x00, 0xF0, 0x7F };
     for (SampleType from : kSupported) {
         CSndIOBuffer source;
         ASSERT_EQ(source.Allocate(from, 64), 1);

@@ -27,17 +27,23 @@ protected:
         // driver, and a class id nobody registered.
         const std::string reg = std::string("Windows Registry Editor Version 5.00\n")
             + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Signal A]\n\"CLSID\"=\"" + kSignalId + "\"\n"
-            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Missing]\n\"CLSID\"=\"{00000000-0000-0000-0000-000000000001}\"\n"
-            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Not A Driver]\n\"CLSID\"=\"{00000000-0000-0000-0000-000000000002}\"\n"
-            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Unregistered]\n\"CLSID\"=\"{00000000-0000-0000-0000-000000000003}\"\n"
+            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Missing]\n\"CLSID\"=\"{00000000-0000-0000-0000-"
+              "000000000001}\"\n"
+            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Not A "
+              "Driver]\n\"CLSID\"=\"{00000000-0000-0000-0000-000000000002}\"\n"
+            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Unregistered]\n\"CLSID\"=\"{00000000-0000-0000-"
+              "0000-000000000003}\"\n"
             + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Long]\n\"CLSID\"=\"" + kSignalId + "\"\n"
-            + "\"Description\"=\"" + kLongName + "\"\n"
-            + "[HKEY_CLASSES_ROOT\\CLSID\\" + kSignalId + "\\InprocServer32]\n@=\"" + KERRION_SIGNAL_DRIVER + "\"\n"
-            + "[HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}\\InprocServer32]\n@=\"gone.so\"\n"
-            + "[HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000002}\\InprocServer32]\n@=\""
+            + "\"Description\"=\"" + kLongName + "\"\n" + "[HKEY_CLASSES_ROOT\\CLSID\\" + kSignalId
+            + "\\InprocServer32]\n@=\"" + KERRION_SIGNAL_DRIVER + "\"\n"
+            + "[HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}\\InprocServer32]"
+              "\n@=\"gone.so\"\n"
+            + "[HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000002}\\InprocServer32]"
+              "\n@=\""
             + KERRION_NOFACTORY_PLUGIN + "\"\n";
         kerrion::test::WriteFileBytes(m_dir / "asio.reg", reg);
-        m_registry = std::make_unique<ScopedEnv>("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
+        m_registry
+            = std::make_unique<ScopedEnv>("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
         Configure("");
     }
 
@@ -45,7 +51,8 @@ protected:
     {
         kerrion::test::WriteFileBytes(m_dir / "signal.ini", ini);
         m_signal.reset(); // puts the old value back before the new one is set
-        m_signal = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
+        m_signal
+            = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
     }
 
     // Initialises and selects the first driver, both directions enabled, rings allocated.
@@ -135,7 +142,8 @@ TEST_F(SndIODeviceASIO, SelectingADriverFillsTheStreams)
 
 TEST_F(SndIODeviceASIO, RatesOutsideFortyEightToNinetySixKilohertzAreSetTo48000)
 {
-    for (const auto& [configured, expected] : {std::pair{44100.0, 48000.0}, {96000.0, 96000.0}, {192000.0, 48000.0}}) {
+    for (const auto& [configured, expected] :
+        { std::pair { 44100.0, 48000.0 }, { 96000.0, 96000.0 }, { 192000.0, 48000.0 } }) {
         Configure("[Signal]\nRate=" + std::to_string(configured) + "\n");
         CSndIODeviceASIO device;
         ASSERT_EQ(device.Initialize(), 1);
@@ -182,8 +190,8 @@ TEST_F(SndIODeviceASIO, StreamsTheGeneratorsSineAfterThePreRoll)
             EXPECT_EQ(frames, 0u) << "four empty input slots while the output pre-rolls";
         }
         if (block == 4) {
-            ASIOSamples position{};
-            ASIOTimeStamp stamp{};
+            ASIOSamples position {};
+            ASIOTimeStamp stamp {};
             EXPECT_EQ(ASIOGetSamplePosition(&position, &stamp), ASE_SPNotAdvancing)
                 << "the driver starts only after the sixth pre-roll slot";
         }
@@ -221,7 +229,8 @@ TEST_F(SndIODeviceASIO, StartsAgainAfterAStop)
         uint32_t total = 0;
         for (int block = 0; block < 12; ++block) {
             uint32_t frames = 512;
-            ASSERT_EQ(device.Transfer(buffers.out, 2, 512, buffers.in, 8, frames), 1) << run << " " << block;
+            ASSERT_EQ(device.Transfer(buffers.out, 2, 512, buffers.in, 8, frames), 1)
+                << run << " " << block;
             total += frames;
         }
         EXPECT_GT(total, 0u) << run;

@@ -31,10 +31,7 @@ double RateOf(uint32_t formats)
     return stream.m_sampleRate;
 }
 
-int16_t RampLeft(uint32_t frame)
-{
-    return static_cast<int16_t>((frame * 7u) % 32768u);
-}
+int16_t RampLeft(uint32_t frame) { return static_cast<int16_t>((frame * 7u) % 32768u); }
 
 } // namespace
 

@@ -36,7 +36,8 @@ struct EngineBuffers {
     {
         for (int c = 0; c < 2; ++c) {
             for (int f = 0; f < 480; ++f)
-                out[c].Samples<int16_t>()[f] = static_cast<int16_t>(block * 1000 + c * 500 + f - 16000);
+                out[c].Samples<int16_t>()[f]
+                    = static_cast<int16_t>(block * 1000 + c * 500 + f - 16000);
         }
     }
     CSndIOBuffer* out = nullptr;
@@ -71,8 +72,8 @@ TEST(SndIODevice, RingAllocationFollowsTheStreams)
     EXPECT_EQ(device.AllocateRings(480), 0) << "not opened";
     ASSERT_EQ(device.Initialize(), 1);
     ASSERT_EQ(device.SelectDevice(1), 1);
-    device.OutputStream().m_activeChannels = 0;  // a direction not streamed allocates nothing
-    device.InputStream().m_activeChannels = 99;  // never more than the device has
+    device.OutputStream().m_activeChannels = 0; // a direction not streamed allocates nothing
+    device.InputStream().m_activeChannels = 99; // never more than the device has
     ASSERT_EQ(device.AllocateRings(256), 1);
     EXPECT_TRUE(device.RingsAllocated());
     EXPECT_FALSE(device.OutputStream().HasRing());
@@ -117,7 +118,7 @@ TEST(SndIODevice, StartThreadRefusesWhatCannotRun)
     EXPECT_FALSE(broken.HasThread());
 }
 
-class SndIODeviceLoopback : public ::testing::TestWithParam<bool> {};
+class SndIODeviceLoopback : public ::testing::TestWithParam<bool> { };
 
 TEST_P(SndIODeviceLoopback, BlocksComeBackThroughTheRingConverted)
 {
@@ -135,7 +136,8 @@ TEST_P(SndIODeviceLoopback, BlocksComeBackThroughTheRingConverted)
         ASSERT_EQ(frames, 480u);
         for (int c = 0; c < 2; ++c) {
             ASSERT_EQ(buffers.in[c].Count(), 480u);
-            ASSERT_EQ(std::memcmp(buffers.in[c].Bytes(), buffers.out[c].Bytes(), 480 * 2), 0) << block << " " << c;
+            ASSERT_EQ(std::memcmp(buffers.in[c].Bytes(), buffers.out[c].Bytes(), 480 * 2), 0)
+                << block << " " << c;
         }
     }
     // The ring holds 32-bit samples: the 16-bit values sit in the upper half.
@@ -148,7 +150,8 @@ TEST_P(SndIODeviceLoopback, BlocksComeBackThroughTheRingConverted)
     EXPECT_FALSE(device.RingsAllocated());
 }
 
-INSTANTIATE_TEST_SUITE_P(PerChannelAndInterleaved, SndIODeviceLoopback, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(
+    PerChannelAndInterleaved, SndIODeviceLoopback, ::testing::Values(false, true));
 
 TEST(SndIODevice, ShortBlocksCarryTheirFrameCount)
 {

@@ -16,10 +16,7 @@ using kerrion::test::WriteFileBytes;
 
 namespace {
 
-std::string Le16(uint16_t v)
-{
-    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-}
+std::string Le16(uint16_t v) { return { static_cast<char>(v & 0xFF), static_cast<char>(v >> 8) }; }
 
 std::string Le32(uint32_t v)
 {
@@ -37,7 +34,8 @@ uint32_t Le32At(const std::string& bytes, size_t at)
 // A chunk with its declared size (the payload's length unless given) and pad byte.
 std::string Chunk(const std::string& id, const std::string& payload, int64_t declared = -1)
 {
-    const auto size = declared < 0 ? static_cast<uint32_t>(payload.size()) : static_cast<uint32_t>(declared);
+    const auto size
+        = declared < 0 ? static_cast<uint32_t>(payload.size()) : static_cast<uint32_t>(declared);
     std::string chunk = id + Le32(size) + payload;
     if (payload.size() % 2 != 0)
         chunk += '\0';
@@ -52,7 +50,8 @@ std::string Riff(const std::string& form, const std::string& body)
 std::string FormatPayload(uint16_t channels, uint32_t rate, uint16_t bits, bool withExtra = true)
 {
     const auto align = static_cast<uint16_t>(channels * bits / 8);
-    std::string fmt = Le16(1) + Le16(channels) + Le32(rate) + Le32(align * rate) + Le16(align) + Le16(bits);
+    std::string fmt
+        = Le16(1) + Le16(channels) + Le32(rate) + Le32(align * rate) + Le16(align) + Le16(bits);
     return withExtra ? fmt + Le16(0) : fmt;
 }
 
@@ -118,7 +117,7 @@ TEST_F(WaveFileTest, OddDataGetsAPadByte)
     CWaveFile file;
     file.SetFormat(1, 8000, 8);
     ASSERT_TRUE(file.Open(path.c_str(), CWaveFile::kModeWrite));
-    const uint8_t samples[] = {1, 2, 3};
+    const uint8_t samples[] = { 1, 2, 3 };
     EXPECT_EQ(file.WriteFrames(samples, 3), 3U);
     file.Close();
     const std::string bytes = ReadFileBytes(path);
@@ -135,7 +134,7 @@ TEST_F(WaveFileTest, DestructionAndReopeningCompleteAWrittenFile)
 {
     const std::string first = PathOf("first.wav");
     const std::string second = PathOf("second.wav");
-    const int16_t frame[2] = {1, 2};
+    const int16_t frame[2] = { 1, 2 };
     {
         CWaveFile file;
         file.SetFormat(2, 44100, 16);
@@ -163,8 +162,8 @@ TEST_F(WaveFileTest, WritingOverAnExistingFileReplacesIt)
 TEST_F(WaveFileTest, DataLimitStopsWritingAndKeepsTheSizesRight)
 {
     // The default limit keeps the RIFF size (file length - 8, pad included) within 32 bits.
-    EXPECT_LE(uint64_t{kerrion::kWaveMaxDataBytes} + 1 + 46 - 8, 0xFFFFFFFFULL);
-    EXPECT_GT(uint64_t{kerrion::kWaveMaxDataBytes} + 2 + 46 - 8, 0xFFFFFFFFULL);
+    EXPECT_LE(uint64_t { kerrion::kWaveMaxDataBytes } + 1 + 46 - 8, 0xFFFFFFFFULL);
+    EXPECT_GT(uint64_t { kerrion::kWaveMaxDataBytes } + 2 + 46 - 8, 0xFFFFFFFFULL);
 
     const std::string path = PathOf("limited.wav");
     CWaveFile file;
@@ -185,8 +184,10 @@ TEST_F(WaveFileTest, ReadsSixteenByteFormatsAndOtherChunks)
 {
     const std::string payload = "abcdefghijkl";
     const std::string path = Write("list.wav",
-        Chunk("JUNK", "xyz") + Riff("WAVE", Chunk("fmt ", FormatPayload(2, 44100, 24, false))
-            + Chunk("LIST", "INFOsome text") + Chunk("data", payload)));
+        Chunk("JUNK", "xyz")
+            + Riff("WAVE",
+                Chunk("fmt ", FormatPayload(2, 44100, 24, false)) + Chunk("LIST", "INFOsome text")
+                    + Chunk("data", payload)));
     CWaveFile file;
     ASSERT_TRUE(file.Open(path.c_str(), CWaveFile::kModeRead));
     EXPECT_EQ(file.FrameBytes(), 6U);
@@ -219,13 +220,15 @@ TEST_F(WaveFileTest, FrameBytesTruncateTheSampleWidth)
 TEST_F(WaveFileTest, ReadingStopsAtTheEndOfTheDataOrOfTheFile)
 {
     const std::string fmt = Chunk("fmt ", FormatPayload(1, 8000, 16));
-    const std::string garbage = Write("garbage.wav", Riff("WAVE", fmt + Chunk("data", "abcd")) + "trailing junk");
+    const std::string garbage
+        = Write("garbage.wav", Riff("WAVE", fmt + Chunk("data", "abcd")) + "trailing junk");
     CWaveFile file;
     ASSERT_TRUE(file.Open(garbage.c_str(), CWaveFile::kModeRead));
     char frames[16];
     EXPECT_EQ(file.ReadFrames(frames, 8), 2U);
 
-    const std::string past = Write("past.wav", Riff("WAVE", fmt + Chunk("data", "abcdef", 0xFFFFFFF0)));
+    const std::string past
+        = Write("past.wav", Riff("WAVE", fmt + Chunk("data", "abcdef", 0xFFFFFFF0)));
     ASSERT_TRUE(file.Open(past.c_str(), CWaveFile::kModeRead));
     EXPECT_EQ(file.Frames(), 3U);
     EXPECT_EQ(file.ReadFrames(frames, 8), 3U);
@@ -237,19 +240,19 @@ TEST_F(WaveFileTest, UntrustedFilesFailCleanly)
     const std::string fmt = Chunk("fmt ", FormatPayload(1, 8000, 16));
     const std::string data = Chunk("data", "abcd");
     const std::pair<const char*, std::string> cases[] = {
-        {"empty", ""},
-        {"truncated header", std::string("RIFF\x10\x00", 6)},
-        {"form is not WAVE", Riff("AVI ", fmt + data)},
-        {"no fmt", Riff("WAVE", data)},
-        {"data before fmt", Riff("WAVE", data + fmt)},
-        {"no data", Riff("WAVE", fmt)},
-        {"zero-length fmt", Riff("WAVE", Chunk("fmt ", "") + data)},
-        {"short fmt", Riff("WAVE", Chunk("fmt ", "abcdefgh") + data)},
-        {"fmt past the end", Riff("WAVE", Chunk("fmt ", "abcdefgh", 18))},
-        {"chunk past the end", Riff("WAVE", Chunk("JUNK", "x", 0x7FFFFFF0) + fmt + data)},
-        {"size wraps when padded", Riff("WAVE", Chunk("JUNK", "x", 0xFFFFFFFF) + fmt + data)},
-        {"RIFF size wraps", "RIFF" + Le32(0xFFFFFFFF) + "WAVE" + Chunk("JUNK", "", 0xFFFFFFFF)},
-        {"RIFF size too small", "RIFF" + Le32(4) + "WAVE" + fmt + data},
+        { "empty", "" },
+        { "truncated header", std::string("RIFF\x10\x00", 6) },
+        { "form is not WAVE", Riff("AVI ", fmt + data) },
+        { "no fmt", Riff("WAVE", data) },
+        { "data before fmt", Riff("WAVE", data + fmt) },
+        { "no data", Riff("WAVE", fmt) },
+        { "zero-length fmt", Riff("WAVE", Chunk("fmt ", "") + data) },
+        { "short fmt", Riff("WAVE", Chunk("fmt ", "abcdefgh") + data) },
+        { "fmt past the end", Riff("WAVE", Chunk("fmt ", "abcdefgh", 18)) },
+        { "chunk past the end", Riff("WAVE", Chunk("JUNK", "x", 0x7FFFFFF0) + fmt + data) },
+        { "size wraps when padded", Riff("WAVE", Chunk("JUNK", "x", 0xFFFFFFFF) + fmt + data) },
+        { "RIFF size wraps", "RIFF" + Le32(0xFFFFFFFF) + "WAVE" + Chunk("JUNK", "", 0xFFFFFFFF) },
+        { "RIFF size too small", "RIFF" + Le32(4) + "WAVE" + fmt + data },
     };
     for (const auto& [name, bytes] : cases) {
         const std::string path = Write("bad.wav", bytes);

@@ -15,10 +15,12 @@ void CStubEndpointsDevice::ScanEndpoints()
 
 uint32_t CStubEndpointsDevice::EndpointCount(WaveDirection direction) const
 {
-    return static_cast<uint32_t>(direction == WaveDirection::Capture ? inputs.size() : outputs.size());
+    return static_cast<uint32_t>(
+        direction == WaveDirection::Capture ? inputs.size() : outputs.size());
 }
 
-int CStubEndpointsDevice::EndpointCaps(uint32_t index, WaveDirection direction, WaveCaps* caps) const
+int CStubEndpointsDevice::EndpointCaps(
+    uint32_t index, WaveDirection direction, WaveCaps* caps) const
 {
     const auto& list = direction == WaveDirection::Capture ? inputs : outputs;
     if (index >= list.size())

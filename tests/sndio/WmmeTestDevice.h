@@ -25,8 +25,8 @@ public:
 protected:
     void ScanEndpoints() override;
     uint32_t EndpointCount(kerrion::WaveDirection direction) const override;
-    int EndpointCaps(uint32_t index, kerrion::WaveDirection direction,
-        kerrion::WaveCaps* caps) const override;
+    int EndpointCaps(
+        uint32_t index, kerrion::WaveDirection direction, kerrion::WaveCaps* caps) const override;
 };
 
 // The engine's side of the ring: one Transfer per block with silence out.

@@ -28,15 +28,16 @@ bool ParseClassId(const char* text, AsioClassId& out);
 class IAsioDriver {
 public:
     virtual ASIOBool init(void* sysHandle) = 0;
-    virtual void getDriverName(char* name) = 0;         // at most 32 bytes with the NUL
+    virtual void getDriverName(char* name) = 0; // at most 32 bytes with the NUL
     virtual int32_t getDriverVersion() = 0;
-    virtual void getErrorMessage(char* string) = 0;     // at most 124 bytes with the NUL
+    virtual void getErrorMessage(char* string) = 0; // at most 124 bytes with the NUL
     virtual ASIOError start() = 0;
     virtual ASIOError stop() = 0;
     virtual ASIOError getChannels(int32_t* numInputChannels, int32_t* numOutputChannels) = 0;
     virtual ASIOError getLatencies(int32_t* inputLatency, int32_t* outputLatency) = 0;
-    virtual ASIOError getBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                                    int32_t* granularity) = 0;
+    virtual ASIOError getBufferSize(
+        int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity)
+        = 0;
     virtual ASIOError canSampleRate(ASIOSampleRate sampleRate) = 0;
     virtual ASIOError getSampleRate(ASIOSampleRate* sampleRate) = 0;
     virtual ASIOError setSampleRate(ASIOSampleRate sampleRate) = 0;
@@ -45,7 +46,8 @@ public:
     virtual ASIOError getSamplePosition(ASIOSamples* samplePosition, ASIOTimeStamp* timeStamp) = 0;
     virtual ASIOError getChannelInfo(ASIOChannelInfo* info) = 0;
     virtual ASIOError createBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels,
-                                    int32_t bufferSize, ASIOCallbacks* callbacks) = 0;
+        int32_t bufferSize, ASIOCallbacks* callbacks)
+        = 0;
     virtual ASIOError disposeBuffers() = 0;
     virtual ASIOError controlPanel() = 0;
     virtual ASIOError future(int32_t selector, void* opt) = 0;
@@ -61,8 +63,8 @@ protected:
 inline constexpr uint32_t kAsioDriverInterfaceVersion = 1;
 
 // Returns 0 and a new object in *driver, or nonzero when the class id (or version) is not its own.
-using AsioFactory = int32_t (*)(const AsioClassId* classId, uint32_t interfaceVersion,
-                                IAsioDriver** driver);
+using AsioFactory
+    = int32_t (*)(const AsioClassId* classId, uint32_t interfaceVersion, IAsioDriver** driver);
 inline constexpr const char* kAsioFactorySymbol = "KerrionAsioCreateDriver";
 
 } // namespace kerrion

@@ -17,7 +17,7 @@ AsioDriverObject::~AsioDriverObject()
 }
 
 int AsioDriverObject::Create(const std::filesystem::path& library, const AsioClassId& classId,
-                             std::shared_ptr<AsioDriverObject>& object)
+    std::shared_ptr<AsioDriverObject>& object)
 {
     object.reset();
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -23,7 +23,7 @@ public:
 
     // Loads `library` and asks its factory for an object of `classId`.
     static int Create(const std::filesystem::path& library, const AsioClassId& classId,
-                      std::shared_ptr<AsioDriverObject>& object);
+        std::shared_ptr<AsioDriverObject>& object);
 
     ~AsioDriverObject();
     AsioDriverObject(const AsioDriverObject&) = delete;

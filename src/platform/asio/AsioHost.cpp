@@ -26,10 +26,7 @@ void AsioSetCurrentDriver(std::shared_ptr<AsioDriverObject> driver)
     Current().store(std::move(driver));
 }
 
-std::shared_ptr<AsioDriverObject> AsioCurrentDriver()
-{
-    return Current().load();
-}
+std::shared_ptr<AsioDriverObject> AsioCurrentDriver() { return Current().load(); }
 
 } // namespace kerrion
 
@@ -86,15 +83,24 @@ ASIOError ASIOGetLatencies(int32_t* inputLatency, int32_t* outputLatency)
     KERRION_ASIO_FORWARD(getLatencies(inputLatency, outputLatency));
 }
 
-ASIOError ASIOGetBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                            int32_t* granularity)
+ASIOError ASIOGetBufferSize(
+    int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity)
 {
     KERRION_ASIO_FORWARD(getBufferSize(minSize, maxSize, preferredSize, granularity));
 }
 
-ASIOError ASIOCanSampleRate(ASIOSampleRate sampleRate) { KERRION_ASIO_FORWARD(canSampleRate(sampleRate)); }
-ASIOError ASIOGetSampleRate(ASIOSampleRate* currentRate) { KERRION_ASIO_FORWARD(getSampleRate(currentRate)); }
-ASIOError ASIOSetSampleRate(ASIOSampleRate sampleRate) { KERRION_ASIO_FORWARD(setSampleRate(sampleRate)); }
+ASIOError ASIOCanSampleRate(ASIOSampleRate sampleRate)
+{
+    KERRION_ASIO_FORWARD(canSampleRate(sampleRate));
+}
+ASIOError ASIOGetSampleRate(ASIOSampleRate* currentRate)
+{
+    KERRION_ASIO_FORWARD(getSampleRate(currentRate));
+}
+ASIOError ASIOSetSampleRate(ASIOSampleRate sampleRate)
+{
+    KERRION_ASIO_FORWARD(setSampleRate(sampleRate));
+}
 
 ASIOError ASIOGetClockSources(ASIOClockSource* clocks, int32_t* numSources)
 {
@@ -110,13 +116,16 @@ ASIOError ASIOGetSamplePosition(ASIOSamples* samplePosition, ASIOTimeStamp* time
 
 ASIOError ASIOGetChannelInfo(ASIOChannelInfo* info) { KERRION_ASIO_FORWARD(getChannelInfo(info)); }
 
-ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize,
-                            ASIOCallbacks* callbacks)
+ASIOError ASIOCreateBuffers(
+    ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize, ASIOCallbacks* callbacks)
 {
     KERRION_ASIO_FORWARD(createBuffers(bufferInfos, numChannels, bufferSize, callbacks));
 }
 
 ASIOError ASIODisposeBuffers() { KERRION_ASIO_FORWARD(disposeBuffers()); }
 ASIOError ASIOControlPanel() { KERRION_ASIO_FORWARD(controlPanel()); }
-ASIOError ASIOFuture(int32_t selector, void* params) { KERRION_ASIO_FORWARD(future(selector, params)); }
+ASIOError ASIOFuture(int32_t selector, void* params)
+{
+    KERRION_ASIO_FORWARD(future(selector, params));
+}
 ASIOError ASIOOutputReady() { KERRION_ASIO_FORWARD(outputReady()); }

@@ -26,8 +26,8 @@ ASIOError ASIOStart();
 ASIOError ASIOStop();
 ASIOError ASIOGetChannels(int32_t* numInputChannels, int32_t* numOutputChannels);
 ASIOError ASIOGetLatencies(int32_t* inputLatency, int32_t* outputLatency);
-ASIOError ASIOGetBufferSize(int32_t* minSize, int32_t* maxSize, int32_t* preferredSize,
-                            int32_t* granularity);
+ASIOError ASIOGetBufferSize(
+    int32_t* minSize, int32_t* maxSize, int32_t* preferredSize, int32_t* granularity);
 ASIOError ASIOCanSampleRate(ASIOSampleRate sampleRate);
 ASIOError ASIOGetSampleRate(ASIOSampleRate* currentRate);
 ASIOError ASIOSetSampleRate(ASIOSampleRate sampleRate);
@@ -35,8 +35,8 @@ ASIOError ASIOGetClockSources(ASIOClockSource* clocks, int32_t* numSources);
 ASIOError ASIOSetClockSource(int32_t reference);
 ASIOError ASIOGetSamplePosition(ASIOSamples* samplePosition, ASIOTimeStamp* timeStamp);
 ASIOError ASIOGetChannelInfo(ASIOChannelInfo* info);
-ASIOError ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize,
-                            ASIOCallbacks* callbacks);
+ASIOError ASIOCreateBuffers(
+    ASIOBufferInfo* bufferInfos, int32_t numChannels, int32_t bufferSize, ASIOCallbacks* callbacks);
 ASIOError ASIODisposeBuffers();
 ASIOError ASIOControlPanel();
 ASIOError ASIOFuture(int32_t selector, void* params);

@@ -54,8 +54,8 @@ std::vector<std::filesystem::path> AsioRegistryFiles()
 {
     const char* chosen = std::getenv("KERRION_ASIO_REGISTRY");
     if (chosen != nullptr && chosen[0] != '\0')
-        return {chosen};
-    std::vector<std::filesystem::path> files{ShippedRegistry()};
+        return { chosen };
+    std::vector<std::filesystem::path> files { ShippedRegistry() };
     const std::filesystem::path user = UserRegistry();
     if (!user.empty())
         files.push_back(user);

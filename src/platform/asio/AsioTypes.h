@@ -128,8 +128,8 @@ struct ASIOCallbacks {
     void (*bufferSwitch)(int32_t doubleBufferIndex, ASIOBool directProcess);
     void (*sampleRateDidChange)(ASIOSampleRate sampleRate);
     int32_t (*asioMessage)(int32_t selector, int32_t value, void* message, double* opt);
-    ASIOTime* (*bufferSwitchTimeInfo)(ASIOTime* params, int32_t doubleBufferIndex,
-                                      ASIOBool directProcess);
+    ASIOTime* (*bufferSwitchTimeInfo)(
+        ASIOTime* params, int32_t doubleBufferIndex, ASIOBool directProcess);
 };
 
 // Selectors of the host's message callback.

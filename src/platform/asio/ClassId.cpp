@@ -46,7 +46,7 @@ bool ParseClassId(const char* text, AsioClassId& out)
         return false;
     size_t pos = 1;
     uint64_t v = 0;
-    AsioClassId id{};
+    AsioClassId id {};
     if (!ReadHex(text, pos, 8, v))
         return false;
     id.data1 = static_cast<uint32_t>(v);

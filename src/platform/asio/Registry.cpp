@@ -44,12 +44,14 @@ void AppendUtf8(std::string& out, uint32_t cp)
 // The registry editor writes UTF-16LE with a byte order mark; everything else is read as UTF-8.
 std::string DecodeText(std::string_view raw)
 {
-    if (raw.size() >= 2 && static_cast<uint8_t>(raw[0]) == 0xFF && static_cast<uint8_t>(raw[1]) == 0xFE) {
+    if (raw.size() >= 2 && static_cast<uint8_t>(raw[0]) == 0xFF
+        && static_cast<uint8_t>(raw[1]) == 0xFE) {
         std::string out;
         for (size_t i = 2; i + 1 < raw.size(); i += 2) {
             uint32_t unit = static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8);
             if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < raw.size()) {
-                const uint32_t low = static_cast<uint8_t>(raw[i + 2]) | (static_cast<uint8_t>(raw[i + 3]) << 8);
+                const uint32_t low
+                    = static_cast<uint8_t>(raw[i + 2]) | (static_cast<uint8_t>(raw[i + 3]) << 8);
                 if (low >= 0xDC00 && low < 0xE000) {
                     unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
                     i += 2;
@@ -162,7 +164,8 @@ int Registry::LoadText(std::string_view raw, const std::filesystem::path& folder
             continue;
         }
         ParseLine(line, current, folder);
-        continuation = line.front() != '[' && line.back() == '\\' && line.find("=\"") == std::string_view::npos;
+        continuation = line.front() != '[' && line.back() == '\\'
+            && line.find("=\"") == std::string_view::npos;
     }
     return headerSeen ? 1 : 0;
 }
@@ -260,10 +263,7 @@ const Registry::Key* Registry::FindKey(std::string_view path) const
     return key;
 }
 
-bool Registry::HasKey(std::string_view path) const
-{
-    return FindKey(path) != nullptr;
-}
+bool Registry::HasKey(std::string_view path) const { return FindKey(path) != nullptr; }
 
 std::vector<std::string> Registry::SubKeys(std::string_view path) const
 {
@@ -275,7 +275,7 @@ std::vector<std::string> Registry::SubKeys(std::string_view path) const
     for (const auto& entry : key->children)
         children.push_back(entry.second.get());
     std::sort(children.begin(), children.end(),
-              [](const Key* a, const Key* b) { return a->order < b->order; });
+        [](const Key* a, const Key* b) { return a->order < b->order; });
     std::vector<std::string> names;
     names.reserve(children.size());
     for (const Key* child : children)
@@ -283,7 +283,8 @@ std::vector<std::string> Registry::SubKeys(std::string_view path) const
     return names;
 }
 
-bool Registry::GetString(std::string_view keyPath, std::string_view valueName, std::string& value) const
+bool Registry::GetString(
+    std::string_view keyPath, std::string_view valueName, std::string& value) const
 {
     const Key* key = FindKey(keyPath);
     if (key == nullptr)

@@ -15,8 +15,8 @@
 // and overriding earlier ones. Only string values are kept. Keys more than kRegistryMaxDepth
 // levels deep are ignored, as Windows refuses them. One thread at a time.
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,10 +44,10 @@ private:
     // A tree rather than a map of full paths, so that memory and time stay in proportion to the
     // file even for deep paths or long runs of keys and values.
     struct Key {
-        std::string name;                                      // as first written
-        uint64_t order = 0;                                    // creation sequence: file order
-        std::map<std::string, std::unique_ptr<Key>> children;  // by lower-case name
-        std::map<std::string, std::string> values;             // by lower-case name ("" default)
+        std::string name;                                     // as first written
+        uint64_t order = 0;                                   // creation sequence: file order
+        std::map<std::string, std::unique_ptr<Key>> children; // by lower-case name
+        std::map<std::string, std::string> values;            // by lower-case name ("" default)
         std::filesystem::path folder;
     };
 
@@ -56,7 +56,7 @@ private:
     const Key* FindKey(std::string_view path) const;
     void ParseLine(std::string_view line, Key*& current, const std::filesystem::path& folder);
 
-    Key m_root;              // holds the root keys (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, ...)
+    Key m_root; // holds the root keys (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, ...)
     uint64_t m_nextOrder = 0;
 };
 

@@ -20,15 +20,13 @@ void RaisePriority()
 
 } // namespace
 
-Thread::~Thread()
-{
-    Join(kWaitForever);
-}
+Thread::~Thread() { Join(kWaitForever); }
 
 void* Thread::Run(void* parameter)
 {
     // The thread's own reference: keeps the body's captures alive even after the owner has gone.
-    std::unique_ptr<std::shared_ptr<Shared>> owned(static_cast<std::shared_ptr<Shared>*>(parameter));
+    std::unique_ptr<std::shared_ptr<Shared>> owned(
+        static_cast<std::shared_ptr<Shared>*>(parameter));
     Shared& shared = **owned;
     if (shared.priority == Priority::AboveNormal)
         RaisePriority();
@@ -73,14 +71,8 @@ void Thread::Abandon()
     m_shared.reset();
 }
 
-bool Thread::HasEnded()
-{
-    return m_shared && m_shared->ended.IsSet();
-}
+bool Thread::HasEnded() { return m_shared && m_shared->ended.IsSet(); }
 
-Waitable* Thread::EndedEvent()
-{
-    return m_shared ? &m_shared->ended : nullptr;
-}
+Waitable* Thread::EndedEvent() { return m_shared ? &m_shared->ended : nullptr; }
 
 } // namespace kerrion

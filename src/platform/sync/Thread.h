@@ -43,13 +43,13 @@ public:
 private:
     struct Shared {
         std::function<void()> body;
-        Event ended{true}; // manual-reset: stays set once the body has returned
+        Event ended { true }; // manual-reset: stays set once the body has returned
         Priority priority = Priority::Normal;
     };
     static void* Run(void* parameter);
 
     std::shared_ptr<Shared> m_shared; // also held by the running thread until it ends
-    pthread_t m_handle{};
+    pthread_t m_handle {};
 };
 
 } // namespace kerrion

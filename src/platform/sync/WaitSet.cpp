@@ -35,7 +35,8 @@ int WaitSet::TryTakeFirst()
 
 int WaitSet::Wait(uint32_t milliseconds)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         uint64_t seen;
         {

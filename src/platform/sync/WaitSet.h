@@ -30,9 +30,9 @@ private:
     int TryTakeFirst();
 
     std::vector<Waitable*> m_objects;
-    std::mutex m_mutex;            // guards m_generation; never held while an object's is taken
+    std::mutex m_mutex; // guards m_generation; never held while an object's is taken
     std::condition_variable m_changed;
-    uint64_t m_generation = 0;     // counts notifications, so none is lost between look and sleep
+    uint64_t m_generation = 0; // counts notifications, so none is lost between look and sleep
 };
 
 } // namespace kerrion

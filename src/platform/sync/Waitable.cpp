@@ -20,7 +20,8 @@ bool Waitable::Wait(uint32_t milliseconds)
         m_changed.wait(lock, [this] { return TryTakeLocked(); });
         return true;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     return m_changed.wait_until(lock, deadline, [this] { return TryTakeLocked(); });
 }
 

@@ -15,10 +15,7 @@ constexpr unsigned kPeriodMicroseconds = 50000;
 
 } // namespace
 
-AlsaPcm::~AlsaPcm()
-{
-    Close();
-}
+AlsaPcm::~AlsaPcm() { Close(); }
 
 int AlsaPcm::Open(const std::string& pcmName, WaveDirection direction, const WaveFormat& format)
 {
@@ -74,7 +71,8 @@ int AlsaPcm::SetHardware(const WaveFormat& format)
     int dir = 0;
     if (snd_pcm_hw_params_set_period_time_near(m_pcm, trial, &periodTime, &dir) == 0)
         snd_pcm_hw_params_copy(params, trial);
-    snd_pcm_uframes_t bufferSize = static_cast<snd_pcm_uframes_t>(rate) * kBufferMilliseconds / 1000;
+    snd_pcm_uframes_t bufferSize
+        = static_cast<snd_pcm_uframes_t>(rate) * kBufferMilliseconds / 1000;
     if (snd_pcm_hw_params_set_buffer_size_near(m_pcm, trial, &bufferSize) == 0)
         snd_pcm_hw_params_copy(params, trial);
     if (snd_pcm_hw_params(m_pcm, params) < 0)
@@ -190,8 +188,8 @@ bool AlsaPcm::CheckState()
 
 AlsaPcm::WaitResult AlsaPcm::Wait(int wakeFd, int timeoutMs)
 {
-    const int count = snd_pcm_poll_descriptors(m_pcm, m_pollFds.data(),
-        static_cast<unsigned>(m_pcmDescriptors));
+    const int count = snd_pcm_poll_descriptors(
+        m_pcm, m_pollFds.data(), static_cast<unsigned>(m_pcmDescriptors));
     const int pcmCount = count > 0 ? count : 0;
     m_pollFds[pcmCount] = pollfd { wakeFd, POLLIN, 0 };
     const int ready = poll(m_pollFds.data(), static_cast<nfds_t>(pcmCount + 1), timeoutMs);
@@ -202,8 +200,9 @@ AlsaPcm::WaitResult AlsaPcm::Wait(int wakeFd, int timeoutMs)
         return WaitResult::TimedOut;
     }
     unsigned short events = 0;
-    if (snd_pcm_poll_descriptors_revents(m_pcm, m_pollFds.data(), static_cast<unsigned>(pcmCount),
-            &events) < 0
+    if (snd_pcm_poll_descriptors_revents(
+            m_pcm, m_pollFds.data(), static_cast<unsigned>(pcmCount), &events)
+            < 0
         || (events & (POLLERR | POLLNVAL | POLLHUP)) != 0)
         CheckState();
     return WaitResult::Ready;

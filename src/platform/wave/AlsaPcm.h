@@ -70,11 +70,11 @@ private:
 
     snd_pcm_t* m_pcm = nullptr;
     bool m_capture = false;
-    bool m_lost = false;           // the device failed for good (unplugged, server gone)
-    unsigned m_periodFrames = 0;   // frames per period as the device settled them
-    unsigned m_bufferFrames = 0;   // frames in the device's ring
+    bool m_lost = false;                  // the device failed for good (unplugged, server gone)
+    unsigned m_periodFrames = 0;          // frames per period as the device settled them
+    unsigned m_bufferFrames = 0;          // frames in the device's ring
     std::atomic<uint32_t> m_overruns = 0; // written by the stream's thread
-    int m_pcmDescriptors = 0;      // poll descriptors of the PCM (fixed at open)
+    int m_pcmDescriptors = 0;             // poll descriptors of the PCM (fixed at open)
     std::array<pollfd, kMaxPollDescriptors + 1> m_pollFds {}; // the PCM's, then the wake-up
 };
 

@@ -54,8 +54,8 @@ void PrepareAlsa()
 int OpenPcm(const std::string& pcmName, WaveDirection direction, snd_pcm_t** pcm)
 {
     PrepareAlsa();
-    const snd_pcm_stream_t stream = direction == WaveDirection::Capture ? SND_PCM_STREAM_CAPTURE
-                                                                        : SND_PCM_STREAM_PLAYBACK;
+    const snd_pcm_stream_t stream
+        = direction == WaveDirection::Capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
     return snd_pcm_open(pcm, pcmName.c_str(), stream, SND_PCM_NONBLOCK);
 }
 
@@ -90,7 +90,8 @@ uint32_t ProbeFormats(snd_pcm_t* pcm, uint16_t* channels)
         for (int stereo = 0; stereo < 2; ++stereo) {
             for (const RateStep& step : kRateSteps) {
                 snd_pcm_hw_params_copy(trial, any);
-                if (snd_pcm_hw_params_set_format(pcm, trial, SampleFormatOfBits(sixteen ? 16 : 8)) < 0
+                if (snd_pcm_hw_params_set_format(pcm, trial, SampleFormatOfBits(sixteen ? 16 : 8))
+                        < 0
                     || snd_pcm_hw_params_set_channels(pcm, trial, stereo ? 2u : 1u) < 0
                     || snd_pcm_hw_params_set_rate(pcm, trial, step.rate, 0) < 0)
                     continue;

@@ -59,8 +59,8 @@ int WaveDevice::Open(const WaveEndpoints& endpoints, uint32_t index, WaveDirecti
     return Open(std::string(pcmName), direction, format, callback, instance);
 }
 
-int WaveDevice::Open(const std::string& pcmName, WaveDirection direction,
-    const WaveFormat& format, WaveCallback callback, void* instance)
+int WaveDevice::Open(const std::string& pcmName, WaveDirection direction, const WaveFormat& format,
+    WaveCallback callback, void* instance)
 {
     if (IsOpen())
         return kWaveInvalidParam;
@@ -152,20 +152,11 @@ int WaveDevice::Queue(WaveHeader* header)
     return kWaveNoError;
 }
 
-int WaveDevice::Start()
-{
-    return Request(Command::Start);
-}
+int WaveDevice::Start() { return Request(Command::Start); }
 
-int WaveDevice::Stop()
-{
-    return Request(Command::Stop);
-}
+int WaveDevice::Stop() { return Request(Command::Stop); }
 
-int WaveDevice::Reset()
-{
-    return Request(Command::Reset);
-}
+int WaveDevice::Reset() { return Request(Command::Reset); }
 
 int WaveDevice::Close()
 {

@@ -88,26 +88,26 @@ private:
     WaveDirection m_direction = WaveDirection::Playback;
     WaveCallback m_callback = nullptr;
     void* m_instance = nullptr;
-    AlsaPcm m_pcm;       // streamed on the I/O thread; opened and closed by the owner
-    int m_wakeFd = -1;   // eventfd: the owner wakes the I/O thread's wait
+    AlsaPcm m_pcm;     // streamed on the I/O thread; opened and closed by the owner
+    int m_wakeFd = -1; // eventfd: the owner wakes the I/O thread's wait
     std::thread m_thread;
 
-    std::mutex m_mutex;                // guards the queue and the command hand-over
+    std::mutex m_mutex; // guards the queue and the command hand-over
     std::condition_variable m_answered;
-    WaveHeader* m_head = nullptr;      // oldest queued header (being filled or played)
+    WaveHeader* m_head = nullptr; // oldest queued header (being filled or played)
     WaveHeader* m_tail = nullptr;
     Command m_command = Command::None;
-    uint64_t m_commandSerial = 0;      // requests made
-    uint64_t m_answerSerial = 0;       // requests answered
+    uint64_t m_commandSerial = 0; // requests made
+    uint64_t m_answerSerial = 0;  // requests answered
     int m_answer = kWaveNoError;
 
-    std::atomic<bool> m_lost = false;          // the device failed for good
-    std::atomic<uint32_t> m_position = 0;      // frames; written by the I/O thread
+    std::atomic<bool> m_lost = false;     // the device failed for good
+    std::atomic<uint32_t> m_position = 0; // frames; written by the I/O thread
 
     // I/O thread only.
-    bool m_running = false;        // capture recording / playback not paused
-    uint32_t m_headerBytes = 0;    // bytes of the front header already moved
-    uint64_t m_movedFrames = 0;    // frames moved since open or reset
+    bool m_running = false;     // capture recording / playback not paused
+    uint32_t m_headerBytes = 0; // bytes of the front header already moved
+    uint64_t m_movedFrames = 0; // frames moved since open or reset
 };
 
 } // namespace kerrion

@@ -44,10 +44,7 @@ std::string FirstLine(const char* text)
 
 // Opens "plug:NAME": the plug layer converts rate, width and channel count, so that every
 // endpoint can run the plain PCM formats whatever its native ones are.
-std::string PlugPcm(const std::string& name)
-{
-    return "plug:" + name;
-}
+std::string PlugPcm(const std::string& name) { return "plug:" + name; }
 
 void CopyName(const std::string& name, WaveCaps* caps)
 {
@@ -85,10 +82,7 @@ const char* WaveEndpoints::PcmName(uint32_t index, WaveDirection direction) cons
                                                : endpoint.playbackPcm.c_str();
 }
 
-void WaveEndpoints::AddDefault()
-{
-    Add("Default audio device", PlugPcm("default"), true, true);
-}
+void WaveEndpoints::AddDefault() { Add("Default audio device", PlugPcm("default"), true, true); }
 
 void WaveEndpoints::AddCards()
 {

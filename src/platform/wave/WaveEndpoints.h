@@ -19,8 +19,8 @@ namespace kerrion {
 class WaveEndpoints {
 public:
     struct Endpoint {
-        std::string name;        // at most kWaveNameSize - 1 bytes, UTF-8
-        std::string capturePcm;  // ALSA PCM names opened for each direction
+        std::string name;       // at most kWaveNameSize - 1 bytes, UTF-8
+        std::string capturePcm; // ALSA PCM names opened for each direction
         std::string playbackPcm;
         WaveCaps captureCaps;
         WaveCaps playbackCaps;
@@ -50,8 +50,8 @@ private:
     void AddHintedPcms();
     // Probes both sides and appends the endpoint; false when its capture side does not open
     // and `needCapture` asks for it.
-    bool Add(const std::string& name, const std::string& capturePcm, bool hasPlayback,
-        bool needCapture);
+    bool Add(
+        const std::string& name, const std::string& capturePcm, bool hasPlayback, bool needCapture);
     bool HasCapturePcm(const std::string& pcm) const;
 
     std::vector<Endpoint> m_endpoints;

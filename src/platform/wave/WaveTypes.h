@@ -12,23 +12,23 @@ namespace kerrion {
 
 // Result codes of every wave call.
 inline constexpr int kWaveNoError = 0;
-inline constexpr int kWaveError = 1;          // unspecified failure (also a request that timed out)
-inline constexpr int kWaveBadDeviceId = 2;    // no endpoint with that index
-inline constexpr int kWaveInvalidHandle = 5;  // the device is not open
-inline constexpr int kWaveNoDriver = 6;       // the endpoint cannot be opened or has gone away
+inline constexpr int kWaveError = 1;         // unspecified failure (also a request that timed out)
+inline constexpr int kWaveBadDeviceId = 2;   // no endpoint with that index
+inline constexpr int kWaveInvalidHandle = 5; // the device is not open
+inline constexpr int kWaveNoDriver = 6;      // the endpoint cannot be opened or has gone away
 inline constexpr int kWaveNoMemory = 7;
 inline constexpr int kWaveInvalidParam = 11;
-inline constexpr int kWaveBadFormat = 32;     // the endpoint cannot run this PCM format
-inline constexpr int kWaveStillPlaying = 33;  // a buffer is still queued
-inline constexpr int kWaveUnprepared = 34;    // the buffer has not been prepared
+inline constexpr int kWaveBadFormat = 32;    // the endpoint cannot run this PCM format
+inline constexpr int kWaveStillPlaying = 33; // a buffer is still queued
+inline constexpr int kWaveUnprepared = 34;   // the buffer has not been prepared
 
 // Messages passed to a device's callback.
 inline constexpr uint32_t kWaveOutOpened = 955;
 inline constexpr uint32_t kWaveOutClosed = 956;
-inline constexpr uint32_t kWaveOutDone = 957;   // a played buffer comes back
+inline constexpr uint32_t kWaveOutDone = 957; // a played buffer comes back
 inline constexpr uint32_t kWaveInOpened = 958;
 inline constexpr uint32_t kWaveInClosed = 959;
-inline constexpr uint32_t kWaveInData = 960;    // a recorded buffer comes back
+inline constexpr uint32_t kWaveInData = 960; // a recorded buffer comes back
 
 // Format flags of an endpoint's capabilities: one bit per rate, channel count and sample width.
 // Bit (4 × rate step + 2 × sixteen-bit + stereo), rate steps 11.025, 22.05, 44.1, 48, 96 kHz.
@@ -47,9 +47,9 @@ inline constexpr uint32_t kWaveFormatAny16Bit = 0xCCCCC;
 inline constexpr uint16_t kWaveFormatPcm = 1;
 
 // Header flags.
-inline constexpr uint32_t kWaveHeaderDone = 0x01;     // came back from the device
+inline constexpr uint32_t kWaveHeaderDone = 0x01; // came back from the device
 inline constexpr uint32_t kWaveHeaderPrepared = 0x02;
-inline constexpr uint32_t kWaveHeaderInQueue = 0x10;  // queued at the device
+inline constexpr uint32_t kWaveHeaderInQueue = 0x10; // queued at the device
 
 // Endpoint names hold at most this many characters plus the terminating NUL.
 inline constexpr int kWaveNameSize = 32;

@@ -29,7 +29,7 @@ constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 // The eight signals of the channel-order test and what each reads as a 32-bit integer.
 std::vector<std::vector<float>> EightSignals()
 {
-    std::vector<std::vector<float>> loops = {JackTestClient::Ramp(kRampStep, 65536)};
+    std::vector<std::vector<float>> loops = { JackTestClient::Ramp(kRampStep, 65536) };
     for (int c = 1; c < 6; ++c)
         loops.push_back(JackTestClient::Constant(static_cast<float>(c + 1) / 16.0f));
     loops.push_back(JackTestClient::Constant(1.5f));  // saturates high
@@ -68,9 +68,9 @@ protected:
         KERRION_REQUIRE_JACKD();
         // The generator first, so that JACK's place in the list is known either way.
         const std::string reg = std::string("Windows Registry Editor Version 5.00\n")
-            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion JACK Bridge]\n\"CLSID\"=\"" + kJackId + "\"\n"
-            + "\"Description\"=\"JACK\"\n"
-            + "[HKEY_CLASSES_ROOT\\CLSID\\" + kJackId + "\\InprocServer32]\n@=\"" + KERRION_JACK_DRIVER + "\"\n";
+            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion JACK Bridge]\n\"CLSID\"=\"" + kJackId
+            + "\"\n" + "\"Description\"=\"JACK\"\n" + "[HKEY_CLASSES_ROOT\\CLSID\\" + kJackId
+            + "\\InprocServer32]\n@=\"" + KERRION_JACK_DRIVER + "\"\n";
         kerrion::test::WriteFileBytes(m_dir / "asio.reg", reg);
         m_registry.emplace("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
         kerrion::test::WriteFileBytes(m_dir / "jack.ini", "[JACK]\nAutoConnect=0\n");
@@ -133,7 +133,8 @@ protected:
             EXPECT_EQ(got, frames);
             for (int c = 1; c < 8; ++c) {
                 for (uint32_t f = 0; f < got; ++f)
-                    EXPECT_EQ(buffers.in[c].Samples<int32_t>()[f], ConstantOf(c)) << "channel " << c + 1 << " frame " << f;
+                    EXPECT_EQ(buffers.in[c].Samples<int32_t>()[f], ConstantOf(c))
+                        << "channel " << c + 1 << " frame " << f;
             }
             // Channel 1: a ramp of 32768 per frame (step s reads s * 32768, modulo 65536 steps).
             const int32_t* ramp = buffers.in[0].Samples<int32_t>();
@@ -148,7 +149,8 @@ protected:
         // A busy machine may drop a whole block: only where the device counted it.
         if (kerrion::test::kRealTimeChecks) {
             EXPECT_EQ(lostFrames % frames, 0u);
-            EXPECT_LE(lostFrames / frames, device.InputStream().m_missedSlots + device.State().overruns.load());
+            EXPECT_LE(lostFrames / frames,
+                device.InputStream().m_missedSlots + device.State().overruns.load());
         }
         return checked;
     }
@@ -163,12 +165,12 @@ protected:
 
 } // namespace
 
-class JackDeviceSizes : public JackDevice, public ::testing::WithParamInterface<uint32_t> {};
+class JackDeviceSizes : public JackDevice, public ::testing::WithParamInterface<uint32_t> { };
 
 TEST_P(JackDeviceSizes, TransferDeliversEachChannelInOrderScaledAndSaturated)
 {
     const uint32_t frames = GetParam();
-    StartServer({.period = frames});
+    StartServer({ .period = frames });
     CSndIODeviceASIO device;
     Open(device);
     EXPECT_EQ(device.InputStream().m_bufferFrames, frames);
@@ -230,7 +232,7 @@ TEST_F(JackDevice, WithoutAServerJackIsNotListedAndTheReasonIsKept)
 
 TEST_F(JackDevice, AServerAt44100HzCannotBeSelectedAndSaysWhy)
 {
-    StartServer({.rate = 44100});
+    StartServer({ .rate = 44100 });
     CSndIODeviceASIO device;
     ASSERT_EQ(device.Initialize(), 1);
     EXPECT_EQ(device.SelectDevice(0), 0);

@@ -32,15 +32,15 @@ using Clock = std::chrono::steady_clock;
 struct Capture {
     std::mutex mutex;
     std::condition_variable changed;
-    bool timeInfo = true;                      // the host answers that it takes time info
+    bool timeInfo = true; // the host answers that it takes time info
     int plainSwitches = 0;
-    std::vector<int> halves;                   // half index per switch
-    std::vector<uint64_t> positions;           // sample position per switch
-    std::vector<std::vector<int32_t>> inputs;  // samples per input buffer, switch after switch
-    std::vector<ASIOBufferInfo> infos;         // the created input buffers
-    size_t frames = 0;                         // per half
-    std::vector<int32_t> messages;             // selectors of messages other than queries
-    int32_t outputValue = 0;                   // written into every output half
+    std::vector<int> halves;                  // half index per switch
+    std::vector<uint64_t> positions;          // sample position per switch
+    std::vector<std::vector<int32_t>> inputs; // samples per input buffer, switch after switch
+    std::vector<ASIOBufferInfo> infos;        // the created input buffers
+    size_t frames = 0;                        // per half
+    std::vector<int32_t> messages;            // selectors of messages other than queries
+    int32_t outputValue = 0;                  // written into every output half
     std::vector<ASIOBufferInfo> outputs;
 } g_capture;
 
@@ -54,13 +54,16 @@ void Record(int32_t half, uint64_t position)
         g_capture.inputs[i].insert(g_capture.inputs[i].end(), data, data + g_capture.frames);
     }
     for (const ASIOBufferInfo& info : g_capture.outputs)
-        std::fill_n(static_cast<int32_t*>(info.buffers[half]), g_capture.frames, g_capture.outputValue);
+        std::fill_n(
+            static_cast<int32_t*>(info.buffers[half]), g_capture.frames, g_capture.outputValue);
     g_capture.changed.notify_all();
 }
 
 ASIOTime* OnSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
 {
-    Record(half, (static_cast<uint64_t>(time->timeInfo.samplePosition.hi) << 32) | time->timeInfo.samplePosition.lo);
+    Record(half,
+        (static_cast<uint64_t>(time->timeInfo.samplePosition.hi) << 32)
+            | time->timeInfo.samplePosition.lo);
     return time;
 }
 
@@ -73,7 +76,7 @@ void OnSwitch(int32_t half, ASIOBool)
     Record(half, 0);
 }
 
-void OnRateChange(ASIOSampleRate) {}
+void OnRateChange(ASIOSampleRate) { }
 
 int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
 {
@@ -87,7 +90,7 @@ int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
     return selector == kAsioResetRequest ? 1 : 0;
 }
 
-ASIOCallbacks g_callbacks{&OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo};
+ASIOCallbacks g_callbacks { &OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo };
 
 class JackDriver : public ::testing::Test {
 protected:
@@ -128,9 +131,10 @@ protected:
 
     IAsioDriver* Create()
     {
-        kerrion::AsioClassId id{};
+        kerrion::AsioClassId id {};
         kerrion::ParseClassId("{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}", id);
-        EXPECT_EQ(AsioDriverObject::Create(KERRION_JACK_DRIVER, id, m_object), AsioDriverObject::kCreated);
+        EXPECT_EQ(AsioDriverObject::Create(KERRION_JACK_DRIVER, id, m_object),
+            AsioDriverObject::kCreated);
         return m_object ? m_object->Driver() : nullptr;
     }
 
@@ -150,10 +154,12 @@ protected:
         ASSERT_EQ(driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
         std::vector<ASIOBufferInfo> infos;
         for (int i = 0; i < inputs; ++i)
-            infos.push_back(ASIOBufferInfo{ASIOTrue, i, {nullptr, nullptr}});
-        infos.push_back(ASIOBufferInfo{ASIOFalse, 0, {nullptr, nullptr}});
-        infos.push_back(ASIOBufferInfo{ASIOFalse, 1, {nullptr, nullptr}});
-        ASSERT_EQ(driver->createBuffers(infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks), ASE_OK);
+            infos.push_back(ASIOBufferInfo { ASIOTrue, i, { nullptr, nullptr } });
+        infos.push_back(ASIOBufferInfo { ASIOFalse, 0, { nullptr, nullptr } });
+        infos.push_back(ASIOBufferInfo { ASIOFalse, 1, { nullptr, nullptr } });
+        ASSERT_EQ(driver->createBuffers(
+                      infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks),
+            ASE_OK);
         std::lock_guard lock(g_capture.mutex);
         g_capture.infos.assign(infos.begin(), infos.begin() + inputs);
         g_capture.outputs.assign(infos.begin() + inputs, infos.end());
@@ -166,7 +172,8 @@ protected:
     bool WaitFor(Predicate done)
     {
         std::unique_lock lock(g_capture.mutex);
-        return g_capture.changed.wait_for(lock, std::chrono::seconds(5), [&] { return done(g_capture); });
+        return g_capture.changed.wait_for(
+            lock, std::chrono::seconds(5), [&] { return done(g_capture); });
     }
 
     size_t Switches()
@@ -232,12 +239,12 @@ TEST_F(JackDriver, RegistersTheConfiguredPortsAtTheServersSizeAndRate)
 
     JackTestClient observer(m_server->Name(), {});
     ASSERT_TRUE(observer.Ok());
-    for (const char* port : {"Kerrion:in_1", "Kerrion:in_8", "Kerrion:out_1", "Kerrion:out_2"})
+    for (const char* port : { "Kerrion:in_1", "Kerrion:in_8", "Kerrion:out_1", "Kerrion:out_2" })
         EXPECT_NE(jack_port_by_name(observer.Client(), port), nullptr) << port;
     EXPECT_EQ(jack_port_by_name(observer.Client(), "Kerrion:in_9"), nullptr);
     EXPECT_EQ(jack_port_by_name(observer.Client(), "Kerrion:out_3"), nullptr);
 
-    ASIOChannelInfo info{};
+    ASIOChannelInfo info {};
     info.channel = 7;
     info.isInput = ASIOTrue;
     ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
@@ -261,7 +268,7 @@ TEST_F(JackDriver, AMonoSettingStillTakesAStereoPairOfBuffers)
     EXPECT_EQ(inputs, 1);
     EXPECT_EQ(outputs, 0);
     CreateBuffers(driver, 2);
-    ASIOChannelInfo info{};
+    ASIOChannelInfo info {};
     info.channel = 1;
     info.isInput = ASIOTrue;
     ASSERT_EQ(driver->getChannelInfo(&info), ASE_OK);
@@ -278,14 +285,15 @@ TEST_F(JackDriver, AutoConnectLinksThePhysicalCapturesInOrderOnlyWhenSet)
     StartServer();
     JackTestClient observer(m_server->Name(), {});
     ASSERT_TRUE(observer.Ok());
-    for (const bool autoConnect : {true, false}) {
+    for (const bool autoConnect : { true, false }) {
         Configure(autoConnect ? "[JACK]\nInputs=3\n" : "[JACK]\nInputs=3\nAutoConnect=0\n");
         IAsioDriver* driver = Load();
         CreateBuffers(driver, 3);
         // Connections show in the graph from a later cycle on.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         for (int i = 1; i <= 3; ++i) {
-            jack_port_t* port = jack_port_by_name(observer.Client(), ("Kerrion:in_" + std::to_string(i)).c_str());
+            jack_port_t* port
+                = jack_port_by_name(observer.Client(), ("Kerrion:in_" + std::to_string(i)).c_str());
             ASSERT_NE(port, nullptr);
             for (int wait = 0; wait < 100 && autoConnect && jack_port_connected(port) == 0; ++wait)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -299,7 +307,7 @@ TEST_F(JackDriver, AutoConnectLinksThePhysicalCapturesInOrderOnlyWhenSet)
 
 TEST_F(JackDriver, OffersOnlyTheServersRateAndSaysSo)
 {
-    StartServer({.rate = 44100});
+    StartServer({ .rate = 44100 });
     IAsioDriver* driver = Load();
     EXPECT_EQ(driver->canSampleRate(44100.0), ASE_OK);
     EXPECT_EQ(driver->canSampleRate(48000.0), ASE_NoClock);
@@ -316,19 +324,21 @@ TEST_F(JackDriver, SwitchesAlternateHalvesAndCarryScaledSamplesBothWays)
 {
     StartServer();
     IAsioDriver* driver = Load();
-    JackTestClient player(m_server->Name(), {JackTestClient::Constant(0.5f), JackTestClient::Constant(-0.25f)});
+    JackTestClient player(
+        m_server->Name(), { JackTestClient::Constant(0.5f), JackTestClient::Constant(-0.25f) });
     JackTestClient listener(m_server->Name(), {}, 1);
     ASSERT_TRUE(player.Ok());
     ASSERT_TRUE(listener.Ok());
     CreateBuffers(driver, 2);
-    ASSERT_TRUE(player.ConnectTo({"Kerrion:in_1", "Kerrion:in_2"}));
-    ASSERT_EQ(jack_connect(listener.Client(), "Kerrion:out_1", listener.ListenerName(0).c_str()), 0);
+    ASSERT_TRUE(player.ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" }));
+    ASSERT_EQ(
+        jack_connect(listener.Client(), "Kerrion:out_1", listener.ListenerName(0).c_str()), 0);
     {
         std::lock_guard lock(g_capture.mutex);
         g_capture.outputValue = 1 << 29; // 0.25 of full scale
     }
-    ASIOSamples position{};
-    ASIOTimeStamp stamp{};
+    ASIOSamples position {};
+    ASIOTimeStamp stamp {};
     EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Switches(), 0u) << "no switch before start";
@@ -359,7 +369,7 @@ TEST_F(JackDriver, SwitchesAlternateHalvesAndCarryScaledSamplesBothWays)
 
 TEST_F(JackDriver, AHostWithoutTimeInfoGetsThePlainBufferSwitch)
 {
-    StartServer({.period = 64});
+    StartServer({ .period = 64 });
     IAsioDriver* driver = Load();
     {
         std::lock_guard lock(g_capture.mutex);
@@ -391,7 +401,8 @@ TEST_F(JackDriver, ABufferSizeChangeStopsSwitchingAndAsksForAReset)
     EXPECT_EQ(Switches(), switches) << "the old buffers are not switched at the new size";
     EXPECT_EQ(driver->stop(), ASE_OK);
     EXPECT_EQ(driver->start(), ASE_HWMalfunction);
-    EXPECT_NE(Message(driver).find("buffer size changed to 512"), std::string::npos) << Message(driver);
+    EXPECT_NE(Message(driver).find("buffer size changed to 512"), std::string::npos)
+        << Message(driver);
 
     // The host's reset: dispose, then set up again at the new size.
     ASSERT_EQ(driver->disposeBuffers(), ASE_OK);
@@ -403,7 +414,8 @@ TEST_F(JackDriver, ABufferSizeChangeStopsSwitchingAndAsksForAReset)
         g_capture.positions.clear();
     }
     ASSERT_EQ(driver->start(), ASE_OK);
-    EXPECT_TRUE(WaitFor([](Capture& c) { return c.positions.size() >= 3 && c.positions[2] == 1024; }));
+    EXPECT_TRUE(
+        WaitFor([](Capture& c) { return c.positions.size() >= 3 && c.positions[2] == 1024; }));
     EXPECT_EQ(driver->stop(), ASE_OK);
 }
 
@@ -424,8 +436,8 @@ TEST_F(JackDriver, AServerThatDiesAsksForAResetAndNothingHangs)
     EXPECT_EQ(driver->stop(), ASE_OK);
     EXPECT_EQ(driver->start(), ASE_HWMalfunction);
     EXPECT_EQ(Message(driver), "The JACK server has shut down");
-    ASIOSamples position{};
-    ASIOTimeStamp stamp{};
+    ASIOSamples position {};
+    ASIOTimeStamp stamp {};
     EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
     EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
     m_object.reset();
@@ -449,7 +461,8 @@ TEST_F(JackDriver, ControlPanelStartsQjackctlOnlyWhenInstalled)
     IAsioDriver* driver = Load();
     std::filesystem::create_directories(m_dir / "bin");
     const auto marker = m_dir / "started";
-    kerrion::test::WriteFileBytes(m_dir / "bin/qjackctl", "#!/bin/sh\ntouch \"" + marker.string() + "\"\n");
+    kerrion::test::WriteFileBytes(
+        m_dir / "bin/qjackctl", "#!/bin/sh\ntouch \"" + marker.string() + "\"\n");
     std::filesystem::permissions(m_dir / "bin/qjackctl", std::filesystem::perms::owner_all);
     {
         const std::string search = (m_dir / "bin").string() + ":" + std::getenv("PATH");

@@ -21,7 +21,7 @@ namespace {
 
 std::string FindJackd()
 {
-    for (const char* folder : {"/usr/bin", "/usr/local/bin", "/usr/sbin", "/bin"}) {
+    for (const char* folder : { "/usr/bin", "/usr/local/bin", "/usr/sbin", "/bin" }) {
         const std::string path = std::string(folder) + "/jackd";
         if (access(path.c_str(), X_OK) == 0)
             return path;
@@ -29,13 +29,13 @@ std::string FindJackd()
     return {};
 }
 
-void Silent(const char*) {}
+void Silent(const char*) { }
 
 } // namespace
 
 std::string JackServer::UniqueName()
 {
-    static std::atomic<int> counter{0};
+    static std::atomic<int> counter { 0 };
     return "kerrion-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
 }
 
@@ -59,9 +59,9 @@ bool JackServer::Launch()
     const std::string jackd = FindJackd();
     if (jackd.empty())
         return false;
-    const std::vector<std::string> args = {jackd, "--no-realtime", "-n", m_name, "-d", "dummy",
-        "-r", std::to_string(m_options.rate), "-p", std::to_string(m_options.period),
-        "-C", std::to_string(m_options.captures), "-P", std::to_string(m_options.playbacks)};
+    const std::vector<std::string> args = { jackd, "--no-realtime", "-n", m_name, "-d", "dummy",
+        "-r", std::to_string(m_options.rate), "-p", std::to_string(m_options.period), "-C",
+        std::to_string(m_options.captures), "-P", std::to_string(m_options.playbacks) };
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -97,9 +97,10 @@ bool JackServer::WaitUntilReady()
             m_pid = -1;
             return false;
         }
-        jack_status_t jackStatus{};
-        jack_client_t* probe = jack_client_open("probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-                                                &jackStatus, m_name.c_str());
+        jack_status_t jackStatus {};
+        jack_client_t* probe = jack_client_open("probe",
+            static_cast<jack_options_t>(JackNoStartServer | JackServerName), &jackStatus,
+            m_name.c_str());
         if (probe != nullptr) {
             jack_client_close(probe);
             return true;
@@ -109,17 +110,15 @@ bool JackServer::WaitUntilReady()
     return false;
 }
 
-std::string JackServer::Log() const
-{
-    return ReadFileBytes(m_dir / "jackd.log");
-}
+std::string JackServer::Log() const { return ReadFileBytes(m_dir / "jackd.log"); }
 
 bool JackServer::Stop(int signal, int graceMilliseconds)
 {
     if (m_pid <= 0)
         return false;
     kill(m_pid, signal);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMilliseconds);
+    const auto deadline
+        = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMilliseconds);
     int status = 0;
     bool clean = true;
     while (waitpid(m_pid, &status, WNOHANG) == 0) {
@@ -148,14 +147,8 @@ bool JackServer::Stop(int signal, int graceMilliseconds)
     return clean;
 }
 
-bool JackServer::Kill()
-{
-    return Stop(SIGTERM, 3000);
-}
+bool JackServer::Kill() { return Stop(SIGTERM, 3000); }
 
-JackServer::~JackServer()
-{
-    Stop(SIGTERM, 3000);
-}
+JackServer::~JackServer() { Stop(SIGTERM, 3000); }
 
 } // namespace kerrion::test

@@ -32,15 +32,18 @@ inline constexpr bool kRealTimeChecks = true;
 class JackServer {
 public:
     struct Options {
-        uint32_t rate = 48000;  // Hz
-        uint32_t period = 256;  // frames per cycle
-        int captures = 8;       // physical capture ports system:capture_1..
+        uint32_t rate = 48000; // Hz
+        uint32_t period = 256; // frames per cycle
+        int captures = 8;      // physical capture ports system:capture_1..
         int playbacks = 2;
     };
 
     // Starts the server and waits (up to 10 s) until it takes clients; see Ready().
     explicit JackServer(Options options);
-    JackServer() : JackServer(Options{}) {}
+    JackServer()
+        : JackServer(Options {})
+    {
+    }
     ~JackServer();
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;

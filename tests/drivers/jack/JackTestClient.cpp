@@ -5,21 +5,24 @@
 
 namespace kerrion::test {
 
-JackTestClient::JackTestClient(const std::string& server, std::vector<std::vector<float>> loops, int listeners)
+JackTestClient::JackTestClient(
+    const std::string& server, std::vector<std::vector<float>> loops, int listeners)
     : m_loops(std::move(loops))
 {
-    jack_status_t status{};
-    m_client = jack_client_open("player", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
-                                &status, server.c_str());
+    jack_status_t status {};
+    m_client = jack_client_open("player",
+        static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status, server.c_str());
     if (m_client == nullptr)
         return;
     for (size_t i = 0; i < m_loops.size(); ++i) {
         const std::string name = "out_" + std::to_string(i + 1);
-        m_ports.push_back(jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+        m_ports.push_back(jack_port_register(
+            m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
     }
     for (int i = 0; i < listeners && i < kMaxListeners; ++i) {
         const std::string name = "in_" + std::to_string(i + 1);
-        m_listeners.push_back(jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
+        m_listeners.push_back(jack_port_register(
+            m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
     }
     jack_set_process_callback(m_client, &JackTestClient::OnProcess, this);
     if (jack_activate(m_client) != 0) {
@@ -58,7 +61,8 @@ int JackTestClient::OnProcess(jack_nframes_t frames, void* self)
             out[f] = loop[(client.m_position + f) % loop.size()];
     }
     for (size_t i = 0; i < client.m_listeners.size() && frames > 0; ++i)
-        client.m_heard[i].store(static_cast<const float*>(jack_port_get_buffer(client.m_listeners[i], frames))[frames - 1]);
+        client.m_heard[i].store(static_cast<const float*>(
+            jack_port_get_buffer(client.m_listeners[i], frames))[frames - 1]);
     client.m_position += frames;
     client.m_cycles.fetch_add(1);
     return 0;
@@ -68,7 +72,8 @@ std::vector<float> JackTestClient::Sine(double frequency, double peak, double ra
 {
     std::vector<float> loop(frames);
     for (size_t f = 0; f < frames; ++f)
-        loop[f] = static_cast<float>(peak * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(f) / rate));
+        loop[f] = static_cast<float>(
+            peak * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(f) / rate));
     return loop;
 }
 

@@ -17,7 +17,8 @@ class JackTestClient {
 public:
     static constexpr int kMaxListeners = 4;
 
-    JackTestClient(const std::string& server, std::vector<std::vector<float>> loops, int listeners = 0);
+    JackTestClient(
+        const std::string& server, std::vector<std::vector<float>> loops, int listeners = 0);
     ~JackTestClient();
     JackTestClient(const JackTestClient&) = delete;
     JackTestClient& operator=(const JackTestClient&) = delete;
@@ -32,7 +33,7 @@ public:
     float Heard(int i) const { return m_heard[i].load(); }
 
     // Loops of known signals, full scale at 1.0.
-    static std::vector<float> Constant(float value) { return {value}; }
+    static std::vector<float> Constant(float value) { return { value }; }
     static std::vector<float> Sine(double frequency, double peak, double rate, size_t frames);
     // 0, step, 2 step, ... for `frames` frames, then again from 0.
     static std::vector<float> Ramp(float step, size_t frames);
@@ -46,7 +47,7 @@ private:
     std::atomic<float> m_heard[kMaxListeners] = {};
     jack_client_t* m_client = nullptr;
     uint64_t m_position = 0; // process thread: frames played
-    std::atomic<uint64_t> m_cycles{0};
+    std::atomic<uint64_t> m_cycles { 0 };
 };
 
 } // namespace kerrion::test

@@ -16,20 +16,20 @@ TEST(SampleScaling, FloatsAreScaledByTwoToThe31AndSaturate)
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
     const std::vector<std::pair<float, int32_t>> cases = {
-        {0.0f, 0},
-        {0.5f, 1 << 30},
-        {-0.25f, -(1 << 29)},
-        {0.1f, 214748368},                 // 0.1f is 0.100000001490116...
-        {-1.0f, kMin},
-        {1.0f, kMax},                      // +1.0 has no integer: the largest one
-        {1.0f - 1.0f / 16777216.0f, kMax - 127},
-        {1.5f, kMax},
-        {-3.0f, kMin},
-        {std::numeric_limits<float>::infinity(), kMax},
-        {-std::numeric_limits<float>::infinity(), kMin},
-        {std::numeric_limits<float>::quiet_NaN(), 0},
-        {1e-10f, 0},                       // truncated toward zero
-        {-1e-9f, -2},
+        { 0.0f, 0 },
+        { 0.5f, 1 << 30 },
+        { -0.25f, -(1 << 29) },
+        { 0.1f, 214748368 }, // 0.1f is 0.100000001490116...
+        { -1.0f, kMin },
+        { 1.0f, kMax }, // +1.0 has no integer: the largest one
+        { 1.0f - 1.0f / 16777216.0f, kMax - 127 },
+        { 1.5f, kMax },
+        { -3.0f, kMin },
+        { std::numeric_limits<float>::infinity(), kMax },
+        { -std::numeric_limits<float>::infinity(), kMin },
+        { std::numeric_limits<float>::quiet_NaN(), 0 },
+        { 1e-10f, 0 }, // truncated toward zero
+        { -1e-9f, -2 },
     };
     std::vector<float> in;
     for (const auto& c : cases)
@@ -42,7 +42,8 @@ TEST(SampleScaling, FloatsAreScaledByTwoToThe31AndSaturate)
 
 TEST(SampleScaling, IntegersGoBackToTheirFloats)
 {
-    const std::vector<int32_t> in = {0, 1 << 30, -(1 << 29), std::numeric_limits<int32_t>::min(), 256};
+    const std::vector<int32_t> in
+        = { 0, 1 << 30, -(1 << 29), std::numeric_limits<int32_t>::min(), 256 };
     std::vector<float> out(in.size());
     Int32ToFloat(in.data(), out.data(), static_cast<uint32_t>(in.size()));
     EXPECT_EQ(out[0], 0.0f);

@@ -26,10 +26,10 @@ namespace {
 struct Capture {
     std::mutex mutex;
     std::condition_variable changed;
-    bool timeInfo = true;                 // the host answers that it takes time info
-    int plainSwitches = 0;                // switches through bufferSwitch
-    std::vector<int> halves;              // half index per switch
-    std::vector<uint64_t> positions;      // sample position per switch (time info)
+    bool timeInfo = true;                           // the host answers that it takes time info
+    int plainSwitches = 0;                          // switches through bufferSwitch
+    std::vector<int> halves;                        // half index per switch
+    std::vector<uint64_t> positions;                // sample position per switch (time info)
     std::vector<std::vector<unsigned char>> inputs; // bytes per created input buffer
     std::vector<ASIOBufferInfo> infos;
     size_t halfBytes = 0;
@@ -65,7 +65,7 @@ void OnSwitch(int32_t half, ASIOBool)
     Record(half, 0);
 }
 
-void OnRateChange(ASIOSampleRate) {}
+void OnRateChange(ASIOSampleRate) { }
 
 int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
 {
@@ -76,7 +76,7 @@ int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
     return 0;
 }
 
-ASIOCallbacks g_callbacks{&OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo};
+ASIOCallbacks g_callbacks { &OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo };
 
 class SignalDriver : public ::testing::Test {
 protected:
@@ -95,10 +95,12 @@ protected:
     IAsioDriver* Load(const std::string& ini)
     {
         kerrion::test::WriteFileBytes(m_dir / "signal.ini", ini);
-        m_config = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
-        kerrion::AsioClassId id{};
+        m_config
+            = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
+        kerrion::AsioClassId id {};
         kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
-        EXPECT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
+        EXPECT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object),
+            AsioDriverObject::kCreated);
         m_driver = m_object->Driver();
         EXPECT_EQ(m_driver->init(nullptr), ASIOTrue);
         return m_driver;
@@ -111,20 +113,23 @@ protected:
         ASSERT_EQ(m_driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
         std::vector<ASIOBufferInfo> infos;
         for (int i = 0; i < inputs; ++i)
-            infos.push_back(ASIOBufferInfo{ASIOTrue, i, {nullptr, nullptr}});
-        infos.push_back(ASIOBufferInfo{ASIOFalse, 0, {nullptr, nullptr}});
-        ASSERT_EQ(m_driver->createBuffers(infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks), ASE_OK);
+            infos.push_back(ASIOBufferInfo { ASIOTrue, i, { nullptr, nullptr } });
+        infos.push_back(ASIOBufferInfo { ASIOFalse, 0, { nullptr, nullptr } });
+        ASSERT_EQ(m_driver->createBuffers(
+                      infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks),
+            ASE_OK);
         {
             std::lock_guard lock(g_capture.mutex);
             g_capture.infos.assign(infos.begin(), infos.begin() + inputs);
             g_capture.inputs.assign(static_cast<size_t>(inputs), {});
-            g_capture.halfBytes = static_cast<size_t>(preferred) * static_cast<size_t>(bytesPerSample);
+            g_capture.halfBytes
+                = static_cast<size_t>(preferred) * static_cast<size_t>(bytesPerSample);
         }
         ASSERT_EQ(m_driver->start(), ASE_OK);
         {
             std::unique_lock lock(g_capture.mutex);
             ASSERT_TRUE(g_capture.changed.wait_for(lock, std::chrono::seconds(20),
-                                                   [&] { return g_capture.halves.size() >= switches; }));
+                [&] { return g_capture.halves.size() >= switches; }));
         }
         ASSERT_EQ(m_driver->stop(), ASE_OK);
         ASSERT_EQ(m_driver->disposeBuffers(), ASE_OK);
@@ -170,7 +175,7 @@ TEST_F(SignalDriver, DefaultsDescribeAnEightInputDevice)
     int32_t minSize, maxSize, preferred, granularity;
     ASSERT_EQ(m_driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
     EXPECT_EQ(preferred, 512);
-    ASIOChannelInfo info{};
+    ASIOChannelInfo info {};
     info.channel = 7;
     info.isInput = ASIOTrue;
     ASSERT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
@@ -183,9 +188,10 @@ TEST_F(SignalDriver, DefaultsDescribeAnEightInputDevice)
 TEST_F(SignalDriver, AMonoDeviceStillTakesAStereoPairOfBuffers)
 {
     Load("[Signal]\nInputs=1\nOutputs=0\n");
-    ASIOBufferInfo infos[4] = {{ASIOTrue, 0, {}}, {ASIOTrue, 1, {}}, {ASIOFalse, 0, {}}, {ASIOFalse, 1, {}}};
+    ASIOBufferInfo infos[4]
+        = { { ASIOTrue, 0, {} }, { ASIOTrue, 1, {} }, { ASIOFalse, 0, {} }, { ASIOFalse, 1, {} } };
     ASSERT_EQ(m_driver->createBuffers(infos, 4, 512, &g_callbacks), ASE_OK);
-    ASIOChannelInfo info{};
+    ASIOChannelInfo info {};
     info.channel = 1;
     info.isInput = ASIOFalse;
     EXPECT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
@@ -233,14 +239,17 @@ TEST_F(SignalDriver, NoiseHasTheConfiguredRmsAndSilenceIsZero)
 
 TEST_F(SignalDriver, BurstsAlternateToneAndSilence)
 {
-    Load("[Signal]\nSpeed=20\n[Input1]\nSource=burst\nLevel=-6\nFrequency=1000\nBurstOn=10\nBurstOff=10\n");
+    Load("[Signal]\nSpeed=20\n[Input1]\nSource=burst\nLevel=-6\nFrequency=1000\nBurstOn="
+         "10\nBurstOff=10\n");
     Run(1, 4);
     const auto samples = Int32Samples(0);
     const std::vector<int32_t> on(samples.begin(), samples.begin() + 480);
     const std::vector<int32_t> off(samples.begin() + 480, samples.begin() + 960);
     EXPECT_NEAR(Peak(on, 2147483648.0), 0.501, 0.002);
     EXPECT_EQ(Peak(off, 2147483648.0), 0.0);
-    EXPECT_GT(Peak(std::vector<int32_t>(samples.begin() + 960, samples.begin() + 1440), 2147483648.0), 0.4);
+    EXPECT_GT(
+        Peak(std::vector<int32_t>(samples.begin() + 960, samples.begin() + 1440), 2147483648.0),
+        0.4);
 }
 
 TEST_F(SignalDriver, FileSourcePlaysTheChosenChannelOnceOrLooped)
@@ -251,7 +260,13 @@ TEST_F(SignalDriver, FileSourcePlaysTheChosenChannelOnceOrLooped)
         for (int i = 0; i < bytes; ++i)
             wave += static_cast<char>((v >> (8 * i)) & 0xFF);
     };
-    le(16, 4); le(1, 2); le(2, 2); le(48000, 4); le(48000 * 4, 4); le(4, 2); le(16, 2);
+    le(16, 4);
+    le(1, 2);
+    le(2, 2);
+    le(48000, 4);
+    le(48000 * 4, 4);
+    le(4, 2);
+    le(16, 2);
     wave += "data";
     le(400, 4);
     for (int f = 0; f < 100; ++f) {
@@ -304,7 +319,7 @@ TEST_F(SignalDriver, AHostWithoutTimeInfoGetsThePlainBufferSwitch)
 TEST_F(SignalDriver, StallAfterStopsTheClock)
 {
     Load("[Signal]\nSpeed=10\nBufferFrames=480\nStallAfter=3\nInputs=1\n");
-    ASIOBufferInfo info{ASIOTrue, 0, {nullptr, nullptr}};
+    ASIOBufferInfo info { ASIOTrue, 0, { nullptr, nullptr } };
     ASSERT_EQ(m_driver->createBuffers(&info, 1, 480, &g_callbacks), ASE_OK);
     ASSERT_EQ(m_driver->start(), ASE_OK);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -319,9 +334,10 @@ TEST_F(SignalDriver, FailInitRefusesWithAMessage)
 {
     kerrion::test::WriteFileBytes(m_dir / "fail.ini", "[Signal]\nFailInit=1\n");
     ScopedEnv config("KERRION_SIGNAL_CONFIG", (m_dir / "fail.ini").c_str());
-    kerrion::AsioClassId id{};
+    kerrion::AsioClassId id {};
     kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
-    ASSERT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
+    ASSERT_EQ(
+        AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
     EXPECT_EQ(m_object->Driver()->init(nullptr), ASIOFalse);
     char message[124] = {};
     m_object->Driver()->getErrorMessage(message);
@@ -345,18 +361,18 @@ TEST_F(SignalDriver, SampleRatesAndBufferCreationFollowTheDriverRules)
     EXPECT_EQ(rate, 96000.0);
 
     EXPECT_EQ(m_driver->start(), ASE_InvalidMode) << "no buffers yet";
-    ASIOSamples position{};
-    ASIOTimeStamp stamp{};
+    ASIOSamples position {};
+    ASIOTimeStamp stamp {};
     EXPECT_EQ(m_driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
-    ASIOBufferInfo bad{ASIOTrue, 8, {nullptr, nullptr}};
+    ASIOBufferInfo bad { ASIOTrue, 8, { nullptr, nullptr } };
     EXPECT_EQ(m_driver->createBuffers(&bad, 1, 512, &g_callbacks), ASE_InvalidParameter);
-    ASIOBufferInfo good{ASIOFalse, 1, {nullptr, nullptr}};
+    ASIOBufferInfo good { ASIOFalse, 1, { nullptr, nullptr } };
     EXPECT_EQ(m_driver->createBuffers(&good, 1, 256, &g_callbacks), ASE_InvalidParameter);
     ASSERT_EQ(m_driver->createBuffers(&good, 1, 512, &g_callbacks), ASE_OK);
     EXPECT_NE(good.buffers[0], nullptr);
     EXPECT_NE(good.buffers[1], nullptr);
     EXPECT_EQ(m_driver->createBuffers(&good, 1, 512, &g_callbacks), ASE_InvalidMode);
-    ASIOChannelInfo info{};
+    ASIOChannelInfo info {};
     info.channel = 1;
     info.isInput = ASIOFalse;
     ASSERT_EQ(m_driver->getChannelInfo(&info), ASE_OK);
@@ -371,16 +387,19 @@ TEST_F(SignalDriver, ControlPanelCreatesTheSettingsFileAndOpensIt)
 {
     std::filesystem::create_directories(m_dir / "bin");
     kerrion::test::WriteFileBytes(m_dir / "bin/xdg-open",
-                                  "#!/bin/sh\necho \"$1\" > \"" + (m_dir / "opened").string() + ".tmp\"\n"
-                                  "mv \"" + (m_dir / "opened").string() + ".tmp\" \"" + (m_dir / "opened").string() + "\"\n");
+        "#!/bin/sh\necho \"$1\" > \"" + (m_dir / "opened").string()
+            + ".tmp\"\n"
+              "mv \""
+            + (m_dir / "opened").string() + ".tmp\" \"" + (m_dir / "opened").string() + "\"\n");
     std::filesystem::permissions(m_dir / "bin/xdg-open", std::filesystem::perms::owner_all);
     const std::string path = (m_dir / "bin").string() + ":" + std::getenv("PATH");
     ScopedEnv searchPath("PATH", path.c_str());
     const auto settings = m_dir / "new/Marvane/signal.ini";
     ScopedEnv config("KERRION_SIGNAL_CONFIG", settings.c_str());
-    kerrion::AsioClassId id{};
+    kerrion::AsioClassId id {};
     kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
-    ASSERT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
+    ASSERT_EQ(
+        AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object), AsioDriverObject::kCreated);
     ASSERT_EQ(m_object->Driver()->controlPanel(), ASE_OK);
     EXPECT_NE(kerrion::test::ReadFileBytes(settings).find("[Signal]"), std::string::npos);
     for (int i = 0; i < 200 && !std::filesystem::exists(m_dir / "opened"); ++i)

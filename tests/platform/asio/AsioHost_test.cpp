@@ -12,7 +12,7 @@ namespace {
 
 std::shared_ptr<AsioDriverObject> LoadSignalGenerator()
 {
-    kerrion::AsioClassId id{};
+    kerrion::AsioClassId id {};
     kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
     std::shared_ptr<AsioDriverObject> object;
     AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, object);
@@ -30,7 +30,7 @@ protected:
 TEST_F(AsioHost, EveryCallAnswersNotPresentWithoutADriver)
 {
     ASIOExit();
-    ASIODriverInfo info{};
+    ASIODriverInfo info {};
     EXPECT_EQ(ASIOInit(&info), ASE_NotPresent);
     EXPECT_STREQ(info.name, "No ASIO Driver");
     EXPECT_EQ(info.driverVersion, 0);
@@ -48,7 +48,7 @@ TEST_F(AsioHost, InitReadsNameAndVersionAndCallsReachTheDriver)
 {
     ScopedEnv config("KERRION_SIGNAL_CONFIG", (m_dir / "none.ini").c_str());
     kerrion::AsioSetCurrentDriver(LoadSignalGenerator());
-    ASIODriverInfo info{};
+    ASIODriverInfo info {};
     ASSERT_EQ(ASIOInit(&info), ASE_OK);
     EXPECT_STREQ(info.name, "Kerrion Signal Generator");
     EXPECT_STREQ(info.errorMessage, "No ASIO Driver Error");
@@ -73,10 +73,11 @@ TEST_F(AsioHost, AFailingInitGivesTheDriversMessageAndForgetsTheDriver)
     kerrion::test::WriteFileBytes(m_dir / "fail.ini", "[Signal]\nFailInit=1\n");
     ScopedEnv config("KERRION_SIGNAL_CONFIG", (m_dir / "fail.ini").c_str());
     kerrion::AsioSetCurrentDriver(LoadSignalGenerator());
-    ASIODriverInfo info{};
+    ASIODriverInfo info {};
     EXPECT_EQ(ASIOInit(&info), ASE_NotPresent);
     EXPECT_STREQ(info.name, "No ASIO Driver");
-    EXPECT_NE(std::string(info.errorMessage).find("FailInit"), std::string::npos) << info.errorMessage;
+    EXPECT_NE(std::string(info.errorMessage).find("FailInit"), std::string::npos)
+        << info.errorMessage;
     EXPECT_FALSE(kerrion::AsioCurrentDriver());
     int32_t a = 0;
     int32_t b = 0;

@@ -18,12 +18,15 @@ TEST(AsioRegistryFiles, AFreshBuildFindsTheShippedSignalGenerator)
     Registry registry;
     ASSERT_EQ(kerrion::LoadAsioRegistry(registry), 1);
     std::string clsid;
-    ASSERT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\Kerrion Signal Generator", "CLSID", clsid));
+    ASSERT_TRUE(
+        registry.GetString("HKLM\\SOFTWARE\\ASIO\\Kerrion Signal Generator", "CLSID", clsid));
     std::string description;
-    ASSERT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\Kerrion Signal Generator", "Description", description));
+    ASSERT_TRUE(registry.GetString(
+        "HKLM\\SOFTWARE\\ASIO\\Kerrion Signal Generator", "Description", description));
     EXPECT_EQ(description, "Kerrion Signal Generator");
     std::string library;
-    ASSERT_TRUE(registry.GetString(std::string(kerrion::kClassIdsKey) + "\\" + clsid + "\\InprocServer32", "", library));
+    ASSERT_TRUE(registry.GetString(
+        std::string(kerrion::kClassIdsKey) + "\\" + clsid + "\\InprocServer32", "", library));
     EXPECT_EQ(std::filesystem::path(library), std::filesystem::path(KERRION_SIGNAL_DRIVER));
 }
 
@@ -32,9 +35,9 @@ TEST(AsioRegistryFiles, UserFileIsMergedAfterTheShippedOne)
     TempDir home;
     std::filesystem::create_directories(home / "Marvane/Kerrion");
     kerrion::test::WriteFileBytes(home / "Marvane/Kerrion/asio.reg",
-                                  "Windows Registry Editor Version 5.00\n"
-                                  "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion Signal Generator]\n"
-                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\My Card]\n\"CLSID\"=\"{M}\"\n");
+        "Windows Registry Editor Version 5.00\n"
+        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion Signal Generator]\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\My Card]\n\"CLSID\"=\"{M}\"\n");
     ScopedEnv chosen("KERRION_ASIO_REGISTRY", "");
     ScopedEnv config("XDG_CONFIG_HOME", home.Path().c_str());
     const auto files = kerrion::AsioRegistryFiles();
@@ -51,13 +54,15 @@ TEST(AsioRegistryFiles, UserFileIsMergedAfterTheShippedOne)
 TEST(AsioRegistryFiles, TheEnvironmentVariableNamesTheOnlyFile)
 {
     TempDir dir;
-    kerrion::test::WriteFileBytes(dir / "only.reg", "Windows Registry Editor Version 5.00\n"
-                                                    "[HKLM\\SOFTWARE\\ASIO\\Only]\n");
+    kerrion::test::WriteFileBytes(dir / "only.reg",
+        "Windows Registry Editor Version 5.00\n"
+        "[HKLM\\SOFTWARE\\ASIO\\Only]\n");
     ScopedEnv chosen("KERRION_ASIO_REGISTRY", (dir / "only.reg").c_str());
-    EXPECT_EQ(kerrion::AsioRegistryFiles(), std::vector<std::filesystem::path>{dir / "only.reg"});
+    EXPECT_EQ(
+        kerrion::AsioRegistryFiles(), std::vector<std::filesystem::path> { dir / "only.reg" });
     Registry registry;
     ASSERT_EQ(kerrion::LoadAsioRegistry(registry), 1);
-    EXPECT_EQ(registry.SubKeys(kerrion::kAsioDriversKey), std::vector<std::string>{"Only"});
+    EXPECT_EQ(registry.SubKeys(kerrion::kAsioDriversKey), std::vector<std::string> { "Only" });
 
     ScopedEnv missing("KERRION_ASIO_REGISTRY", (dir / "missing.reg").c_str());
     Registry empty;

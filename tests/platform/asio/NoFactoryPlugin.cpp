@@ -1,5 +1,2 @@
 // A shared library that loads but exports no driver factory.
-extern "C" int KerrionSomethingElse()
-{
-    return 7;
-}
+extern "C" int KerrionSomethingElse() { return 7; }

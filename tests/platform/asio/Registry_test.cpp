@@ -30,14 +30,17 @@ TEST(Registry, ReadsKeysValuesAndEscapesInFileOrder)
     Registry registry;
     ASSERT_EQ(registry.LoadText(kDrivers, "/etc"), 1);
     EXPECT_EQ(registry.SubKeys("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO"),
-              (std::vector<std::string>{"Zeta Card", "Alpha Card"}));
+        (std::vector<std::string> { "Zeta Card", "Alpha Card" }));
     std::string value;
-    ASSERT_TRUE(registry.GetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Zeta Card", "Description", value));
+    ASSERT_TRUE(
+        registry.GetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Zeta Card", "Description", value));
     EXPECT_EQ(value, "Zeta \"Pro\" Card");
     ASSERT_TRUE(registry.GetString(
-        "HKEY_CLASSES_ROOT\\CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32", "", value));
+        "HKEY_CLASSES_ROOT\\CLSID\\{11111111-2222-3333-4444-555555555555}\\InprocServer32", "",
+        value));
     EXPECT_EQ(value, "C:\\Drivers\\zeta.dll");
-    EXPECT_FALSE(registry.GetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Alpha Card", "Flags", value))
+    EXPECT_FALSE(
+        registry.GetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Alpha Card", "Flags", value))
         << "only string values are kept";
     EXPECT_EQ(registry.KeyFolder("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Zeta Card"), "/etc");
 }
@@ -49,7 +52,8 @@ TEST(Registry, MatchesKeyAndValueNamesWithoutRegardToCase)
     std::string value;
     EXPECT_TRUE(registry.GetString("hklm\\software\\asio\\ZETA CARD", "clsid", value));
     EXPECT_EQ(value, "{11111111-2222-3333-4444-555555555555}");
-    EXPECT_TRUE(registry.GetString("HKCR\\clsid\\{11111111-2222-3333-4444-555555555555}\\inprocserver32", "@", value));
+    EXPECT_TRUE(registry.GetString(
+        "HKCR\\clsid\\{11111111-2222-3333-4444-555555555555}\\inprocserver32", "@", value));
     EXPECT_TRUE(registry.HasKey("HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID"))
         << "the machine's Classes key is the classes root";
     EXPECT_TRUE(registry.SubKeys("HKEY_LOCAL_MACHINE\\SOFTWARE\\NoSuchKey").empty());
@@ -58,7 +62,8 @@ TEST(Registry, MatchesKeyAndValueNamesWithoutRegardToCase)
 TEST(Registry, RefusesTextWithoutTheHeaderLine)
 {
     Registry registry;
-    EXPECT_EQ(registry.LoadText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\X]\n\"CLSID\"=\"y\"\n", "/"), 0);
+    EXPECT_EQ(
+        registry.LoadText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\X]\n\"CLSID\"=\"y\"\n", "/"), 0);
     EXPECT_EQ(registry.LoadText("", "/"), 0);
     EXPECT_FALSE(registry.HasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\X"));
     EXPECT_EQ(registry.LoadText("REGEDIT4\n[HKLM\\A]\n", "/"), 1);
@@ -79,7 +84,8 @@ TEST(Registry, LaterFilesAddOverrideAndRemove)
                        "  03,04\r\n"
                        "\"CLSID\"=\"{B}\"\r\n";
     ASSERT_EQ(registry.LoadText(user, "/home/user"), 1);
-    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"), (std::vector<std::string>{"Alpha Card", "Beta Card"}));
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"),
+        (std::vector<std::string> { "Alpha Card", "Beta Card" }));
     std::string value;
     EXPECT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\Alpha Card", "Description", value));
     EXPECT_EQ(value, "Alpha, renamed");
@@ -92,8 +98,9 @@ TEST(Registry, LaterFilesAddOverrideAndRemove)
 
 TEST(Registry, ReadsUtf16FilesAsTheRegistryEditorWritesThem)
 {
-    const std::string text = "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\"
-                             "\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9]\r\n\"CLSID\"=\"{C}\"\r\n";
+    const std::string text
+        = "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\"
+          "\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9]\r\n\"CLSID\"=\"{C}\"\r\n";
     // UTF-8 to UTF-16LE with a byte order mark (every character here is in the basic plane).
     std::string utf16 = "\xFF\xFE";
     for (size_t i = 0; i < text.size();) {
@@ -113,7 +120,7 @@ TEST(Registry, ReadsUtf16FilesAsTheRegistryEditorWritesThem)
     Registry registry;
     ASSERT_EQ(registry.LoadFile(dir / "utf16.reg"), 1);
     EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"),
-              std::vector<std::string>{"\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9"});
+        std::vector<std::string> { "\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9" });
     EXPECT_EQ(registry.KeyFolder("HKLM\\SOFTWARE\\ASIO"), std::filesystem::path());
     EXPECT_EQ(registry.LoadFile(dir / "missing.reg"), 0);
 }
@@ -130,7 +137,7 @@ TEST(Registry, IgnoresMalformedLines)
                        "\"CLSID\" = \"{G}\"\n";
     Registry registry;
     ASSERT_EQ(registry.LoadText(text, "/"), 1);
-    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"), std::vector<std::string>{"Good"});
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"), std::vector<std::string> { "Good" });
     std::string value;
     EXPECT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\Good", "CLSID", value));
     EXPECT_EQ(value, "{G}");
@@ -158,7 +165,7 @@ TEST(Registry, IgnoresKeysDeeperThanWindowsAllowsWithoutBlowingUp)
     EXPECT_EQ(value, "kept");
     EXPECT_FALSE(registry.HasKey(deepest + "\\k"));
     EXPECT_FALSE(registry.HasKey(tooDeep));
-    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"), (std::vector<std::string>{"k", "After"}))
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"), (std::vector<std::string> { "k", "After" }))
         << "a refused key leaves no parents behind";
     EXPECT_TRUE(registry.GetString("HKLM\\SOFTWARE\\ASIO\\After", "CLSID", value));
     EXPECT_EQ(value, "{A}");
@@ -173,8 +180,8 @@ TEST(Registry, LongRunsOfKeysAndValuesKeepOrderAndLastWriteWins)
     for (int i = 0; i < kCount; ++i)
         text += "[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "\\Sub]\n";
     for (int i = kCount - 1; i >= 0; --i)
-        text += "[-HKLM\\SOFTWARE\\ASIO\\d" + std::to_string(i) + "]\n"
-            + "[HKLM\\SOFTWARE\\ASIO\\D" + std::to_string(i) + "]\n";
+        text += "[-HKLM\\SOFTWARE\\ASIO\\d" + std::to_string(i) + "]\n" + "[HKLM\\SOFTWARE\\ASIO\\D"
+            + std::to_string(i) + "]\n";
     for (int i = 0; i < kCount; ++i)
         text += "\"V" + std::to_string(i % 100) + "\"=\"" + std::to_string(i) + "\"\n";
     Registry registry;
@@ -194,7 +201,7 @@ TEST(Registry, TurnsUnpairedUtf16SurrogatesIntoReplacementCharacters)
     auto utf16 = [](std::string_view ascii) {
         std::string out;
         for (char c : ascii)
-            out += {c, '\0'};
+            out += { c, '\0' };
         return out;
     };
     // A lone high surrogate, a lone low one, then a proper pair (U+1F3B5) and an odd last byte.
@@ -204,5 +211,6 @@ TEST(Registry, TurnsUnpairedUtf16SurrogatesIntoReplacementCharacters)
     Registry registry;
     ASSERT_EQ(registry.LoadText(text, "/"), 1);
     EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO"),
-              std::vector<std::string>{"\xEF\xBF\xBD" "A\xEF\xBF\xBD\xF0\x9F\x8E\xB5"});
+        std::vector<std::string> { "\xEF\xBF\xBD"
+                                   "A\xEF\xBF\xBD\xF0\x9F\x8E\xB5" });
 }

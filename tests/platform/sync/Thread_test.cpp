@@ -12,7 +12,7 @@ using kerrion::Thread;
 
 TEST(Thread, RunsItsBodyAboveNormalPriorityAndJoins)
 {
-    std::atomic<int> ran{0};
+    std::atomic<int> ran { 0 };
     Thread thread;
     ASSERT_TRUE(thread.Start([&] { ran = 1; }, Thread::Priority::AboveNormal));
     EXPECT_TRUE(thread.HasThread());
@@ -38,7 +38,7 @@ TEST(Thread, EndedEventJoinsAWaitSet)
     Event reply;
     Thread thread;
     ASSERT_TRUE(thread.Start([] {}));
-    kerrion::WaitSet set{&reply, thread.EndedEvent()};
+    kerrion::WaitSet set { &reply, thread.EndedEvent() };
     EXPECT_EQ(set.Wait(5000), 1);
     EXPECT_TRUE(thread.HasEnded());
     EXPECT_EQ(set.Wait(0), 1); // the end stays signalled

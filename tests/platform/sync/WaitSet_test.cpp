@@ -14,7 +14,7 @@ TEST(WaitSet, ReturnsTheFirstSignalledObjectInTheSetsOrderAndTakesOnlyIt)
 {
     Event command;
     Semaphore driver(0, 6);
-    WaitSet set{&command, &driver};
+    WaitSet set { &command, &driver };
     driver.Give();
     driver.Give();
     command.Set();
@@ -29,7 +29,7 @@ TEST(WaitSet, TimesOutWhenNothingIsSignalled)
 {
     Event a;
     Event b;
-    WaitSet set{&a, &b};
+    WaitSet set { &a, &b };
     EXPECT_EQ(set.Wait(30), WaitSet::kTimedOut);
 }
 
@@ -37,7 +37,7 @@ TEST(WaitSet, WakesWhenAnObjectIsSignalledFromAnotherThread)
 {
     Event a;
     Semaphore b(0, 4);
-    WaitSet set{&a, &b};
+    WaitSet set { &a, &b };
     std::thread giver([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         b.Give();
@@ -52,7 +52,7 @@ TEST(WaitSet, LosesNoSignalUnderLoad)
     // unit must come out of the set (the semaphore's maximum is never reached: the giver waits).
     Event stop;
     Semaphore units(0, 1000000);
-    WaitSet set{&stop, &units};
+    WaitSet set { &stop, &units };
     constexpr int kUnits = 20000;
     std::thread giver([&] {
         for (int i = 0; i < kUnits; ++i)
@@ -77,7 +77,7 @@ TEST(WaitSet, ObjectsOutliveAndUnregisterFromTheSet)
 {
     Event event;
     {
-        WaitSet set{&event};
+        WaitSet set { &event };
         event.Set();
         EXPECT_EQ(set.Wait(0), 0);
     }

@@ -41,8 +41,8 @@ bool ExecutableOnPath(const std::string& program)
 
 bool JackPluginInstalled()
 {
-    for (const char* dir : { "/usr/lib/x86_64-linux-gnu/alsa-lib", "/usr/lib/aarch64-linux-gnu/alsa-lib",
-             "/usr/lib64/alsa-lib", "/usr/lib/alsa-lib" }) {
+    for (const char* dir : { "/usr/lib/x86_64-linux-gnu/alsa-lib",
+             "/usr/lib/aarch64-linux-gnu/alsa-lib", "/usr/lib64/alsa-lib", "/usr/lib/alsa-lib" }) {
         if (std::filesystem::exists(std::filesystem::path(dir) / "libasound_module_pcm_jack.so"))
             return true;
     }
@@ -117,8 +117,8 @@ std::string StereoSineBytes(
         // The phase from the frame number alone: no error builds up over a long signal.
         const double s = std::sin(2.0 * pi * frequency * frame / rate);
         for (const double amplitude : { left, right }) {
-            const auto value = static_cast<uint16_t>(static_cast<int16_t>(std::lround(
-                std::clamp(amplitude * s, -32768.0, 32767.0))));
+            const auto value = static_cast<uint16_t>(
+                static_cast<int16_t>(std::lround(std::clamp(amplitude * s, -32768.0, 32767.0))));
             bytes.push_back(static_cast<char>(value & 0xFF));
             bytes.push_back(static_cast<char>(value >> 8));
         }
@@ -142,10 +142,7 @@ JackServer::~JackServer()
     RemoveSharedMemory();
 }
 
-bool JackServer::Available()
-{
-    return ExecutableOnPath("jackd") && JackPluginInstalled();
-}
+bool JackServer::Available() { return ExecutableOnPath("jackd") && JackPluginInstalled(); }
 
 bool JackServer::Spawn()
 {
@@ -192,10 +189,7 @@ bool JackServer::WaitUntil(bool (*ready)())
     return false;
 }
 
-bool JackServer::Start()
-{
-    return Spawn() && WaitUntil(&JackServer::Responds);
-}
+bool JackServer::Start() { return Spawn() && WaitUntil(&JackServer::Responds); }
 
 // Ready once a client gets through: a jack PCM of its own (not the test's configuration) opens.
 bool JackServer::Responds()
@@ -208,10 +202,12 @@ bool JackServer::Responds()
     if (snd_config_top(&config) < 0)
         return false;
     bool ready = false;
-    if (snd_input_buffer_open(&input, kDefinition.data(), static_cast<ssize_t>(kDefinition.size())) == 0) {
+    if (snd_input_buffer_open(&input, kDefinition.data(), static_cast<ssize_t>(kDefinition.size()))
+        == 0) {
         snd_pcm_t* pcm = nullptr;
         if (snd_config_load(config, input) == 0
-            && snd_pcm_open_lconf(&pcm, "ready", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK, config) == 0) {
+            && snd_pcm_open_lconf(&pcm, "ready", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK, config)
+                == 0) {
             snd_pcm_close(pcm);
             ready = true;
         }

@@ -72,7 +72,8 @@ TEST_F(WaveDeviceJackTest, CaptureArrivesAtTheServersPace)
 {
     // The jack PCM itself runs float samples only; the layer reaches it through plug.
     WaveDevice raw;
-    EXPECT_EQ(raw.Open("kt_jack", WaveDirection::Capture, PcmFormat(2, 16, 44100), nullptr, nullptr),
+    EXPECT_EQ(
+        raw.Open("kt_jack", WaveDirection::Capture, PcmFormat(2, 16, 44100), nullptr, nullptr),
         kWaveBadFormat);
 
     WaveDevice device;
@@ -101,8 +102,8 @@ TEST_F(WaveDeviceJackTest, StopReturnsThePartlyFilledBuffer)
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0].header, &buffers[0]);
     EXPECT_EQ(back[0].bytesRecorded % 4, 0u);
-    EXPECT_GT(back[0].bytesRecorded, 4410u * 4);  // more than 100 ms
-    EXPECT_LT(back[0].bytesRecorded, 30870u * 4); // less than 700 ms
+    EXPECT_GT(back[0].bytesRecorded, 4410u * 4);                          // more than 100 ms
+    EXPECT_LT(back[0].bytesRecorded, 30870u * 4);                         // less than 700 ms
     EXPECT_EQ(buffers[1].flags & kWaveHeaderInQueue, kWaveHeaderInQueue); // empty: stays queued
     ASSERT_EQ(device.Reset(), kWaveNoError);
     EXPECT_EQ(device.Close(), kWaveNoError);

@@ -80,7 +80,8 @@ TEST_F(WaveDeviceTest, CaptureReturnsBuffersInOrderWithTheRecordedSamples)
     EXPECT_EQ(device.Stop(), kWaveNoError);
     EXPECT_EQ(device.Reset(), kWaveNoError);
     EXPECT_EQ(device.Close(), kWaveNoError);
-    EXPECT_EQ(m_collector.OtherMessages(), (std::vector<uint32_t> { kWaveInOpened, kWaveInClosed }));
+    EXPECT_EQ(
+        m_collector.OtherMessages(), (std::vector<uint32_t> { kWaveInOpened, kWaveInClosed }));
 }
 
 TEST_F(WaveDeviceTest, EightBitMonoCaptureDeliversTheBytesAsUnsignedSamples)
@@ -146,7 +147,8 @@ TEST_F(WaveDeviceTest, PlaybackBuffersComeBackThroughTheCallbackInOrder)
     device.GetPosition(&position);
     EXPECT_LE(position, 6u * 512u);
     EXPECT_EQ(device.Close(), kWaveNoError);
-    EXPECT_EQ(m_collector.OtherMessages(), (std::vector<uint32_t> { kWaveOutOpened, kWaveOutClosed }));
+    EXPECT_EQ(
+        m_collector.OtherMessages(), (std::vector<uint32_t> { kWaveOutOpened, kWaveOutClosed }));
 }
 
 TEST_F(WaveDeviceTest, StoppedPlaybackKeepsItsBuffersUntilStartedOrReset)

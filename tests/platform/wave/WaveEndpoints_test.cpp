@@ -115,8 +115,8 @@ TEST(WaveEndpointNames, FitIntoThirtyOneBytes)
     EXPECT_EQ(FitEndpointName("Generic_1: ALC1220 Digital Output Channel", " (hw:1,1)"),
         "Generic_1: ALC1220 (hw:1,1)");
     // A suffix that leaves too little room gives way to the label.
-    EXPECT_EQ(FitEndpointName("Studio interface", " (an_extremely_long_pcm_name)"),
-        "Studio interface");
+    EXPECT_EQ(
+        FitEndpointName("Studio interface", " (an_extremely_long_pcm_name)"), "Studio interface");
     EXPECT_EQ(FitEndpointName("", "pulse"), "pulse");
     // A word running across the limit is cut off at its start, not split.
     EXPECT_EQ(CutName("Rate Converter Plugin Using Libav", 31), "Rate Converter Plugin Using");
