@@ -118,25 +118,25 @@ void CSonaltDlg::OnInitDialog()
 
 void CSonaltDlg::CreateToolbar()
 {
-    struct ButtonSpec {
+    struct ToolbarEntry {
         int id;
         int images[4]; // normal, pressed, disabled, hover
         QPoint pos;
     };
-    const ButtonSpec specs[] = {
+    const ToolbarEntry entries[] = {
         { IDC_START, { 154, 155, 156, 154 }, { 15, 15 } },
         { IDC_STOP, { 157, 158, 159, 157 }, { 15, 15 } },
         { IDC_SETTINGS, { 151, 152, 153, 151 }, { 80, 15 } },
         { IDC_CLOSE, { 160, 161, 162, 160 }, { m_monitor.width() - 75, 15 } },
     };
     for (std::size_t i = 0; i < m_toolbar.size(); ++i) {
-        const ButtonSpec& spec = specs[i];
+        const ToolbarEntry& entry = entries[i];
         auto* button = new CImageButton(this);
         button->setAutoDefault(false); // Enter presses nothing: it never closes the window
-        button->setGeometry(spec.pos.x(), spec.pos.y(), 60, 54);
-        button->LoadImages(spec.images[0], spec.images[1], spec.images[2], spec.images[3]);
-        button->move(spec.pos);
-        connect(button, &QPushButton::clicked, this, [this, id = spec.id] { OnCommand(id); });
+        button->setGeometry(entry.pos.x(), entry.pos.y(), 60, 54);
+        button->LoadImages(entry.images[0], entry.images[1], entry.images[2], entry.images[3]);
+        button->move(entry.pos);
+        connect(button, &QPushButton::clicked, this, [this, id = entry.id] { OnCommand(id); });
         m_toolbar[i] = button;
     }
     ToolbarButton(IDC_STOP).hide();

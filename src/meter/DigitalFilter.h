@@ -2,7 +2,7 @@
 
 // A digital filter: its design parameters and a cascade of IIR stages that filters one sample
 // at a time, keeping its state between calls. The design sequence (order from the stopband
-// specification when the order is not fixed, analog prototype, frequency scaling, bilinear
+// requirements when the order is not fixed, analog prototype, frequency scaling, bilinear
 // transform, reset) is run by Design(); this base class knows no prototype and so designs no
 // stages (a filter without stages passes samples unchanged). CBwLPF supplies the Butterworth
 // low-pass design.
@@ -60,7 +60,7 @@ public:
     double GetAstop() const { return m_astop; }
     void SetAstop(double db) { SetPositive(m_astop, db); }
 
-    // The order the stopband specification needs; this base returns the current order.
+    // The order the stopband requirements need; this base returns the current order.
     virtual int CalcOrder();
 
     // Filters one sample through every stage in order. Per-sample path.

@@ -10,6 +10,8 @@
 #include "platform/wave/AlsaTestSetup.h"
 #include "support/TempDir.h"
 
+#include "MeterOutput.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -25,36 +27,6 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 constexpr const char* kDescription = "Kerrion sines";
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The numbers of a JSON array field ("peak":[...]) of one record.
-std::vector<double> JsonArray(const std::string& record, const std::string& field)
-{
-    std::vector<double> values;
-    const std::string key = "\"" + field + "\":[";
-    const size_t start = record.find(key);
-    if (start == std::string::npos)
-        return values;
-    std::istringstream in(
-        record.substr(start + key.size(), record.find(']', start) - start - key.size()));
-    for (std::string item; std::getline(in, item, ',');)
-        values.push_back(std::stod(item));
-    return values;
-}
 
 class KerrionMeterAlsa : public ::testing::Test {
 protected:

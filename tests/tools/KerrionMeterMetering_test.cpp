@@ -4,6 +4,8 @@
 #include "sndio/WaveFile.h"
 #include "support/TempDir.h"
 
+#include "MeterOutput.h"
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -21,43 +23,16 @@
 
 extern char** environ;
 
+using kerrion::test::JsonArray;
+using kerrion::test::Lines;
 using kerrion::test::ReadFileBytes;
+using kerrion::test::Result;
 using kerrion::test::TempDir;
 using kerrion::test::WriteFileBytes;
 
 namespace {
 
 constexpr const char* kSignalId = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The numbers of a JSON array field ("peak":[...]) of one record.
-std::vector<double> JsonArray(const std::string& record, const std::string& field)
-{
-    std::vector<double> values;
-    const std::string key = "\"" + field + "\":[";
-    const size_t start = record.find(key);
-    if (start == std::string::npos)
-        return values;
-    std::istringstream in(
-        record.substr(start + key.size(), record.find(']', start) - start - key.size()));
-    for (std::string item; std::getline(in, item, ',');)
-        values.push_back(std::stod(item));
-    return values;
-}
 
 class KerrionMeterMetering : public ::testing::Test {
 protected:
