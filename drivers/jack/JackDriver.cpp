@@ -1,5 +1,7 @@
 #include "JackDriver.h"
 
+#include "DriverReplies.h"
+
 #include <pthread.h>
 
 #include <algorithm>
@@ -9,18 +11,6 @@
 
 namespace kerrion::jack {
 namespace {
-
-void CopyText(char* target, size_t size, const std::string& text)
-{
-    const size_t length = strnlen(text.c_str(), size - 1);
-    std::memcpy(target, text.c_str(), length);
-    target[length] = '\0';
-}
-
-ASIOSamples Split(uint64_t value)
-{
-    return { static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value) };
-}
 
 // libjack prints every failed connection attempt; the driver reports through its own message.
 void Quiet(const char*) { }
@@ -271,15 +261,7 @@ ASIOError JackDriver::setSampleRate(ASIOSampleRate sampleRate)
 
 ASIOError JackDriver::getClockSources(ASIOClockSource* clocks, int32_t* numSources)
 {
-    if (*numSources < 1)
-        return ASE_InvalidParameter;
-    clocks[0] = ASIOClockSource {};
-    clocks[0].associatedChannel = -1;
-    clocks[0].associatedGroup = -1;
-    clocks[0].isCurrentSource = ASIOTrue;
-    CopyText(clocks[0].name, sizeof clocks[0].name, "JACK server");
-    *numSources = 1;
-    return ASE_OK;
+    return ReportSingleClockSource(clocks, numSources, "JACK server");
 }
 
 ASIOError JackDriver::setClockSource(int32_t reference)

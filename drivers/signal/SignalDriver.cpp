@@ -1,5 +1,7 @@
 #include "SignalDriver.h"
 
+#include "DriverReplies.h"
+
 #include "SampleWriter.h"
 
 #include <algorithm>
@@ -8,18 +10,6 @@
 
 namespace kerrion::signal {
 namespace {
-
-void CopyText(char* target, size_t size, const std::string& text)
-{
-    const size_t length = strnlen(text.c_str(), size - 1);
-    std::memcpy(target, text.c_str(), length);
-    target[length] = '\0';
-}
-
-ASIOSamples Split(uint64_t value)
-{
-    return { static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value) };
-}
 
 uint64_t NowNanoseconds()
 {
@@ -208,16 +198,7 @@ ASIOError SignalDriver::setSampleRate(ASIOSampleRate sampleRate)
 
 ASIOError SignalDriver::getClockSources(ASIOClockSource* clocks, int32_t* numSources)
 {
-    if (*numSources < 1)
-        return ASE_InvalidParameter;
-    clocks[0] = ASIOClockSource {};
-    clocks[0].index = 0;
-    clocks[0].associatedChannel = -1;
-    clocks[0].associatedGroup = -1;
-    clocks[0].isCurrentSource = ASIOTrue;
-    CopyText(clocks[0].name, sizeof clocks[0].name, "Internal");
-    *numSources = 1;
-    return ASE_OK;
+    return ReportSingleClockSource(clocks, numSources, "Internal");
 }
 
 ASIOError SignalDriver::setClockSource(int32_t reference)
