@@ -5,8 +5,8 @@
 // sequence, which the destructor performs so that every path out releases what it made.
 //
 // Threads: the worker thread only. The block loop allocates nothing, takes no lock and calls
-// nothing that may block other than the device's Transfer and GetPosition (bounded waits) and,
-// with the dump enabled, the dump files' writes.
+// nothing that may block other than the device's Transfer (bounded waits) and, with the dump
+// enabled, the dump files' writes; GetPosition only reads what the streaming device published.
 
 #include "meter/EngineBuffers.h"
 #include "meter/EngineContext.h"

@@ -276,14 +276,20 @@ int CSndIODevice::GetPosition(uint32_t& outputPosition, uint32_t& inputPosition)
 {
     if (!m_thread.HasThread())
         return 0;
-    const auto timeout = static_cast<uint32_t>(m_context->m_slotMilliseconds * 1.2);
-    SendCommand(CSndIOThreadContext::kCommandPosition);
     outputPosition = 0;
     inputPosition = 0;
-    if (!m_context->m_positionEvent.Wait(timeout))
-        return kWaitTimedOut;
-    outputPosition = OutputStream().m_position;
-    inputPosition = InputStream().m_position;
+    // While streaming, the device thread publishes both positions before it hands over each
+    // slot, so the engine's per-block call reads them without waking that thread (at 64-frame
+    // blocks the round trip cost more than the metering). An idle thread is asked.
+    if (!m_streaming) {
+        const auto timeout = static_cast<uint32_t>(m_context->m_slotMilliseconds * 1.2);
+        m_context->m_positionEvent.Reset();
+        SendCommand(CSndIOThreadContext::kCommandPosition);
+        if (!m_context->m_positionEvent.Wait(timeout))
+            return kWaitTimedOut;
+    }
+    outputPosition = OutputStream().m_position.load(std::memory_order_acquire);
+    inputPosition = InputStream().m_position.load(std::memory_order_acquire);
     return 1;
 }
 

@@ -7,6 +7,10 @@
 //
 // Commands flow one way (engine thread writes the code, then sets the command event) and
 // replies the other (the device thread writes the code, then sets the reply event).
+//
+// Positions: while streaming, a device thread stores both streams' m_position before it hands
+// over each slot (the engine reads them without a command); when idle it answers the position
+// command by storing them and setting the position event.
 
 #include "platform/sync/Event.h"
 #include "platform/sync/Semaphore.h"

@@ -95,12 +95,14 @@ void LoopbackThread(CSndIOThreadContext* context)
             ++served;
             if (outputDriven) {
                 const uint32_t n = context->m_output->m_slotFrames[outSlot];
+                frames += n;
+                WritePositions(*context, frames); // before the slots change hands
                 PlayBack(*context, outSlot, inSlot);
                 context->m_output->m_slotFrames[outSlot] = 0;
                 outSlot = (outSlot + 1) % CSndIOStream::kSlots;
-                frames += n;
                 context->m_outputFree.Give();
             } else {
+                WritePositions(*context, frames + context->m_input->m_bufferFrames);
                 MakeInput(*context, inSlot, frames);
             }
             continue;
