@@ -92,8 +92,7 @@ void EngineRun::Measure(uint32_t frames)
     CSndIOBuffer* peak = m_buffers.results[EngineBuffers::kPeak].Get();
     m_peak->Process(peak, channels, capacity, meters, PL::kMeters, &unread);
     for (int i = 0; i < PL::kMeters; ++i)
-        m_context.peak[static_cast<size_t>(i)].store(
-            CSndSPPeak::PeakLevelDb(FirstValue(peak[i])), std::memory_order_relaxed);
+        m_context.StorePeak(static_cast<size_t>(i), CSndSPPeak::PeakLevelDb(FirstValue(peak[i])));
 
     CSndIOBuffer* vu = m_buffers.results[EngineBuffers::kVU].Get();
     m_vu->Process(vu, channels, capacity, meters, PL::kMeters, &unread);

@@ -14,6 +14,8 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace kerrion {
@@ -22,8 +24,19 @@ struct EngineContext {
     static_assert(
         std::atomic<double>::is_always_lock_free, "levels must be written as whole 64-bit values");
 
+    EngineContext();
+
     // Posts to the notify target unless the run has been abandoned; any thread, lock-free.
     bool Post(uint32_t message, intptr_t wParam, intptr_t lParam);
+    // Worker: stores a block's peak level of meter `i` and raises its highest since taken.
+    void StorePeak(std::size_t i, double level)
+    {
+        peak[i].store(level, std::memory_order_relaxed);
+        std::atomic<double>& highest = peakSinceTaken[i];
+        double seen = highest.load(std::memory_order_relaxed);
+        while ((std::isnan(seen) || level > seen)
+            && !highest.compare_exchange_weak(seen, level, std::memory_order_relaxed)) { }
+    }
     // Controlling thread: no message is posted once this returns (waits out a post under way).
     void StopPosting();
     // Copies what a new context carries over from this one (parameters and VU levels).
@@ -69,7 +82,10 @@ struct EngineContext {
     std::atomic<double> engineCpuSeconds {
         0.0
     }; // s of the worker's CPU time since its blocks began
-    std::array<std::atomic<double>, CSndIOPlayList::kLevels> peak {};           // dBFS
+    std::array<std::atomic<double>, CSndIOPlayList::kLevels> peak {}; // dBFS
+    // The highest block peak of each meter since the controlling thread last took them; NaN
+    // when no block came since. The worker only raises it, the controlling thread swaps in NaN.
+    std::array<std::atomic<double>, CSndIOPlayList::kLevels> peakSinceTaken {}; // dBFS
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> secondLoudness {}; // dB
     std::atomic<double> loudness { 0.0 };                                       // LKFS
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> vu {}; // dB re the VU reference

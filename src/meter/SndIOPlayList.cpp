@@ -5,12 +5,19 @@
 #include "sndio/SndIODeviceASIO.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <thread>
 #include <utility>
 
 namespace kerrion {
+
+EngineContext::EngineContext()
+{
+    for (std::atomic<double>& highest : peakSinceTaken)
+        highest.store(std::nan(""), std::memory_order_relaxed);
+}
 
 bool EngineContext::Post(uint32_t message, intptr_t wParam, intptr_t lParam)
 {
@@ -125,6 +132,7 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.status.store(kStatusOk);
     for (int i = 0; i < kLevels; ++i) {
         c.peak[static_cast<size_t>(i)].store(kSilenceDb);
+        c.peakSinceTaken[static_cast<size_t>(i)].store(std::nan(""));
         c.secondLoudness[static_cast<size_t>(i)].store(kSilenceDb);
     }
     c.loudness.store(kSilenceDb);
@@ -183,6 +191,17 @@ int CSndIOPlayList::GetMeterLevels(double* peakOut, double* vuOut) const
             peakOut[i] = c.peak[i].load(std::memory_order_relaxed);
         if (vuOut != nullptr)
             vuOut[i] = c.vu[i].load(std::memory_order_relaxed);
+    }
+    return 1;
+}
+
+int CSndIOPlayList::TakePeakLevels(double* peakOut)
+{
+    EngineContext& c = *m_engine;
+    for (size_t i = 0; i < kLevels; ++i) {
+        const double highest
+            = c.peakSinceTaken[i].exchange(std::nan(""), std::memory_order_relaxed);
+        peakOut[i] = std::isnan(highest) ? c.peak[i].load(std::memory_order_relaxed) : highest;
     }
     return 1;
 }

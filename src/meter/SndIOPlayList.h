@@ -117,6 +117,10 @@ public:
     // Copies the 64 peak levels (dBFS; -96.0 for silence) and the 64 VU levels (dB relative to
     // 20 dB below full scale) of meters 0..63 (0..7 are used). Returns 1. Any thread.
     int GetMeterLevels(double* peakOut, double* vuOut) const;
+    // Copies the 64 peak levels as the highest of every block since the previous call (the
+    // latest block's when none came since), so that a reader who folds several level messages
+    // into one reading still sees a peak of a single block. Returns 1. One reading thread.
+    int TakePeakLevels(double* peakOut);
     // The BS.1770 loudness of all meters together (LKFS; -96.0 before the first value).
     double GetLoudness() const;
     // The second loudness levels (64 entries; 0 and 1 are written).

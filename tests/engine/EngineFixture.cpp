@@ -41,7 +41,8 @@ void EngineTest::Configure(const GeneratorConfig& config)
             ? config.input[static_cast<size_t>(i)]
             : GeneratorInput {};
         ini << "[Input" << i + 1 << "]\nSource=" << input.source
-            << "\nFrequency=" << input.frequency << "\nLevel=" << input.level << "\n";
+            << "\nFrequency=" << input.frequency << "\nLevel=" << input.level
+            << "\nBurstOn=" << input.burstOn << "\nBurstOff=" << input.burstOff << "\n";
     }
     WriteFileBytes(m_dir / "signal.ini", ini.str());
     m_signal.reset();

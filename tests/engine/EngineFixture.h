@@ -18,11 +18,13 @@
 
 namespace kerrion::test {
 
-// One generator input: "sine" with frequency (Hz) and level (dBFS), or "silence".
+// One generator input: "sine" or "burst" with frequency (Hz) and level (dBFS), or "silence".
 struct GeneratorInput {
     std::string source = "silence";
     double frequency = 1000.0;
     double level = -20.0;
+    double burstOn = 10.0;  // ms
+    double burstOff = 10.0; // ms
 };
 
 struct GeneratorConfig {

@@ -117,6 +117,29 @@ TEST_F(EngineTest, StartResetsPeaksAndKeepsTheVULevelsOfTheLastRun)
     m_playList.StopEngine();
 }
 
+TEST_F(EngineTest, TakenPeaksHoldTheHighestBlockSinceTheLastTaking)
+{
+    GeneratorConfig config;
+    // A 1 ms burst a second: one block in about ninety carries it.
+    config.input = { { "burst", 1000.0, -6.0, 1.0, 999.0 }, { "sine", 440.0, -10.0 } };
+    Configure(config);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }), 1);
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 200)); // 2.1 s of audio: at least two bursts
+    ASSERT_EQ(m_playList.StopEngine(), PL::kStopped);
+    const Levels latest = ReadLevels(m_playList);
+
+    std::array<double, 64> taken {};
+    m_playList.TakePeakLevels(taken.data());
+    EXPECT_NEAR(taken[0], -6.0, 0.05) << "the burst, though the latest block may be silent";
+    EXPECT_GE(taken[0], latest.peak[0]);
+    EXPECT_NEAR(taken[1], -10.0, 0.02);
+    EXPECT_EQ(taken[2], -96.0);
+    // No block since: a second taking gives the latest block's levels.
+    m_playList.TakePeakLevels(taken.data());
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(taken[i], latest.peak[i]) << "meter " << i;
+}
+
 TEST_F(EngineTest, TheEngineStartsAgainAfterAStop)
 {
     Configure(SineConfig());
