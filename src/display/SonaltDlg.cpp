@@ -32,9 +32,15 @@ uint32_t g_levelCounter = 0;
 const QColor kBackground(35, 35, 35);
 
 // Needles are repainted at most this often (30 frames a second, smooth for VU ballistics of
-// 300 ms and cheap at 750 level messages a second); every level message
-// still updates the meters' state, so no peak is lost between two frames.
+// 300 ms and cheap at 750 level messages a second); every reading of the levels still updates
+// the meters' state, so no peak is lost between two frames.
 constexpr int kRepaintIntervalMs = 33;
+
+// The engine posts a level message per block (750 a second at 64-frame blocks); waking for each
+// cost more than the metering. Messages that arrive while one is handled are delivered together
+// once a frame, just before the frame is painted; a lone message (start, stop, a level message
+// of a long block) is delivered at once.
+constexpr int kMessageBatchMs = kRepaintIntervalMs;
 
 // The window's size when a single meter is shown: 321 x 191 dialog units of the window font.
 QSize TemplateSize(const QFont& font)
@@ -53,12 +59,13 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/kerrion/icon.png")));
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_repaintTimer.setSingleShot(true);
-    m_repaintTimer.setInterval(kRepaintIntervalMs);
+    m_repaintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_repaintTimer, &QTimer::timeout, this, &CSonaltDlg::RepaintNeedles);
     m_pump
         = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
               WindowProc(message.message, message.wParam, message.lParam);
           });
+    m_pump->SetBatchInterval(kMessageBatchMs);
     OnInitDialog();
 }
 
@@ -268,6 +275,9 @@ void CSonaltDlg::OnLevels()
     double peak[CSndIOPlayList::kLevels];
     double vu[CSndIOPlayList::kLevels];
     m_engine->GetMeterLevels(peak, vu);
+    // Messages folded into one delivery read the levels once: the peaks are the highest of the
+    // blocks since the last reading, so a short over is never skipped.
+    m_engine->TakePeakLevels(peak);
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     if (m_referenceOpen) {
         for (int i = 0; i < count; ++i)
@@ -286,14 +296,24 @@ void CSonaltDlg::OnLevels()
         meter.SetVuPos(std::clamp(vuPos, 0.0, 90.0));
         meter.UpdatePeak(std::clamp(peakPos, 0.0, 88.0));
     }
-    if (!m_repaintTimer.isActive())
-        m_repaintTimer.start();
+    ScheduleRepaint();
+}
+
+// The next frame comes a frame's time after the last one, or at once when that has passed: a
+// batch of level messages (delivered a frame apart) is painted in the same wake-up.
+void CSonaltDlg::ScheduleRepaint()
+{
+    if (m_repaintTimer.isActive())
+        return;
+    const qint64 since = m_lastRepaint.isValid() ? m_lastRepaint.elapsed() : kRepaintIntervalMs;
+    m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, kRepaintIntervalMs - since)));
 }
 
 // Invalidates the needle sweep region of every shown meter whose moving parts changed since
 // its last repaint (a steady signal costs no drawing at all).
 void CSonaltDlg::RepaintNeedles()
 {
+    m_lastRepaint.start();
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     for (int i = 0; i < count; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];

@@ -15,6 +15,7 @@
 #include "platform/messages/MessageQueue.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QRegion>
 #include <QTimer>
 
@@ -99,6 +100,7 @@ private:
     void RenderFaces(int reloadMeter, bool initial);
     void RebuildSweepRegion();
     void OnLevels();
+    void ScheduleRepaint();
     void RepaintNeedles();
     void ApplySettings(intptr_t focusWindow, intptr_t meter);
     void FillMeterList();
@@ -127,7 +129,8 @@ private:
     std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // Size.w x Size.h pixels
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
-    struct NeedleState {   // what a meter showed at its last needle repaint
+    QElapsedTimer m_lastRepaint;
+    struct NeedleState { // what a meter showed at its last needle repaint
         double vuPos = -1.0;
         double peakPos = -1.0;
         double holdPos = -1.0;
