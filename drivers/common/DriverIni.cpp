@@ -1,5 +1,7 @@
 #include "DriverIni.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -54,7 +56,15 @@ double IniNumber(const IniSection& section, const char* key, double fallback)
         return fallback;
     char* end = nullptr;
     const double value = std::strtod(found->second.c_str(), &end);
-    return end == found->second.c_str() ? fallback : value;
+    return end == found->second.c_str() || !std::isfinite(value) ? fallback : value;
+}
+
+int64_t IniInteger(
+    const IniSection& section, const char* key, int64_t fallback, int64_t lowest, int64_t highest)
+{
+    const double value = IniNumber(section, key, static_cast<double>(fallback));
+    return static_cast<int64_t>(
+        std::clamp(value, static_cast<double>(lowest), static_cast<double>(highest)));
 }
 
 std::filesystem::path DriverConfigPath(const char* overrideVariable, const char* fileName)

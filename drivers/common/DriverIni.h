@@ -4,6 +4,7 @@
 // regard to case) and where a driver's file lies. Host thread only; the plug-ins link no host
 // library, so they share this instead.
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -18,8 +19,13 @@ using IniFile = std::map<std::string, IniSection>;     // lower-case section nam
 // ';' or '#' are comments; spaces around names and values are dropped.
 IniFile ReadIniFile(const std::filesystem::path& path);
 
-// The key's number, or `fallback` when the key is missing or does not start with a number.
+// The key's number, or `fallback` when the key is missing, does not start with a number or is
+// not finite ("nan", "inf", or too large for a double).
 double IniNumber(const IniSection& section, const char* key, double fallback);
+// The key's number cut to a whole number and held within `lowest`..`highest` (bounds of at most
+// 2^53 in size), or `fallback` as IniNumber gives it.
+int64_t IniInteger(
+    const IniSection& section, const char* key, int64_t fallback, int64_t lowest, int64_t highest);
 
 std::string Lower(std::string_view text);
 

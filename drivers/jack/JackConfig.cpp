@@ -19,10 +19,10 @@ JackConfig LoadJackConfig(const std::filesystem::path& path)
     if (found == sections.end())
         return config;
     const driver::IniSection& s = found->second;
-    config.inputs = std::clamp(
-        static_cast<int>(driver::IniNumber(s, "inputs", config.inputs)), 1, kMaxChannels);
-    config.outputs = std::clamp(
-        static_cast<int>(driver::IniNumber(s, "outputs", config.outputs)), 0, kMaxChannels);
+    config.inputs
+        = static_cast<int>(driver::IniInteger(s, "inputs", config.inputs, 1, kMaxChannels));
+    config.outputs
+        = static_cast<int>(driver::IniInteger(s, "outputs", config.outputs, 0, kMaxChannels));
     config.autoConnect = driver::IniNumber(s, "autoconnect", 1) != 0;
     return config;
 }

@@ -1,6 +1,7 @@
 #include "SampleWriter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -10,9 +11,11 @@ namespace {
 constexpr int32_t kSystemUnsigned8 = 14; // 8-bit unsigned, offset 128
 constexpr int32_t kSystemSigned8 = 15;
 
-// Full scale to a 32-bit integer, rounding, clipped at the largest positive value.
+// Full scale to a 32-bit integer, rounding, clipped at the largest positive value; NaN is 0.
 int32_t ToInt32(double value)
 {
+    if (std::isnan(value))
+        return 0;
     const double scaled = std::nearbyint(std::clamp(value, -1.0, 1.0) * 2147483648.0);
     return static_cast<int32_t>(std::clamp(scaled, -2147483648.0, 2147483647.0));
 }
@@ -121,6 +124,14 @@ int SampleBytes(ASIOSampleType type)
 void WriteSamples(ASIOSampleType type, const double* values, int count, void* target)
 {
     auto* out = static_cast<unsigned char*>(target);
+    if (type == ASIOSTInt32LSB && std::endian::native == std::endian::little) {
+        // The type the bridge and most drivers use, in the machine's own order: stored whole.
+        for (int i = 0; i < count; ++i) {
+            const int32_t sample = ToInt32(values[i]);
+            std::memcpy(out + 4 * static_cast<size_t>(i), &sample, sizeof sample);
+        }
+        return;
+    }
     for (int i = 0; i < count; ++i) {
         uint64_t bits;
         int bytes;

@@ -7,9 +7,14 @@
 namespace kerrion::signal {
 namespace {
 
+using driver::IniInteger;
 using driver::IniNumber;
 using driver::IniSection;
 using driver::Lower;
+
+constexpr double kMaxLevelDb = 20.0;
+constexpr double kMaxBurstMs = 3600000.0;
+constexpr int64_t kMaxCount = int64_t { 1 } << 53;
 
 SourceKind ParseSource(const std::string& text, SourceKind fallback)
 {
@@ -60,12 +65,14 @@ void ReadInput(const IniSection& section, const std::filesystem::path& folder, I
     input.source
         = source == section.end() ? fresh.source : ParseSource(source->second, fresh.source);
     input.frequency = IniNumber(section, "frequency", fresh.frequency);
-    input.level = IniNumber(section, "level", fresh.level);
-    input.burstOn = std::max(1.0, IniNumber(section, "burston", fresh.burstOn));
-    input.burstOff = std::max(0.0, IniNumber(section, "burstoff", fresh.burstOff));
+    // Beyond +20 dBFS every sample clips anyway; the bound keeps the amplitude finite.
+    input.level = std::min(kMaxLevelDb, IniNumber(section, "level", fresh.level));
+    // An hour at most, so that the lengths in frames fit their counters.
+    input.burstOn = std::clamp(IniNumber(section, "burston", fresh.burstOn), 1.0, kMaxBurstMs);
+    input.burstOff = std::clamp(IniNumber(section, "burstoff", fresh.burstOff), 0.0, kMaxBurstMs);
     const auto file = section.find("file");
     input.file = file == section.end() ? std::filesystem::path() : folder / file->second;
-    input.fileChannel = std::max(1, static_cast<int>(IniNumber(section, "filechannel", 1)));
+    input.fileChannel = static_cast<int>(IniInteger(section, "filechannel", 1, 1, 65535));
     input.loop = IniNumber(section, "loop", 1) != 0;
 }
 
@@ -84,16 +91,17 @@ SignalConfig LoadSignalConfig(const std::filesystem::path& path)
     const auto main = sections.find("signal");
     if (main != sections.end()) {
         const IniSection& s = main->second;
-        config.inputs
-            = std::clamp(static_cast<int>(IniNumber(s, "inputs", config.inputs)), 0, kMaxChannels);
-        config.outputs = std::clamp(
-            static_cast<int>(IniNumber(s, "outputs", config.outputs)), 0, kMaxChannels);
+        config.inputs = static_cast<int>(IniInteger(s, "inputs", config.inputs, 0, kMaxChannels));
+        config.outputs
+            = static_cast<int>(IniInteger(s, "outputs", config.outputs, 0, kMaxChannels));
         config.rate = std::clamp(IniNumber(s, "rate", config.rate), 1000.0, 768000.0);
-        config.bufferFrames = std::clamp(
-            static_cast<int>(IniNumber(s, "bufferframes", config.bufferFrames)), 16, 16384);
-        config.sampleType = static_cast<int32_t>(IniNumber(s, "sampletype", config.sampleType));
+        config.bufferFrames
+            = static_cast<int>(IniInteger(s, "bufferframes", config.bufferFrames, 16, 16384));
+        // Codes outside the published ones are refused later as unknown types.
+        config.sampleType
+            = static_cast<int32_t>(IniInteger(s, "sampletype", config.sampleType, -1, 1000));
         config.speed = std::clamp(IniNumber(s, "speed", config.speed), 0.01, 1000.0);
-        config.stallAfter = static_cast<uint64_t>(std::max(0.0, IniNumber(s, "stallafter", 0)));
+        config.stallAfter = static_cast<uint64_t>(IniInteger(s, "stallafter", 0, 0, kMaxCount));
         config.failInit = IniNumber(s, "failinit", 0) != 0;
     }
     for (int i = 0; i < kMaxChannels; ++i) {

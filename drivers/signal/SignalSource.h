@@ -18,11 +18,14 @@ public:
 
 private:
     double NextNoise();
+    void RenderTone(double* out, int frames);
 
     InputSettings m_settings;
-    double m_amplitude = 0.0;     // full scale: peak for tones, half-range for noise
-    double m_phase = 0.0;         // cycles, 0..1
-    double m_phaseStep = 0.0;     // cycles per frame
+    double m_amplitude = 0.0; // full scale: peak for tones, half-range for noise
+    double m_phase = 0.0;     // cycles, 0..1
+    double m_phaseStep = 0.0; // cycles per frame, 0..1
+    double m_stepCos = 1.0;   // the phasor's turn per frame
+    double m_stepSin = 0.0;
     uint64_t m_burstFrame = 0;    // frames into the current burst period
     uint64_t m_burstOnFrames = 1; // frames
     uint64_t m_burstPeriod = 1;   // frames

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -211,6 +212,53 @@ TEST_F(SignalDriver, InputOneIsAOneKilohertzSineAtMinus20dBFS)
     for (size_t i = 1; i < 10240; ++i)
         crossings += samples[i - 1] < 0 && samples[i] >= 0;
     EXPECT_NEAR(crossings, 213, 1);
+}
+
+TEST_F(SignalDriver, TonesFollowTheExactSineAcrossBlocks)
+{
+    // A frequency that shares no factor with the rate or the block, so every block starts at a
+    // new phase; each sample must be the rounded value of the exact sine.
+    Load("[Signal]\nSpeed=20\nBufferFrames=100\n[Input1]\nFrequency=997.3\nLevel=-3\n"
+         "[Input2]\nSource=burst\nFrequency=12345.6\nLevel=0\nBurstOn=5\nBurstOff=3\n");
+    Run(2, 60);
+    const double pi = 3.14159265358979323846;
+    const double tone = std::pow(10.0, -3.0 / 20.0);
+    const auto steady = Int32Samples(0);
+    const auto burst = Int32Samples(1);
+    ASSERT_GE(steady.size(), 6000u);
+    double worst = 0.0;
+    for (size_t n = 0; n < 6000; ++n) {
+        const double phase = std::fmod(997.3 * static_cast<double>(n) / 48000.0, 1.0);
+        const double exact = tone * std::sin(2.0 * pi * phase) * 2147483648.0;
+        worst = std::max(worst, std::abs(steady[n] - std::min(exact, 2147483647.0)));
+    }
+    EXPECT_LE(worst, 1.0) << "largest error of input 1 in 32-bit steps";
+    worst = 0.0;
+    for (size_t n = 0; n < 6000; ++n) {
+        const bool on = n % 384 < 240; // 5 ms on, 3 ms off at 48 kHz
+        const double phase = std::fmod(12345.6 * static_cast<double>(n) / 48000.0, 1.0);
+        const double exact = on ? std::sin(2.0 * pi * phase) * 2147483648.0 : 0.0;
+        worst = std::max(worst, std::abs(burst[n] - std::min(exact, 2147483647.0)));
+    }
+    EXPECT_LE(worst, 1.0) << "largest error of the burst in 32-bit steps";
+}
+
+TEST_F(SignalDriver, SettingsThatAreNotFiniteKeepTheirDefaults)
+{
+    Load("[Signal]\nSpeed=20\n[Input1]\nFrequency=nan\nLevel=inf\n"
+         "[Input2]\nSource=burst\nLevel=1e300\nBurstOn=1e300\nBurstOff=-inf\n");
+    Run(2, 20);
+    const auto first = Int32Samples(0);
+    ASSERT_GE(first.size(), 20u * 512u);
+    EXPECT_NEAR(Peak(first, 2147483648.0), 0.1, 0.0005) << "a 1 kHz sine at -20 dBFS";
+    int crossings = 0;
+    for (size_t i = 1; i < 10240; ++i)
+        crossings += first[i - 1] < 0 && first[i] >= 0;
+    EXPECT_NEAR(crossings, 213, 1);
+    // A level beyond +20 dBFS clips at full scale; the hour-long burst stays on.
+    const auto second = Int32Samples(1);
+    EXPECT_EQ(*std::max_element(second.begin(), second.end()), 2147483647);
+    EXPECT_GT(Peak(std::vector<int32_t>(second.end() - 512, second.end()), 2147483648.0), 0.99);
 }
 
 TEST_F(SignalDriver, SixteenBitInputsCarryTheSameSine)
