@@ -103,7 +103,7 @@ protected:
     void Play()
     {
         m_player.emplace(m_server->Name(), EightSignals());
-        ASSERT_TRUE(m_player->Ok());
+        ASSERT_TRUE(m_player->Ok()) << m_server->Log();
         std::vector<std::string> targets;
         for (int c = 1; c <= 8; ++c)
             targets.push_back("Kerrion:in_" + std::to_string(c));
@@ -117,6 +117,7 @@ protected:
         Buffers buffers(frames);
         int checked = 0;
         uint32_t lostFrames = 0;
+        uint32_t jumps = 0;           // blocks that did not follow on from the one before
         std::optional<uint32_t> next; // the ramp step the next frame should carry
         const int attempts = blocks + (kerrion::test::kRealTimeChecks ? 40 : 400);
         for (int attempt = 0; attempt < attempts && checked < blocks; ++attempt) {
@@ -139,18 +140,28 @@ protected:
             // Channel 1: a ramp of 32768 per frame (step s reads s * 32768, modulo 65536 steps).
             const int32_t* ramp = buffers.in[0].Samples<int32_t>();
             const auto step = [](int32_t sample) { return static_cast<uint32_t>(sample) / 32768u; };
-            if (next && step(ramp[0]) != *next)
+            if (next && step(ramp[0]) != *next) {
                 lostFrames += (step(ramp[0]) - *next) % 65536u; // whole blocks dropped on the way
+                ++jumps;
+            }
             for (uint32_t f = 1; f < got && kerrion::test::kRealTimeChecks; ++f)
                 EXPECT_EQ(step(ramp[f]), (step(ramp[f - 1]) + 1) % 65536u) << "frame " << f;
             next = (step(ramp[got - 1]) + 1) % 65536u;
             ++checked;
         }
-        // A busy machine may drop a whole block: only where the device counted it.
+        // A busy machine may drop a whole block: only where the device counted it. A server
+        // that ran late (an xrun) may itself skip or repeat a cycle of the player's ports; each
+        // such cycle accounts for at most one break in the ramp.
         if (kerrion::test::kRealTimeChecks) {
-            EXPECT_EQ(lostFrames % frames, 0u);
-            EXPECT_LE(lostFrames / frames,
-                device.InputStream().m_missedSlots + device.State().overruns.load());
+            const uint64_t counted
+                = device.InputStream().m_missedSlots + device.State().overruns.load();
+            const uint64_t xruns = m_player->Xruns();
+            if (xruns == 0) {
+                EXPECT_EQ(lostFrames % frames, 0u);
+                EXPECT_LE(lostFrames / frames, counted);
+            } else {
+                EXPECT_LE(jumps, counted + xruns) << xruns << " xruns";
+            }
         }
         return checked;
     }

@@ -59,7 +59,7 @@ protected:
         m_player.emplace(m_server->Name(),
             std::vector<std::vector<float>> { JackTestClient::Sine(1000.0, 0.1, 48000.0, 480),
                 JackTestClient::Sine(440.0, 0.316227766, 48000.0, 48000) });
-        ASSERT_TRUE(m_player->Ok());
+        ASSERT_TRUE(m_player->Ok()) << m_server->Log();
         ASSERT_TRUE(m_player->ConnectTo({ "Kerrion:in_1", "Kerrion:in_3" }));
     }
 

@@ -59,9 +59,11 @@ bool JackServer::Launch()
     const std::string jackd = FindJackd();
     if (jackd.empty())
         return false;
-    const std::vector<std::string> args = { jackd, "--no-realtime", "-n", m_name, "-d", "dummy",
-        "-r", std::to_string(m_options.rate), "-p", std::to_string(m_options.period), "-C",
-        std::to_string(m_options.captures), "-P", std::to_string(m_options.playbacks) };
+    // A client may take long to open or activate on a loaded machine: 5 s rather than 0.5 s
+    // before the server gives up on it.
+    const std::vector<std::string> args = { jackd, "--no-realtime", "-t", "5000", "-n", m_name,
+        "-d", "dummy", "-r", std::to_string(m_options.rate), "-p", std::to_string(m_options.period),
+        "-C", std::to_string(m_options.captures), "-P", std::to_string(m_options.playbacks) };
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));

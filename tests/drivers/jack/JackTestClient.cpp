@@ -1,7 +1,9 @@
 #include "drivers/jack/JackTestClient.h"
 
+#include <chrono>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 namespace kerrion::test {
 
@@ -9,9 +11,16 @@ JackTestClient::JackTestClient(
     const std::string& server, std::vector<std::vector<float>> loops, int listeners)
     : m_loops(std::move(loops))
 {
-    jack_status_t status {};
-    m_client = jack_client_open("player",
-        static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status, server.c_str());
+    // A server that has just seen another client close may refuse the next one ("Cannot notify
+    // add client") while it still tidies up; a moment later it accepts.
+    for (int attempt = 0; attempt < 20 && m_client == nullptr; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        jack_status_t status {};
+        m_client = jack_client_open("player",
+            static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+            server.c_str());
+    }
     if (m_client == nullptr)
         return;
     for (size_t i = 0; i < m_loops.size(); ++i) {
@@ -25,6 +34,7 @@ JackTestClient::JackTestClient(
             m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
     }
     jack_set_process_callback(m_client, &JackTestClient::OnProcess, this);
+    jack_set_xrun_callback(m_client, &JackTestClient::OnXrun, this);
     if (jack_activate(m_client) != 0) {
         jack_client_close(m_client);
         m_client = nullptr;
@@ -49,6 +59,12 @@ bool JackTestClient::ConnectTo(const std::vector<std::string>& targets)
 std::string JackTestClient::ListenerName(int i) const
 {
     return jack_port_name(m_listeners[static_cast<size_t>(i)]);
+}
+
+int JackTestClient::OnXrun(void* self)
+{
+    ++static_cast<JackTestClient*>(self)->m_xruns;
+    return 0;
 }
 
 int JackTestClient::OnProcess(jack_nframes_t frames, void* self)

@@ -28,6 +28,8 @@ public:
     bool ConnectTo(const std::vector<std::string>& targets);
     jack_client_t* Client() const { return m_client; }
     uint64_t Cycles() const { return m_cycles.load(); }
+    // Cycles the server reported late (its clients may then have missed or repeated a cycle).
+    uint64_t Xruns() const { return m_xruns.load(); }
     std::string ListenerName(int i) const;
     // The last sample listener i got in the last cycle.
     float Heard(int i) const { return m_heard[i].load(); }
@@ -40,6 +42,7 @@ public:
 
 private:
     static int OnProcess(jack_nframes_t frames, void* self);
+    static int OnXrun(void* self);
 
     std::vector<std::vector<float>> m_loops;
     std::vector<jack_port_t*> m_ports;
@@ -48,6 +51,7 @@ private:
     jack_client_t* m_client = nullptr;
     uint64_t m_position = 0; // process thread: frames played
     std::atomic<uint64_t> m_cycles { 0 };
+    std::atomic<uint64_t> m_xruns { 0 };
 };
 
 } // namespace kerrion::test
