@@ -132,6 +132,29 @@ TEST_F(SonaltDlgCommands, RefreshThreeTakesUpEveryThirdLevelMessage)
     EXPECT_EQ(taken, 3);
 }
 
+TEST_F(SonaltDlgCommands, AnOverOfOneMillisecondLightsTheLampAtSmallBlocks)
+{
+    // 64-frame blocks: 750 level messages a second, taken a frame's worth at a time. A 1 ms
+    // burst a second at -1 dBFS fills one block in about fifty; the lamp must still see it.
+    kerrion::test::WriteFileBytes(m_dir / "signal.ini",
+        "[Signal]\nInputs=8\nBufferFrames=64\n[Input5]\nSource=burst\nFrequency=1000\n"
+        "Level=-1\nBurstOn=1\nBurstOff=1000\n");
+    CSettingsRecord settings = MeterSettings(
+        8, "[Device]\nType=2\nID=0\n[PeakHold]\ntype=2\n[Channel5]\nover_th=-3.0\n");
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    // The first burst comes with the first blocks; the ones that count come mid-stream.
+    WaitFor([] { return false; }, 300);
+    for (int burst = 0; burst < 2; ++burst) {
+        window.Meter(4).ResetPeak();
+        EXPECT_TRUE(WaitFor([&] { return window.Meter(4).LampOn() == 1; }, 3000)) << burst;
+    }
+    EXPECT_EQ(window.Meter(0).LampOn(), 0) << "a steady -20 dBFS sine stays below 0 dBFS";
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+}
+
 TEST_F(SonaltDlgCommands, ReferenceLevelFreezesTheNeedlesAndCapturesTheInput)
 {
     CSettingsRecord settings = Settings();
