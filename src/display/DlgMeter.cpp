@@ -209,27 +209,40 @@ void CDlgMeter::paintEvent(QPaintEvent* event)
 {
     if (m_face == nullptr)
         return;
-    const QRect dirty = event->rect();
-    ComposeOffscreen(dirty);
-    QPainter painter(this);
-    // Copied in bands of a few lines: under the paint's region clip (the needle sweep), Qt's
-    // raster engine hands a copy of more than about a hundred clip spans to its thread pool,
-    // and waking those threads on every paint costs more than the copy itself.
-    constexpr int kBandLines = 16;
-    for (int top = dirty.top(); top <= dirty.bottom(); top += kBandLines) {
-        const QRect band(
-            dirty.left(), top, dirty.width(), std::min(kBandLines, dirty.bottom() + 1 - top));
+    Compose(event->region());
+    QPainter painter(this); // clipped to the paint's region by Qt
+    for (const QRect& band : m_bands)
         painter.drawImage(band.topLeft(), m_offscreen, band);
-    }
 }
 
-void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
+void CDlgMeter::ComposeOffscreen(const QRect& dirty)
+{
+    Compose(
+        QRegion(dirty.isEmpty() ? QRect(0, 0, m_offscreen.width(), m_offscreen.height()) : dirty));
+}
+
+// Restores the face within bands that cover `area` (what the paint may change: the needle sweep
+// and the lamp, about half their bounding rectangle) and draws the moving parts over it. Drawing
+// is clipped to the bands' bounding rectangle, a clip Qt handles fast; what it touches outside
+// the bands stays on this surface only, since a paint copies only the bands to the screen, and
+// every band is restored before anything is drawn again.
+void CDlgMeter::Compose(const QRegion& area)
 {
     if (m_face == nullptr)
         return;
+    // Copied in bands of a few lines: under the sweep region as a clip, Qt's raster engine hands
+    // a copy of more than about a hundred clip spans to its thread pool, and waking those threads
+    // on every paint costs more than the copy itself.
+    constexpr int kBandLines = 16;
+    constexpr int kJoinGap = 16; // pixels: nearer runs are copied as one
     const QRect whole(0, 0, m_offscreen.width(), m_offscreen.height());
-    const QRect dirty = dirtyIn.isEmpty() ? whole : dirtyIn.intersected(whole);
-    const bool faceCopied = m_displayOn == 1 && CopyFace(dirty);
+    m_bands = BandCover(area.intersected(whole), kBandLines, kJoinGap);
+    QRect dirty;
+    for (const QRect& band : m_bands)
+        dirty |= band;
+    bool faceCopied = m_displayOn == 1;
+    for (const QRect& band : m_bands)
+        faceCopied = faceCopied && CopyFace(band);
     QPainter painter(&m_offscreen);
     painter.setClipRect(dirty);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -241,7 +254,8 @@ void CDlgMeter::ComposeOffscreen(const QRect& dirtyIn)
     }
     if (!faceCopied) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(dirty.topLeft(), m_face->Image(), dirty);
+        for (const QRect& band : m_bands)
+            painter.drawImage(band.topLeft(), m_face->Image(), band);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     DrawName(painter, dirty);

@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
 class MeterFaceSurface;
 
@@ -79,6 +80,8 @@ public:
     // The paint's drawing without the copy to the screen: composes the off-screen surface
     // within `dirty` (the whole window when empty).
     void ComposeOffscreen(const QRect& dirty = QRect());
+    // The rectangles the last composition covered (and a paint copies to the screen).
+    const std::vector<QRect>& ComposedBands() const { return m_bands; }
     const QImage& Offscreen() const { return m_offscreen; }
 
 protected:
@@ -98,6 +101,7 @@ private:
     void MakeOffscreen(int width, int height);
     void UpdateFont();
     void RebuildShapes();
+    void Compose(const QRegion& area);
     bool CopyFace(const QRect& area);
     void DrawName(QPainter& painter, const QRect& dirty);
     void DrawPeak(QPainter& painter);
@@ -131,8 +135,9 @@ private:
     int m_vuVisible = 0;
     int m_peakVisible = 0;
     QString m_diagText;
-    QBasicTimer m_holdTimer; // TIMER_PEAK_HOLD
-    QBasicTimer m_lampTimer; // TIMER_OVER_LAMP
-    QRegion m_needleClip;    // cached for the size, scale and needle settings
-    QRegion m_peakRing;      // cached for the scale, clipped to the window
+    QBasicTimer m_holdTimer;    // TIMER_PEAK_HOLD
+    QBasicTimer m_lampTimer;    // TIMER_OVER_LAMP
+    QRegion m_needleClip;       // cached for the size, scale and needle settings
+    QRegion m_peakRing;         // cached for the scale, clipped to the window
+    std::vector<QRect> m_bands; // what the last composition covered
 };

@@ -391,4 +391,42 @@ TEST_F(DlgMeterTest, PaintThroughARegionCopiesExactlyThatRegion)
     EXPECT_EQ(wrong, 0);
 }
 
+// The main window's frames: the sweep region repainted again and again while the needle, the
+// peak bar and the lamp move. Only bands around the region are restored from the face; each
+// frame must still show exactly a fresh composition there, never an earlier needle or a name
+// drawn over itself, and the bands must copy far less than the region's bounding rectangle.
+TEST_F(DlgMeterTest, SweepFramesShowAFreshCompositionAndCopyLittleMoreThanTheSweep)
+{
+    settings.Channel[0].name_visible = 1;
+    Setup(0.6);
+    const QRegion sweep = ToQRegion(NeedleSweepRegion(
+        settings.Needle.type, settings.Needle.thick, settings.Needle.only_upper != 0, false, 0.6));
+    QImage shown(816, 460, QImage::Format_RGB32);
+    for (const double pos : { 80.0, 5.0, 45.0, 60.0, 20.0 }) {
+        meter.SetVuPos(pos);
+        meter.UpdatePeak(pos);
+        shown.fill(Qt::magenta);
+        meter.render(&shown, sweep.boundingRect().topLeft(), sweep);
+    }
+    long covered = 0;
+    for (const QRect& band : meter.ComposedBands()) {
+        EXPECT_LE(band.height(), 16);
+        covered += static_cast<long>(band.width()) * band.height();
+    }
+    long sweepArea = 0;
+    for (const QRect& r : sweep)
+        sweepArea += static_cast<long>(r.width()) * r.height();
+    const QRect bounds = sweep.boundingRect();
+    EXPECT_LT(covered, 0.75 * bounds.width() * bounds.height());
+    EXPECT_GE(covered, sweepArea);
+
+    const QImage composed = Compose();
+    int wrong = 0;
+    for (const QRect& r : sweep)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                wrong += shown.pixel(x, y) != composed.pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(wrong, 0);
+}
+
 } // namespace
