@@ -307,14 +307,22 @@ void CDlgMeter::DrawName(QPainter& painter, const QRect& dirty)
     // wholly outside the area being composed.
     if (m_nameBox.isNull()) {
         const QPoint at = ToQPoint(anchor.point);
-        m_nameOrigin = AnchoredTextOrigin(
-            QFontMetrics(m_font, &m_offscreen), m_name, at, anchor.h, anchor.v);
+        const QFontMetrics metrics(m_font, &m_offscreen);
+        m_nameOrigin = AnchoredTextOrigin(metrics, m_name, at, anchor.h, anchor.v);
         m_nameBox = AnchoredTextBounds(m_font, m_name, at, anchor.h, anchor.v);
+        // Laid out once; drawn by the top of its line, the baseline less the ascent.
+        m_nameText.setText(m_name);
+        m_nameText.setTextFormat(Qt::PlainText);
+        m_nameText.prepare(QTransform(), m_font);
+        m_nameTop = QPointF(m_nameOrigin.x(), m_nameOrigin.y() - QFontMetricsF(m_font).ascent());
     }
     if (!m_nameBox.intersects(dirty))
         return;
+    const auto inBand = [this](const QRect& band) { return band.intersects(m_nameBox); };
+    if (!m_bands.empty() && std::none_of(m_bands.begin(), m_bands.end(), inBand))
+        return;
     painter.setPen(m_text.color);
-    painter.drawText(m_nameOrigin, m_name); // as DrawAnchoredText would
+    painter.drawStaticText(m_nameTop, m_nameText); // as DrawAnchoredText would
 }
 
 void CDlgMeter::DrawPeak(QPainter& painter)

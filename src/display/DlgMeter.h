@@ -15,6 +15,7 @@
 #include <QFont>
 #include <QImage>
 #include <QRegion>
+#include <QStaticText>
 #include <QWidget>
 
 #include <string>
@@ -119,8 +120,10 @@ private:
     TextState m_text;
     ColorSet m_colors = DefaultColorSet();
     QString m_name;
-    QRect m_nameBox;     // where the name may draw, for m_font and m_s; null until needed
-    QPoint m_nameOrigin; // where its text starts; valid with m_nameBox
+    QRect m_nameBox;        // where the name may draw, for m_font and m_s; null until needed
+    QPoint m_nameOrigin;    // where its text starts; valid with m_nameBox
+    QStaticText m_nameText; // the name laid out in m_font; valid with m_nameBox
+    QPointF m_nameTop;      // where the top of its line starts; valid with m_nameBox
     int m_namePos = 0;
     int m_overEnable = 0;
     double m_thresholdPos = 0.0; // degrees, unclamped

@@ -187,6 +187,40 @@ TEST_F(DlgMeterTest, NameFollowsItsVisibilityAndPosition)
     EXPECT_EQ(CountColor(Compose(), { 0, 0, 1360, 768 }, colors()[kColorName]), 0);
 }
 
+// The name is laid out once and drawn from that layout on every paint: it must come out pixel
+// for pixel as the face with the name drawn by DrawAnchoredText, at every scale and place.
+TEST_F(DlgMeterTest, TheKeptNameLayoutDrawsLikeAnchoredText)
+{
+    settings.Channel[0].name = "メーター Jg 1";
+    for (const double s : { 0.3, 0.6, 1.0 })
+        for (const int pos : { 0, 1, 2, 3 }) {
+            settings.Channel[0].name_pos = pos;
+            Setup(s);
+            meter.SetVisible(0, 0); // the needle would cross the bottom centre
+            const QImage composed = Compose().copy();
+            const QImage twice = Compose().copy(); // a second paint draws from the kept layout
+            QImage expected = face->Image().copy(0, 0, composed.width(), composed.height());
+            QPainter painter(&expected);
+            painter.setRenderHint(QPainter::TextAntialiasing, true);
+            painter.setFont(meter.MeterFontInUse());
+            painter.setPen(ToQColor(colors()[kColorName]));
+            const TextAnchor anchor = NameAnchor(pos, s);
+            DrawAnchoredText(painter, QString::fromStdString(settings.Channel[0].name),
+                ToQPoint(anchor.point), anchor.h, anchor.v);
+            painter.end();
+            const QRect box = AnchoredTextBounds(meter.MeterFontInUse(),
+                QString::fromStdString(settings.Channel[0].name), ToQPoint(anchor.point), anchor.h,
+                anchor.v)
+                                  .intersected(composed.rect());
+            ASSERT_GT(
+                CountColor(expected, { box.left(), box.top(), box.right() + 1, box.bottom() + 1 },
+                    colors()[kColorName]),
+                0);
+            EXPECT_EQ(composed.copy(box), expected.copy(box)) << "scale " << s << " place " << pos;
+            EXPECT_EQ(twice.copy(box), expected.copy(box)) << "scale " << s << " place " << pos;
+        }
+}
+
 TEST_F(DlgMeterTest, DiagnosticTextInTheNameColour)
 {
     meter.SetDiagText(DiagnosticText(0, 0, -3.0, -6.0, 37.0, 40.0));
