@@ -10,9 +10,12 @@ Event::Event(bool manualReset, bool initiallySet)
 
 void Event::Set()
 {
-    std::lock_guard lock(m_mutex);
-    m_set = true;
-    SignalLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        m_set = true;
+        NotifySetsLocked();
+    }
+    WakeWaiters();
 }
 
 void Event::Reset()

@@ -12,21 +12,30 @@ Semaphore::Semaphore(uint32_t initialCount, uint32_t maximumCount)
 
 bool Semaphore::Give()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_count >= m_maximum)
-        return false;
-    ++m_count;
-    SignalLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_count >= m_maximum)
+            return false;
+        ++m_count;
+        NotifySetsLocked();
+    }
+    WakeWaiters();
     return true;
 }
 
 void Semaphore::Reset(uint32_t count, uint32_t maximumCount)
 {
-    std::lock_guard lock(m_mutex);
-    m_maximum = maximumCount;
-    m_count = std::min(count, maximumCount);
-    if (m_count > 0)
-        SignalLocked();
+    bool signalled = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_maximum = maximumCount;
+        m_count = std::min(count, maximumCount);
+        signalled = m_count > 0;
+        if (signalled)
+            NotifySetsLocked();
+    }
+    if (signalled)
+        WakeWaiters();
 }
 
 uint32_t Semaphore::Count()

@@ -17,10 +17,15 @@ WaitSet::~WaitSet()
         object->RemoveObserver(this);
 }
 
+// Runs under the signalled object's mutex, so the set cannot be unregistered and destroyed
+// meanwhile; the wake itself comes after the set's own mutex is released, so that the woken
+// thread does not find it still held.
 void WaitSet::Notify()
 {
-    std::lock_guard lock(m_mutex);
-    ++m_generation;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_generation;
+    }
     m_changed.notify_all();
 }
 

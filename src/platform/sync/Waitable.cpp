@@ -25,9 +25,8 @@ bool Waitable::Wait(uint32_t milliseconds)
     return m_changed.wait_until(lock, deadline, [this] { return TryTakeLocked(); });
 }
 
-void Waitable::SignalLocked()
+void Waitable::NotifySetsLocked()
 {
-    m_changed.notify_all();
     for (WaitSet* set : m_observers)
         set->Notify();
 }

@@ -30,8 +30,14 @@ public:
 protected:
     // Takes the object when it is signalled; called with m_mutex held.
     virtual bool TryTakeLocked() = 0;
-    // Wakes every waiter, single or through a wait set; called with m_mutex held.
-    void SignalLocked();
+    // Tells the wait sets that include this object; called with m_mutex held (which keeps each
+    // set registered, and so alive, until this returns).
+    void NotifySetsLocked();
+    // Wakes the threads waiting for this object alone. Called after m_mutex is released: a
+    // thread woken while the signalling one still held it would only sleep again on the mutex,
+    // two more context switches for every signal. Like any member, it must not run while
+    // another thread may destroy the object (every object here is owned jointly or joined).
+    void WakeWaiters() { m_changed.notify_all(); }
 
     std::mutex m_mutex; // guards the derived object's state and the observer list
 
