@@ -98,19 +98,7 @@ int FindDriver()
     return -1;
 }
 
-// What a meter shows that a level message can change.
-struct MeterState {
-    double vu = 0.0;
-    double peak = 0.0;
-    double hold = 0.0;
-    int lamp = 0;
-    bool operator==(const MeterState&) const = default;
-};
-
-MeterState StateOf(const CDlgMeter& meter)
-{
-    return { meter.VuPos(), meter.PeakPos(), meter.HoldPos(), meter.LampOn() };
-}
+using MeterState = CSonaltDlg::NeedleState;
 
 // Watches the window's message deliveries and its meters' paints.
 class WindowProbe final : public QObject {
@@ -119,7 +107,7 @@ public:
         : m_window(window)
     {
         for (int i = 0; i < kMeters; ++i)
-            m_shown[static_cast<std::size_t>(i)] = StateOf(window.Meter(i));
+            m_shown[static_cast<std::size_t>(i)] = CSonaltDlg::StateOf(window.Meter(i));
     }
 
     void Reset()
@@ -167,7 +155,7 @@ private:
         m_lastEmptied = Clock::now();
         for (int i = 0; i < kMeters; ++i) {
             const auto index = static_cast<std::size_t>(i);
-            if (StateOf(m_window.Meter(i)) == m_shown[index])
+            if (CSonaltDlg::SameOnScreen(CSonaltDlg::StateOf(m_window.Meter(i)), m_shown[index]))
                 m_waiting[index].reset(); // back to what the screen shows
             else if (!m_waiting[index])
                 m_waiting[index] = posted;
@@ -182,7 +170,7 @@ private:
         if (m_waiting[index])
             m_delays.push_back(Seconds(start - *m_waiting[index]));
         m_waiting[index].reset();
-        m_shown[index] = StateOf(m_window.Meter(i));
+        m_shown[index] = CSonaltDlg::StateOf(m_window.Meter(i));
         static_cast<QObject*>(meter)->event(event);
         m_paintTime += Clock::now() - start;
         ++m_paints;

@@ -23,6 +23,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -66,6 +67,7 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
               WindowProc(message.message, message.wParam, message.lParam);
           });
     m_pump->SetBatchInterval(kMessageBatchMs);
+    m_framePeakDb.fill(-std::numeric_limits<double>::infinity());
     OnInitDialog();
 }
 
@@ -275,9 +277,13 @@ void CSonaltDlg::OnLevels()
     double peak[CSndIOPlayList::kLevels];
     double vu[CSndIOPlayList::kLevels];
     m_engine->GetMeterLevels(peak, vu);
-    // Messages folded into one delivery read the levels once: the peaks are the highest of the
-    // blocks since the last reading, so a short over is never skipped.
+    // Each reading takes the highest block peaks since the one before, and a frame shows the
+    // highest of its readings: the messages of a delivery read one after another, the later
+    // ones finding only a block or none, and a short over must neither be skipped nor be
+    // replaced on screen by a quieter block read after it.
     m_engine->TakePeakLevels(peak);
+    for (std::size_t i = 0; i < m_framePeakDb.size(); ++i)
+        m_framePeakDb[i] = std::max(m_framePeakDb[i], peak[i]);
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     if (m_referenceOpen) {
         for (int i = 0; i < count; ++i)
@@ -288,11 +294,12 @@ void CSonaltDlg::OnLevels()
         const auto index = static_cast<std::size_t>(i);
         const double vuDb = vu[i] - (m_settings.Channel[index].cal_vu + 20.0);
         const double vuPos = kerrion::VuDbToScalePos(vuDb);
-        const double peakPos = kerrion::PeakDbToScalePos(peak[i]);
+        const double peakDb = m_framePeakDb[index];
+        const double peakPos = kerrion::PeakDbToScalePos(peakDb);
         CDlgMeter& meter = *m_meters[index];
         if (m_settings.Dump.enable == 1)
             meter.SetDiagText(
-                kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peak[i], vuPos, peakPos));
+                kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peakDb, vuPos, peakPos));
         meter.SetVuPos(std::clamp(vuPos, 0.0, 90.0));
         meter.UpdatePeak(std::clamp(peakPos, 0.0, 88.0));
     }
@@ -309,21 +316,39 @@ void CSonaltDlg::ScheduleRepaint()
     m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, kRepaintIntervalMs - since)));
 }
 
-// Invalidates the needle sweep region of every shown meter whose moving parts changed since
-// its last repaint (a steady signal costs no drawing at all).
+// Invalidates the needle sweep region of every shown meter whose moving parts changed visibly
+// since its last repaint (a steady signal costs no drawing at all).
 void CSonaltDlg::RepaintNeedles()
 {
     m_lastRepaint.start();
+    m_framePeakDb.fill(-std::numeric_limits<double>::infinity()); // the next frame starts afresh
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     for (int i = 0; i < count; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
-        const NeedleState now { meter.VuPos(), meter.PeakPos(), meter.HoldPos(), meter.LampOn() };
+        const NeedleState now = StateOf(meter);
         NeedleState& painted = m_painted[static_cast<std::size_t>(i)];
-        if (now == painted && m_settings.Dump.enable != 1)
+        if (SameOnScreen(now, painted) && m_settings.Dump.enable != 1)
             continue;
         painted = now;
         meter.update(m_sweepRegion);
     }
+}
+
+// A steady tone still moves the levels a little from frame to frame (the VU filter's ripple,
+// where the samples catch the crest). Below this many degrees the needle and the peak bar move
+// less than a seventh of a pixel even on a single meter filling the screen; such a change is
+// not drawn, and the drawn state never strays further than this from the levels.
+CSonaltDlg::NeedleState CSonaltDlg::StateOf(const CDlgMeter& meter)
+{
+    return { meter.VuPos(), meter.PeakPos(), meter.HoldPos(), meter.LampOn() };
+}
+
+bool CSonaltDlg::SameOnScreen(const NeedleState& a, const NeedleState& b)
+{
+    constexpr double kUnseenDegrees = 0.005;
+    return std::abs(a.vuPos - b.vuPos) < kUnseenDegrees
+        && std::abs(a.peakPos - b.peakPos) < kUnseenDegrees
+        && std::abs(a.holdPos - b.holdPos) < kUnseenDegrees && a.lampOn == b.lampOn;
 }
 
 void CSonaltDlg::ApplySettings(intptr_t focusWindow, intptr_t meter)

@@ -66,6 +66,18 @@ public:
     // Runs the handler of a command (a tool bar button, F1..F8, a forwarded control ID).
     void OnCommand(int id);
 
+    // The moving parts of a meter, in degrees, and whether two states look alike on screen
+    // (a meter is repainted only when its state no longer does).
+    struct NeedleState {
+        double vuPos = -1.0;
+        double peakPos = -1.0;
+        double holdPos = -1.0;
+        int lampOn = -1;
+        bool operator==(const NeedleState&) const = default;
+    };
+    static NeedleState StateOf(const CDlgMeter& meter);
+    static bool SameOnScreen(const NeedleState& a, const NeedleState& b);
+
     // What tests and the application look at.
     CDlgMeter& Meter(int index) const { return *m_meters[static_cast<std::size_t>(index)]; }
     CImageButton& ToolbarButton(int id) const;
@@ -130,14 +142,8 @@ private:
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QElapsedTimer m_lastRepaint;
-    struct NeedleState { // what a meter showed at its last needle repaint
-        double vuPos = -1.0;
-        double peakPos = -1.0;
-        double holdPos = -1.0;
-        int lampOn = -1;
-        bool operator==(const NeedleState&) const = default;
-    };
-    std::array<NeedleState, 8> m_painted {};
+    std::array<NeedleState, 8> m_painted {};  // what each meter showed at its last repaint
+    std::array<double, 8> m_framePeakDb {};   // the highest peak read since the last repaint
     CMessageQueue m_queue;                    // the engine's notify target
     std::unique_ptr<CQtMessagePump> m_pump;   // m_queue -> WindowProc
     std::unique_ptr<CSndIOPlayList> m_engine; // stopped before m_queue goes

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 
 using kerrion::test::MeterSettings;
@@ -151,6 +152,58 @@ TEST_F(SonaltDlgCommands, AnOverOfOneMillisecondLightsTheLampAtSmallBlocks)
         EXPECT_TRUE(WaitFor([&] { return window.Meter(4).LampOn() == 1; }, 3000)) << burst;
     }
     EXPECT_EQ(window.Meter(0).LampOn(), 0) << "a steady -20 dBFS sine stays below 0 dBFS";
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+}
+
+TEST(SonaltDlgFrames, StatesAlikeOnScreenDifferByLessThanAPixelsFraction)
+{
+    using State = CSonaltDlg::NeedleState;
+    const State base { 40.0, 60.0, 70.0, 0 };
+    EXPECT_TRUE(CSonaltDlg::SameOnScreen(base, { 40.004, 59.996, 70.0, 0 }));
+    EXPECT_FALSE(CSonaltDlg::SameOnScreen(base, { 40.006, 60.0, 70.0, 0 }));
+    EXPECT_FALSE(CSonaltDlg::SameOnScreen(base, { 40.0, 60.01, 70.0, 0 }));
+    EXPECT_FALSE(CSonaltDlg::SameOnScreen(base, { 40.0, 60.0, 69.9, 0 }));
+    EXPECT_FALSE(CSonaltDlg::SameOnScreen(base, { 40.0, 60.0, 70.0, 1 }));
+    EXPECT_FALSE(CSonaltDlg::SameOnScreen(base, State {})) << "never painted";
+}
+
+// At 64-frame blocks a frame gathers some 25 level messages. Steady tones settle: their meters
+// show the highest peak of each frame, which stays put, and stop repainting; a noise meter
+// keeps moving.
+TEST_F(SonaltDlgCommands, SettledTonesCostNoFramesAtSmallBlocks)
+{
+    kerrion::test::WriteFileBytes(m_dir / "signal.ini",
+        "[Signal]\nInputs=8\nBufferFrames=64\n[Input1]\nSource=sine\nFrequency=1000\n"
+        "Level=-20\n[Input2]\nSource=sine\nFrequency=100\nLevel=-10\n[Input3]\n"
+        "Source=noise\nLevel=-24\n");
+    CSettingsRecord settings = MeterSettings(3, "[Device]\nType=2\nID=0\n");
+    CSonaltDlg window(settings);
+    struct PaintCounter : QObject {
+        std::array<int, 3> paints {};
+        std::array<QObject*, 3> meters {};
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            for (std::size_t i = 0; i < meters.size(); ++i)
+                if (watched == meters[i] && event->type() == QEvent::Paint)
+                    ++paints[i];
+            return false;
+        }
+    } counter;
+    for (int i = 0; i < 3; ++i) {
+        counter.meters[static_cast<std::size_t>(i)] = &window.Meter(i);
+        window.Meter(i).installEventFilter(&counter);
+    }
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    WaitFor([] { return false; }, 3000); // the VU ballistics settle
+    const double peak = window.Meter(1).PeakPos();
+    counter.paints = {};
+    WaitFor([] { return false; }, 1000);
+    EXPECT_LE(counter.paints[0], 3) << "1 kHz sine";
+    EXPECT_LE(counter.paints[1], 3) << "100 Hz sine";
+    EXPECT_GE(counter.paints[2], 10) << "noise";
+    EXPECT_NEAR(window.Meter(1).PeakPos(), peak, 0.005) << "the frame's highest peak stays put";
     window.OnCommand(CSonaltDlg::IDC_STOP);
     ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
 }
