@@ -282,14 +282,14 @@ void CSonaltDlg::OnLevels()
     // ones finding only a block or none, and a short over must neither be skipped nor be
     // replaced on screen by a quieter block read after it.
     m_engine->TakePeakLevels(peak);
-    for (std::size_t i = 0; i < m_framePeakDb.size(); ++i)
-        m_framePeakDb[i] = std::max(m_framePeakDb[i], peak[i]);
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     if (m_referenceOpen) {
         for (int i = 0; i < count; ++i)
             m_captured[static_cast<std::size_t>(i)] = vu[i] - 20.0;
         return;
     }
+    for (std::size_t i = 0; i < m_framePeakDb.size(); ++i)
+        m_framePeakDb[i] = std::max(m_framePeakDb[i], peak[i]);
     for (int i = 0; i < count; ++i) {
         const auto index = static_cast<std::size_t>(i);
         const double vuDb = vu[i] - (m_settings.Channel[index].cal_vu + 20.0);
