@@ -18,56 +18,62 @@ using namespace kerrion;
 
 namespace {
 
-void MeterPaint(benchmark::State& state, int needleType)
-{
-    const double s = static_cast<double>(state.range(0)) / 10.0;
-    CSettingsRecord settings;
-    settings.Meter.Num = 4;
-    settings.Needle.type = needleType;
-    settings.PeakHold.type = 1;
-    MeterFaceSurface face(settings.Meter.Size_w, settings.Meter.Size_h);
-    DrawFace(face, settings.Color, s, settings);
-    CDlgMeter meter;
-    meter.SetDisplayScale(s);
-    meter.SetMeterSize(Px(kFaceWidth, s), Px(kFaceHeight, s));
-    ApplyMeterSettings(meter, settings, 0, &face);
-    double pos = 0.0;
-    for (auto _ : state) {
-        pos = pos >= 88.0 ? 0.0 : pos + 0.7; // a moving needle and peak bar
+// A meter set up as the main window sets it up, at the display scale s, with its face.
+struct BenchMeter {
+    BenchMeter(double s, int needleType)
+        : face(settings.Meter.Size_w, settings.Meter.Size_h)
+    {
+        settings.Meter.Num = 4;
+        settings.Needle.type = needleType;
+        settings.PeakHold.type = 1;
+        DrawFace(face, settings.Color, s, settings);
+        meter.SetDisplayScale(s);
+        meter.SetMeterSize(Px(kFaceWidth, s), Px(kFaceHeight, s));
+        ApplyMeterSettings(meter, settings, 0, &face);
+    }
+
+    // Moves the needle and the peak bar a little, as a changing level does.
+    void Step()
+    {
+        pos = pos >= 88.0 ? 0.0 : pos + 0.7;
         meter.SetVuPos(pos);
         meter.UpdatePeak(pos);
-        meter.ComposeOffscreen();
-        benchmark::DoNotOptimize(meter.Offscreen().constBits());
     }
-    state.SetLabel("scale " + std::to_string(s).substr(0, 3));
+
+    CSettingsRecord settings;
+    MeterFaceSurface face;
+    CDlgMeter meter;
+    double pos = 0.0;
+};
+
+double Scale(const benchmark::State& state) { return static_cast<double>(state.range(0)) / 10.0; }
+
+void MeterPaint(benchmark::State& state, int needleType)
+{
+    BenchMeter bench(Scale(state), needleType);
+    for (auto _ : state) {
+        bench.Step();
+        bench.meter.ComposeOffscreen();
+        benchmark::DoNotOptimize(bench.meter.Offscreen().constBits());
+    }
+    state.SetLabel("scale " + std::to_string(Scale(state)).substr(0, 3));
 }
 
 // One frame as the main window makes it: the meter shown, its needle sweep region repainted at
 // once (face restored, moving parts drawn, the result copied to the window's surface).
 void NeedleFrame(benchmark::State& state)
 {
-    const double s = static_cast<double>(state.range(0)) / 10.0;
-    CSettingsRecord settings;
-    settings.Meter.Num = 4;
-    settings.PeakHold.type = 1;
-    MeterFaceSurface face(settings.Meter.Size_w, settings.Meter.Size_h);
-    DrawFace(face, settings.Color, s, settings);
-    CDlgMeter meter;
-    meter.SetDisplayScale(s);
-    meter.SetMeterSize(Px(kFaceWidth, s), Px(kFaceHeight, s));
-    ApplyMeterSettings(meter, settings, 0, &face);
-    meter.show();
+    BenchMeter bench(Scale(state), 1);
+    bench.meter.show();
     QApplication::processEvents();
-    const QRegion sweep = ToQRegion(NeedleSweepRegion(
-        settings.Needle.type, settings.Needle.thick, settings.Needle.only_upper != 0, false, s));
-    double pos = 0.0;
+    const CSettingsRecord& settings = bench.settings;
+    const QRegion sweep = ToQRegion(NeedleSweepRegion(settings.Needle.type, settings.Needle.thick,
+        settings.Needle.only_upper != 0, false, Scale(state)));
     for (auto _ : state) {
-        pos = pos >= 88.0 ? 0.0 : pos + 0.7;
-        meter.SetVuPos(pos);
-        meter.UpdatePeak(pos);
-        meter.repaint(sweep);
+        bench.Step();
+        bench.meter.repaint(sweep);
     }
-    state.SetLabel("scale " + std::to_string(s).substr(0, 3));
+    state.SetLabel("scale " + std::to_string(Scale(state)).substr(0, 3));
 }
 
 void BarNeedle(benchmark::State& state) { MeterPaint(state, 1); }
