@@ -230,9 +230,9 @@ void CDlgMeter::Compose(const QRegion& area)
 {
     if (m_face == nullptr)
         return;
-    // Copied in bands of a few lines: under the sweep region as a clip, Qt's raster engine hands
-    // a copy of more than about a hundred clip spans to its thread pool, and waking those threads
-    // on every paint costs more than the copy itself.
+    // Bands of a few lines: a paint copies them to the screen under the sweep region as its clip,
+    // and Qt's raster engine hands a copy of more than about a hundred clip spans to its thread
+    // pool, which costs more on every paint than the copy itself.
     constexpr int kBandLines = 16;
     constexpr int kJoinGap = 16; // pixels: nearer runs are copied as one
     const QRect whole(0, 0, m_offscreen.width(), m_offscreen.height());
@@ -314,7 +314,8 @@ void CDlgMeter::DrawName(QPainter& painter, const QRect& dirty)
         m_nameText.setText(m_name);
         m_nameText.setTextFormat(Qt::PlainText);
         m_nameText.prepare(QTransform(), m_font);
-        m_nameTop = QPointF(m_nameOrigin.x(), m_nameOrigin.y() - QFontMetricsF(m_font).ascent());
+        const qreal ascent = QFontMetricsF(m_font, &m_offscreen).ascent();
+        m_nameTop = QPointF(m_nameOrigin.x(), m_nameOrigin.y() - ascent);
     }
     if (!m_nameBox.intersects(dirty))
         return;
