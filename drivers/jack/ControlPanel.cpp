@@ -2,15 +2,13 @@
 
 #include "JackDriver.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
+#include "BackgroundLaunch.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
-
-extern char** environ;
 
 namespace kerrion::jack {
 namespace {
@@ -37,24 +35,15 @@ std::filesystem::path FindProgram(const char* name)
 
 ASIOError JackDriver::controlPanel()
 {
-    std::string program = FindProgram("qjackctl").string();
+    const std::string program = FindProgram("qjackctl").string();
     if (program.empty()) {
         m_error = "qjackctl is not installed";
         return ASE_NotPresent;
     }
-    // A shell puts the program in the background and returns at once, so the host never waits
-    // for it and no child is left unreaped.
-    char shell[] = "sh";
-    char dashC[] = "-c";
-    char script[] = "\"$1\" >/dev/null 2>&1 &";
-    char* argv[] = { shell, dashC, script, shell, program.data(), nullptr };
-    pid_t child = 0;
-    if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, argv, environ) != 0) {
+    if (!driver::LaunchInBackground({ program })) {
         m_error = "Cannot start qjackctl";
         return ASE_NotPresent;
     }
-    int status = 0;
-    waitpid(child, &status, 0);
     return ASE_OK;
 }
 

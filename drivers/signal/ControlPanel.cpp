@@ -2,11 +2,9 @@
 
 #include "SignalDriver.h"
 
-#include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
+#include "BackgroundLaunch.h"
 
-extern char** environ;
+#include <fstream>
 
 namespace kerrion::signal {
 namespace {
@@ -32,20 +30,10 @@ ASIOError SignalDriver::controlPanel()
         m_error = "Cannot create " + path.string();
         return ASE_NotPresent;
     }
-    // A shell puts xdg-open in the background and returns at once, so the host never waits for
-    // the editor and no child is left unreaped.
-    std::string file = path.string();
-    char shell[] = "sh";
-    char dashC[] = "-c";
-    char script[] = "xdg-open \"$1\" >/dev/null 2>&1 &";
-    char* argv[] = { shell, dashC, script, shell, file.data(), nullptr };
-    pid_t child = 0;
-    if (posix_spawnp(&child, "sh", nullptr, nullptr, argv, environ) != 0) {
+    if (!driver::LaunchInBackground({ "xdg-open", path.string() })) {
         m_error = "Cannot start xdg-open";
         return ASE_NotPresent;
     }
-    int status = 0;
-    waitpid(child, &status, 0);
     return ASE_OK;
 }
 
