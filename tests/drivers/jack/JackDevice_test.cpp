@@ -1,6 +1,7 @@
 // The ASIO device over the JACK driver: the real registry, plug-in loading, device thread and
 // transfer ring, with a private jackd on the dummy driver and a client playing known signals.
 
+#include "drivers/jack/JackBridgeRegistry.h"
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "platform/sync/Clock.h"
@@ -21,7 +22,6 @@ using kerrion::test::TempDir;
 
 namespace {
 
-constexpr const char* kJackId = "{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}";
 constexpr float kRampStep = 1.0f / 65536.0f; // 32768 in the 32-bit integers
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
@@ -67,11 +67,8 @@ protected:
     {
         KERRION_REQUIRE_JACKD();
         // The generator first, so that JACK's place in the list is known either way.
-        const std::string reg = std::string("Windows Registry Editor Version 5.00\n")
-            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion JACK Bridge]\n\"CLSID\"=\"" + kJackId
-            + "\"\n" + "\"Description\"=\"JACK\"\n" + "[HKEY_CLASSES_ROOT\\CLSID\\" + kJackId
-            + "\\InprocServer32]\n@=\"" + KERRION_JACK_DRIVER + "\"\n";
-        kerrion::test::WriteFileBytes(m_dir / "asio.reg", reg);
+        kerrion::test::WriteFileBytes(
+            m_dir / "asio.reg", kerrion::test::JackBridgeRegistry(KERRION_JACK_DRIVER));
         m_registry.emplace("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
         kerrion::test::WriteFileBytes(m_dir / "jack.ini", "[JACK]\nAutoConnect=0\n");
         m_config.emplace("KERRION_JACK_CONFIG", (m_dir / "jack.ini").c_str());

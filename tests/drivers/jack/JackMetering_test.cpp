@@ -1,6 +1,7 @@
 // The whole metering path over JACK: a client plays known sines into the driver's ports, the
 // engine meters them through the ASIO device, the plug-in and a private jackd.
 
+#include "drivers/jack/JackBridgeRegistry.h"
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "meter/SndIOPlayList.h"
@@ -22,7 +23,6 @@ using kerrion::test::TempDir;
 
 namespace {
 
-constexpr const char* kJackId = "{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}";
 constexpr std::array<int32_t, 8> kChannels = { 0, 1, 2, 3, 4, 5, 6, 7 };
 
 class JackMetering : public ::testing::Test {
@@ -30,11 +30,8 @@ protected:
     void SetUp() override
     {
         KERRION_REQUIRE_JACKD();
-        const std::string reg = std::string("Windows Registry Editor Version 5.00\n")
-            + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Kerrion JACK Bridge]\n\"CLSID\"=\"" + kJackId
-            + "\"\n" + "\"Description\"=\"JACK\"\n" + "[HKEY_CLASSES_ROOT\\CLSID\\" + kJackId
-            + "\\InprocServer32]\n@=\"" + KERRION_JACK_DRIVER + "\"\n";
-        kerrion::test::WriteFileBytes(m_dir / "asio.reg", reg);
+        kerrion::test::WriteFileBytes(
+            m_dir / "asio.reg", kerrion::test::JackBridgeRegistry(KERRION_JACK_DRIVER));
         m_registry.emplace("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
         kerrion::test::WriteFileBytes(m_dir / "jack.ini", "[JACK]\nAutoConnect=0\n");
         m_config.emplace("KERRION_JACK_CONFIG", (m_dir / "jack.ini").c_str());
