@@ -258,7 +258,7 @@ void CDlgMeter::Compose(const QRegion& area)
             painter.drawImage(band.topLeft(), m_face->Image(), band);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    DrawName(painter, dirty);
+    DrawName(painter);
     if (m_peakVisible == 1)
         DrawPeak(painter);
     if (m_vuVisible == 1)
@@ -291,7 +291,7 @@ bool CDlgMeter::CopyFace(const QRect& area)
     return true;
 }
 
-void CDlgMeter::DrawName(QPainter& painter, const QRect& dirty)
+void CDlgMeter::DrawName(QPainter& painter)
 {
     if (m_name.isEmpty())
         return;
@@ -302,25 +302,23 @@ void CDlgMeter::DrawName(QPainter& painter, const QRect& dirty)
     // Like a drawing context, the surface keeps this colour and alignment for later text.
     m_text.h = static_cast<int>(anchor.h);
     m_text.v = static_cast<int>(anchor.v);
-    // Laying the name out costs more than the rest of a needle's paint: its place is kept
-    // until the name, the font or the scale change, and it is not drawn at all when it lies
-    // wholly outside the area being composed.
+    // Laying the name out costs more than the rest of a needle's paint: it is laid out once,
+    // until the name, the font or the scale change, and not drawn at all when it lies wholly
+    // outside the bands being composed.
     if (m_nameBox.isNull()) {
         const QPoint at = ToQPoint(anchor.point);
-        const QFontMetrics metrics(m_font, &m_offscreen);
-        m_nameOrigin = AnchoredTextOrigin(metrics, m_name, at, anchor.h, anchor.v);
+        const QPoint origin = AnchoredTextOrigin(
+            QFontMetrics(m_font, &m_offscreen), m_name, at, anchor.h, anchor.v);
         m_nameBox = AnchoredTextBounds(m_font, m_name, at, anchor.h, anchor.v);
-        // Laid out once; drawn by the top of its line, the baseline less the ascent.
         m_nameText.setText(m_name);
         m_nameText.setTextFormat(Qt::PlainText);
         m_nameText.prepare(QTransform(), m_font);
+        // A static text is drawn by the top of its line: the baseline less the ascent.
         const qreal ascent = QFontMetricsF(m_font, &m_offscreen).ascent();
-        m_nameTop = QPointF(m_nameOrigin.x(), m_nameOrigin.y() - ascent);
+        m_nameTop = QPointF(origin.x(), origin.y() - ascent);
     }
-    if (!m_nameBox.intersects(dirty))
-        return;
     const auto inBand = [this](const QRect& band) { return band.intersects(m_nameBox); };
-    if (!m_bands.empty() && std::none_of(m_bands.begin(), m_bands.end(), inBand))
+    if (std::none_of(m_bands.begin(), m_bands.end(), inBand))
         return;
     painter.setPen(m_text.color);
     painter.drawStaticText(m_nameTop, m_nameText); // as DrawAnchoredText would

@@ -104,7 +104,7 @@ private:
     void RebuildShapes();
     void Compose(const QRegion& area);
     bool CopyFace(const QRect& area);
-    void DrawName(QPainter& painter, const QRect& dirty);
+    void DrawName(QPainter& painter);
     void DrawPeak(QPainter& painter);
     void DrawNeedle(QPainter& painter, const QRegion& dirty);
     void DrawDiagnostics(QPainter& painter);
@@ -121,7 +121,6 @@ private:
     ColorSet m_colors = DefaultColorSet();
     QString m_name;
     QRect m_nameBox;        // where the name may draw, for m_font and m_s; null until needed
-    QPoint m_nameOrigin;    // where its text starts; valid with m_nameBox
     QStaticText m_nameText; // the name laid out in m_font; valid with m_nameBox
     QPointF m_nameTop;      // where the top of its line starts; valid with m_nameBox
     int m_namePos = 0;

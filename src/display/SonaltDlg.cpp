@@ -67,7 +67,7 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
               WindowProc(message.message, message.wParam, message.lParam);
           });
     m_pump->SetBatchInterval(kMessageBatchMs);
-    m_framePeakDb.fill(-std::numeric_limits<double>::infinity());
+    ClearFramePeaks();
     OnInitDialog();
 }
 
@@ -316,12 +316,14 @@ void CSonaltDlg::ScheduleRepaint()
     m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, kRepaintIntervalMs - since)));
 }
 
+void CSonaltDlg::ClearFramePeaks() { m_framePeakDb.fill(-std::numeric_limits<double>::infinity()); }
+
 // Invalidates the needle sweep region of every shown meter whose moving parts changed visibly
 // since its last repaint (a steady signal costs no drawing at all).
 void CSonaltDlg::RepaintNeedles()
 {
     m_lastRepaint.start();
-    m_framePeakDb.fill(-std::numeric_limits<double>::infinity()); // the next frame starts afresh
+    ClearFramePeaks(); // the next frame starts afresh
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     for (int i = 0; i < count; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];

@@ -113,6 +113,7 @@ private:
     void RebuildSweepRegion();
     void OnLevels();
     void ScheduleRepaint();
+    void ClearFramePeaks();
     void RepaintNeedles();
     void ApplySettings(intptr_t focusWindow, intptr_t meter);
     void FillMeterList();

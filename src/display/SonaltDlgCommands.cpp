@@ -15,8 +15,6 @@
 #include <QProcess>
 #include <QRadioButton>
 
-#include <limits>
-
 namespace {
 
 // The graphics card's control panel, where the user loads a brightness profile.
@@ -159,7 +157,7 @@ void CSonaltDlg::OnStart()
     if (m_running != 0)
         return;
     m_report->clear();
-    m_framePeakDb.fill(-std::numeric_limits<double>::infinity()); // nothing of a former run
+    ClearFramePeaks(); // nothing of a former run
     const int started = m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump,
         m_channelMap.data(), m_settings.Device.Type, m_settings.Device.ID, &m_queue, m_gainDb);
     if (started == 1)
