@@ -1,7 +1,7 @@
 // The ASIO device over the JACK driver: the real registry, plug-in loading, device thread and
 // transfer ring, with a private jackd on the dummy driver and a client playing known signals.
 
-#include "drivers/jack/JackBridgeRegistry.h"
+#include "drivers/jack/JackBridgeSetup.h"
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "platform/sync/Clock.h"
@@ -66,12 +66,7 @@ protected:
     void SetUp() override
     {
         KERRION_REQUIRE_JACKD();
-        // The generator first, so that JACK's place in the list is known either way.
-        kerrion::test::WriteFileBytes(
-            m_dir / "asio.reg", kerrion::test::JackBridgeRegistry(KERRION_JACK_DRIVER));
-        m_registry.emplace("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
-        kerrion::test::WriteFileBytes(m_dir / "jack.ini", "[JACK]\nAutoConnect=0\n");
-        m_config.emplace("KERRION_JACK_CONFIG", (m_dir / "jack.ini").c_str());
+        m_bridge.emplace(m_dir.Path(), KERRION_JACK_DRIVER);
     }
 
     void StartServer(JackServer::Options options = {})
@@ -164,8 +159,7 @@ protected:
     }
 
     TempDir m_dir;
-    std::optional<ScopedEnv> m_registry;
-    std::optional<ScopedEnv> m_config;
+    std::optional<kerrion::test::JackBridgeSetup> m_bridge;
     std::optional<JackServer> m_server;
     std::optional<ScopedEnv> m_default;
     std::optional<JackTestClient> m_player;

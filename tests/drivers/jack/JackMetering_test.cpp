@@ -1,7 +1,7 @@
 // The whole metering path over JACK: a client plays known sines into the driver's ports, the
 // engine meters them through the ASIO device, the plug-in and a private jackd.
 
-#include "drivers/jack/JackBridgeRegistry.h"
+#include "drivers/jack/JackBridgeSetup.h"
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "meter/SndIOPlayList.h"
@@ -30,11 +30,7 @@ protected:
     void SetUp() override
     {
         KERRION_REQUIRE_JACKD();
-        kerrion::test::WriteFileBytes(
-            m_dir / "asio.reg", kerrion::test::JackBridgeRegistry(KERRION_JACK_DRIVER));
-        m_registry.emplace("KERRION_ASIO_REGISTRY", (m_dir / "asio.reg").c_str());
-        kerrion::test::WriteFileBytes(m_dir / "jack.ini", "[JACK]\nAutoConnect=0\n");
-        m_config.emplace("KERRION_JACK_CONFIG", (m_dir / "jack.ini").c_str());
+        m_bridge.emplace(m_dir.Path(), KERRION_JACK_DRIVER);
     }
 
     void TearDown() override { m_playList.StopEngine(); }
@@ -96,8 +92,7 @@ protected:
     }
 
     TempDir m_dir;
-    std::optional<ScopedEnv> m_registry;
-    std::optional<ScopedEnv> m_config;
+    std::optional<kerrion::test::JackBridgeSetup> m_bridge;
     std::optional<JackServer> m_server;
     std::optional<ScopedEnv> m_default;
     std::optional<JackTestClient> m_player;
