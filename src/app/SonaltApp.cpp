@@ -98,11 +98,7 @@ void CSonaltApp::OnNotice()
 {
     if (!m_guard->TakeNotices() || m_mainWnd == nullptr)
         return;
-    if (m_mainWnd->isMinimized())
-        m_mainWnd->showNormal();
-    m_mainWnd->raise();
-    m_mainWnd->activateWindow();
-    m_mainWnd->EngineQueue().PostMessage(CSonaltDlg::WM_SECOND_INSTANCE, 0, 0);
+    m_mainWnd->BringToFront();
 }
 
 int CSonaltApp::ExitInstance()

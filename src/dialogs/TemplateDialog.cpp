@@ -7,8 +7,13 @@
 
 namespace kerrion {
 
+// A fixed-size dialog offers a title, a close button and moving, nothing to minimise or
+// maximise; owned by its parent, it is transient for it and above it.
+constexpr Qt::WindowFlags kDialogFlags
+    = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
 TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, kDialogFlags)
 {
     m_controls = BuildFromTemplate(*this, dialogTemplate, m_baseUnits);
     WatchScreens();

@@ -4,6 +4,7 @@
 #include "display/QtShapes.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/ScaleLaw.h"
+#include "platform/window/WindowRoles.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -26,7 +27,7 @@ constexpr int kSmallFontHeight = 20; // face units; "Display OFF" and the diagno
 } // namespace
 
 CDlgMeter::CDlgMeter(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
+    : QWidget(owner, kStandaloneFlags)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -121,6 +122,13 @@ void CDlgMeter::ResetPeak()
     m_lampOn = 0;
 }
 
+void CDlgMeter::Rest()
+{
+    ResetPeak();
+    m_vuPos = 0.0;
+    m_peakPos = 0.0;
+}
+
 bool CDlgMeter::TimerRunning(int id) const
 {
     if (id == TIMER_PEAK_HOLD)
@@ -158,6 +166,15 @@ void CDlgMeter::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void CDlgMeter::showEvent(QShowEvent* event)
+{
+    // A window manager drops the window's states when it is hidden; they are set again before
+    // every mapping, which follows this event.
+    if (isWindow())
+        KeepOutOfTaskbar(*this);
+    QWidget::showEvent(event);
 }
 
 void CDlgMeter::SetMeterSize(int w, int h)

@@ -1,6 +1,8 @@
 #pragma once
 
-// One meter window: a frameless window owned by the main window that shows an analog meter.
+// One meter window: an analog meter shown by the main window. With two or more meters it is a
+// child of the full-screen main window; a single meter is a frameless tool window of its own,
+// owned by the main window and kept out of the task bar.
 // It holds the display state of one meter and paints with double buffering: every paint copies
 // the static face (rendered once per settings change by DrawFace) into its off-screen surface,
 // draws the moving parts (name, lamp, threshold dot, peak bar, hold tick, needle, diagnostic
@@ -30,8 +32,10 @@ public:
     static constexpr int TIMER_PEAK_HOLD = 1; // ends a peak hold
     static constexpr int TIMER_OVER_LAMP = 2; // ends a lit peak indicator
 
-    // A hidden meter window of 1360 x 768 pixels owned by `owner`.
+    // A hidden meter window of 1360 x 768 pixels owned by `owner`: a frameless tool window until
+    // the owner makes it its child.
     explicit CDlgMeter(QWidget* owner = nullptr);
+    static constexpr Qt::WindowFlags kStandaloneFlags = Qt::Tool | Qt::FramelessWindowHint;
     ~CDlgMeter() override;
 
     // Sets the window's size and rebuilds the off-screen surface at once, shown or not.
@@ -70,6 +74,8 @@ public:
     void UpdatePeak(double p);
     // Kills both timers and clears the hold and the lamp (a new hold time, a settings change).
     void ResetPeak();
+    // The needle at the left end, no peak bar, hold or lamp: a meter that has no signal to show.
+    void Rest();
 
     double VuPos() const { return m_vuPos; }
     double PeakPos() const { return m_peakPos; }
@@ -89,6 +95,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:

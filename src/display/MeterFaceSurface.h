@@ -5,14 +5,17 @@
 // main window; user-interface thread only.
 
 #include <QImage>
+#include <QSize>
 
 class MeterFaceSurface {
 public:
     static constexpr int kMaxSide = 16384; // pixels; a hand-edited size is held to this
 
-    // A surface of width x height pixels (Meter/Size.w x Size.h, not scaled), black until drawn.
-    // Each side is held to 1 .. kMaxSide.
+    // A surface of width x height pixels, black until drawn. Each side is held to 1 .. kMaxSide.
     MeterFaceSurface(int width, int height);
+    // The size that holds a face of sizeW x sizeH face units (Meter/Size.w, Size.h) drawn at
+    // display scale s: never smaller than the unscaled size, whole above a scale of 1.
+    static QSize SizeFor(int sizeW, int sizeH, double s);
 
     QImage& Image() { return m_image; }
     const QImage& Image() const { return m_image; }

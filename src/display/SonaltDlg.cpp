@@ -206,12 +206,20 @@ QRect CSonaltDlg::FindMonitorRect() const
     return fallback;
 }
 
+// Two or more meters lie on the full-screen main window as its children: every window manager
+// then keeps them above it, the program has one task bar entry, its dialogs and message boxes
+// are above the meters, and a frame of all meters reaches the screen in one flush. The window
+// follows the monitor it lays them out on. A single meter stands beside the small main window
+// as a tool window of its own, owned by it and kept out of the task bar.
 void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
 {
     const kerrion::MeterLayout layout = kerrion::ComputeLayout(rect.width(), rect.height(), count);
     if (!layout.valid)
         return;
     m_layout = layout;
+    const bool embedded = count >= 2;
+    if (embedded)
+        setGeometry(rect);
     for (int i = 0; i < 8; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
         meter.SetDisplayScale(layout.s);
@@ -221,11 +229,38 @@ void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
         }
         const kerrion::PointI origin = kerrion::MeterOrigin(layout, i);
         meter.SetMeterSize(layout.w, layout.h);
-        meter.move(rect.left() + origin.x, rect.top() + origin.y);
-        meter.show();
+        PlaceMeter(meter, embedded, rect.topLeft() + QPoint(origin.x, origin.y));
     }
     ToolbarButton(IDC_CLOSE).setGeometry(rect.width() - 75, 15, 60, 54);
     update();
+}
+
+void CSonaltDlg::PlaceMeter(CDlgMeter& meter, bool embedded, const QPoint& screenPos)
+{
+    if (embedded != !meter.isWindow()) {
+        meter.setParent(this, embedded ? Qt::Widget : CDlgMeter::kStandaloneFlags);
+        meter.resize(meter.MeterWidth(), meter.MeterHeight());
+    }
+    meter.move(embedded ? screenPos - geometry().topLeft() : screenPos);
+    meter.show();
+    meter.raise(); // above the tool bar where a small monitor makes them meet
+}
+
+void CSonaltDlg::RaiseStandaloneMeters()
+{
+    for (CDlgMeter* meter : m_meters)
+        if (meter->isWindow() && !meter->isHidden())
+            meter->raise();
+}
+
+void CSonaltDlg::BringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    RaiseStandaloneMeters(); // with no window manager nothing else keeps them above
+    m_queue.PostMessage(WM_SECOND_INSTANCE, 0, 0);
 }
 
 // Renders every meter's static face; sets every meter up from the record at start-up, and
@@ -235,12 +270,14 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
 {
     for (int i = 0; i < 8; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        if (!m_faces[index])
-            m_faces[index] = std::make_unique<MeterFaceSurface>(
-                m_settings.Meter.Size_w, m_settings.Meter.Size_h);
+        const QSize size = MeterFaceSurface::SizeFor(
+            m_settings.Meter.Size_w, m_settings.Meter.Size_h, m_layout.s);
+        if (!m_faces[index] || m_faces[index]->Image().size() != size)
+            m_faces[index] = std::make_unique<MeterFaceSurface>(size.width(), size.height());
         const ColorSet& colors = kerrion::ActiveColorSet(m_settings, i);
         kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings);
         CDlgMeter& meter = *m_meters[index];
+        meter.SetFaceSurface(m_faces[index].get());
         if (initial) {
             kerrion::ApplyMeterSettings(meter, m_settings, i, m_faces[index].get());
         } else {
@@ -285,18 +322,23 @@ void CSonaltDlg::OnLevels()
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     if (m_referenceOpen) {
         for (int i = 0; i < count; ++i)
-            m_captured[static_cast<std::size_t>(i)] = vu[i] - 20.0;
+            if (ChannelDelivered(i))
+                m_captured[static_cast<std::size_t>(i)] = vu[i] - 20.0;
         return;
     }
     for (std::size_t i = 0; i < m_framePeakDb.size(); ++i)
         m_framePeakDb[i] = std::max(m_framePeakDb[i], peak[i]);
     for (int i = 0; i < count; ++i) {
         const auto index = static_cast<std::size_t>(i);
+        CDlgMeter& meter = *m_meters[index];
+        if (!ChannelDelivered(i)) {
+            meter.Rest();
+            continue;
+        }
         const double vuDb = vu[i] - (m_settings.Channel[index].cal_vu + 20.0);
         const double vuPos = kerrion::VuDbToScalePos(vuDb);
         const double peakDb = m_framePeakDb[index];
         const double peakPos = kerrion::PeakDbToScalePos(peakDb);
-        CDlgMeter& meter = *m_meters[index];
         if (m_settings.Dump.enable == 1)
             meter.SetDiagText(
                 kerrion::DiagnosticText(i, m_channelMap[index], vuDb, peakDb, vuPos, peakPos));
@@ -304,6 +346,14 @@ void CSonaltDlg::OnLevels()
         meter.UpdatePeak(std::clamp(peakPos, 0.0, 88.0));
     }
     ScheduleRepaint();
+}
+
+// The engine reads silence (0.0 dB VU) for a channel the device does not have; shown as such it
+// would look like reference tone, so such a meter rests instead.
+bool CSonaltDlg::ChannelDelivered(int meter) const
+{
+    const int32_t channel = m_channelMap[static_cast<std::size_t>(meter)];
+    return channel >= 0 && channel < m_deliveredChannels;
 }
 
 // The next frame comes a frame's time after the last one, or at once when that has passed: a

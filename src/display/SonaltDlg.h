@@ -93,6 +93,9 @@ public:
     CMessageQueue& EngineQueue() { return m_queue; }
     // Takes every message the engine has posted so far (the event loop does it by itself).
     void PumpMessages();
+    // Another start of the program: this window comes forward with its meters, and the mouse
+    // goes to the start button.
+    void BringToFront();
 
     void accept() override; // Enter never closes the window
     void
@@ -109,6 +112,9 @@ private:
     void CreateHiddenControls();
     QRect FindMonitorRect() const;
     void ComputeLayout(const QRect& rect, int count);
+    void PlaceMeter(CDlgMeter& meter, bool embedded, const QPoint& screenPos);
+    void RaiseStandaloneMeters();
+    bool ChannelDelivered(int meter) const;
     void RenderFaces(int reloadMeter, bool initial);
     void RebuildSweepRegion();
     void OnLevels();
@@ -139,7 +145,7 @@ private:
 
     CSettingsRecord& m_settings;
     std::array<CDlgMeter*, 8> m_meters {};                    // children of this window
-    std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // Size.w x Size.h pixels
+    std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // the whole scaled face
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QElapsedTimer m_lastRepaint;
@@ -149,6 +155,7 @@ private:
     std::unique_ptr<CQtMessagePump> m_pump;   // m_queue -> WindowProc
     std::unique_ptr<CSndIOPlayList> m_engine; // stopped before m_queue goes
     std::array<int32_t, 8> m_channelMap {};   // device channel per meter
+    int32_t m_deliveredChannels = 0;          // input channels of the run, from its start
     uint8_t m_running = 0;                    // WM_SNDIO_STARTED .. FINISHED
     CSndIOPlayList::DumpConfig m_dump;        // disabled: never dumps
     uint8_t m_mute = 0;

@@ -167,6 +167,7 @@ void CSonaltDlg::OnStart()
 void CSonaltDlg::OnStarted()
 {
     m_running = 1;
+    m_deliveredChannels = m_engine->GetCounters().inputChannels;
     SetToolbarEnabled(true, true, false);
     ToolbarButton(IDC_START).hide();
     ToolbarButton(IDC_STOP).show();

@@ -179,6 +179,7 @@ TEST_F(SonaltDlgCommands, SettledTonesCostNoFramesAtSmallBlocks)
         "Source=noise\nLevel=-24\n");
     CSettingsRecord settings = MeterSettings(3, "[Device]\nType=2\nID=0\n");
     CSonaltDlg window(settings);
+    window.show(); // the meters are painted as children of the shown window
     struct PaintCounter : QObject {
         std::array<int, 3> paints {};
         std::array<QObject*, 3> meters {};
