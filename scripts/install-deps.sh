@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   libasound2-dev alsa-utils libasound2-plugins
   libjack-jackd2-dev jackd2
-  fonts-ipafont-gothic xvfb xauth xdotool
+  fonts-ipafont-gothic xvfb xauth xdotool openbox x11-utils libxcb1-dev
 )
 
 missing=()

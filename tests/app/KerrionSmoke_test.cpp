@@ -1,30 +1,17 @@
 // Runs the real program under an X server: eight meters on the signal generator at 64-frame
 // blocks, started with a click on the start button, checked on screenshots, stopped, closed.
-#include "support/TempDir.h"
+#include "ScreenTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QProcess>
-#include <QScreen>
-#include <QThread>
 
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
-using kerrion::test::ReadFileBytes;
-using kerrion::test::TempDir;
-using kerrion::test::WriteFileBytes;
+using namespace kerrion::test;
 
 namespace {
-
-QImage GrabScreen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
-
-bool Xdotool(const QStringList& args) { return QProcess::execute("xdotool", args) == 0; }
 
 // User plus system CPU time of a process, in seconds.
 double CpuSeconds(qint64 pid)
@@ -40,26 +27,6 @@ double CpuSeconds(qint64 pid)
     return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// Pixels that differ between two screenshots inside `area`.
-int ChangedPixels(const QImage& a, const QImage& b, const QRect& area)
-{
-    int changed = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            changed += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-    return changed;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 100) {
-        if (done())
-            return true;
-        QThread::msleep(100);
-    }
-    return done();
-}
-
 } // namespace
 
 TEST(KerrionSmoke, MetersTheSignalGeneratorOnScreen)
@@ -67,18 +34,8 @@ TEST(KerrionSmoke, MetersTheSignalGeneratorOnScreen)
     if (QGuiApplication::platformName() != "xcb")
         GTEST_SKIP() << "needs an X server (run under xvfb-run)";
     TempDir dir;
-    WriteFileBytes(dir / "Kerrion.ini", "[Meter]\r\nNum=8\r\n[Device]\r\nType=2\r\nID=0\r\n");
-    WriteFileBytes(dir / "signal.ini", "[Signal]\nInputs=8\nBufferFrames=64\n");
-
     QProcess kerrion;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.Path().string()));
-    environment.insert("KERRION_ASIO_REGISTRY", KERRION_REGISTRY);
-    environment.insert(
-        "KERRION_SIGNAL_CONFIG", QString::fromStdString((dir / "signal.ini").string()));
-    kerrion.setProcessEnvironment(environment);
-    kerrion.start(
-        KERRION_PATH, { "--ini", QString::fromStdString((dir / "Kerrion.ini").string()) });
+    StartKerrion(kerrion, dir, "[Meter]\r\nNum=8\r\n[Device]\r\nType=2\r\nID=0\r\n");
     ASSERT_TRUE(kerrion.waitForStarted(5000));
 
     // The dark background covers the screen once the window is up.

@@ -1,0 +1,251 @@
+// The real program's windows on a real X server, with no window manager or under openbox
+// (`--wm openbox`): the meters are seen at their places through start and a second start, a
+// dialog stays above meters that appear behind it, the program is one task bar entry, a 4K
+// screen shows whole faces, and a meter on a channel the device lacks rests while metering.
+#include "ScreenTestSupport.h"
+#include "display/geometry/MeterLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QProcess>
+
+#include <cstring>
+
+using namespace kerrion::test;
+
+namespace {
+
+const QColor kFrame(128, 128, 128);     // default frame colour
+const QColor kFaceBg(236, 255, 172);    // default face background
+const QColor kWindowBg(35, 35, 35);     // the main window's background
+const QPoint kStartButton(44, 41);      // the centre of the start button
+const QPoint kSettingsButton(109, 41);  // the centre of the settings button
+const QPoint kMeterCountCombo(149, 25); // in the configuration dialog
+
+bool g_windowManager = false; // openbox runs
+
+QRect MeterRect(int screenW, int screenH, int count, int i)
+{
+    const kerrion::MeterLayout layout = kerrion::ComputeLayout(screenW, screenH, count);
+    const kerrion::PointI origin = kerrion::MeterOrigin(layout, i);
+    return { origin.x, origin.y, layout.w, layout.h };
+}
+
+// The face is on screen whole: its frame on all four edges and its background inside them.
+::testing::AssertionResult FaceShown(const QImage& screen, const QRect& meter)
+{
+    const QPoint frame[] = { { meter.center().x(), meter.top() + 2 },
+        { meter.center().x(), meter.bottom() - 2 }, { meter.left() + 2, meter.center().y() },
+        { meter.right() - 2, meter.center().y() } };
+    for (const QPoint& p : frame)
+        if (screen.pixelColor(p) != kFrame)
+            return ::testing::AssertionFailure() << "no frame at " << p.x() << "," << p.y();
+    const QPoint inside[] = { meter.topLeft() + QPoint(20, 20),
+        meter.bottomRight() - QPoint(20, 20) };
+    for (const QPoint& p : inside)
+        if (screen.pixelColor(p) != kFaceBg)
+            return ::testing::AssertionFailure() << "no face at " << p.x() << "," << p.y();
+    return ::testing::AssertionSuccess();
+}
+
+QStringList ProgramWindows(const QProcess& kerrion)
+{
+    return CommandOutput("xdotool",
+        { "search", "--onlyvisible", "--pid", QString::number(kerrion.processId()) })
+        .split('\n', Qt::SkipEmptyParts);
+}
+
+// Where a window's own area is on the screen (inside any frame a window manager gave it).
+QRect WindowGeometry(const QString& window)
+{
+    const QString info = CommandOutput("xwininfo", { "-id", window });
+    const auto field = [&info](const char* name) {
+        const QRegularExpression line(QString("%1:\\s+(-?\\d+)").arg(name));
+        return line.match(info).captured(1).toInt();
+    };
+    return { field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+        field("Height") };
+}
+
+bool Click(const QPoint& p)
+{
+    return Xdotool({ "mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1" });
+}
+
+class KerrionWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::platformName() != "xcb")
+            GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+        m_screen = QGuiApplication::primaryScreen()->geometry().size();
+    }
+
+    void TearDown() override
+    {
+        if (m_kerrion.state() == QProcess::NotRunning)
+            return;
+        Xdotool({ "key", "Escape" }); // a dialog, then the window
+        Xdotool({ "key", "Escape" });
+        if (!m_kerrion.waitForFinished(3000)) {
+            m_kerrion.kill();
+            m_kerrion.waitForFinished(2000);
+        }
+    }
+
+    // Starts the program and waits until its window is up and meter 1 is seen (or not).
+    bool Start(int count, const std::string& extra = {})
+    {
+        StartKerrion(m_kerrion, m_dir,
+            "[Meter]\r\nNum=" + std::to_string(count) + "\r\n[Device]\r\nType=2\r\nID=0\r\n"
+                + extra);
+        if (!m_kerrion.waitForStarted(5000))
+            return false;
+        const QRect first = Meter(count, 0);
+        return WaitUntil([&] { return static_cast<bool>(FaceShown(GrabScreen(), first)); }, 10000);
+    }
+
+    QRect Meter(int count, int i) const
+    {
+        return count == 1 ? QRect(0, 0, 1360, 768)
+                          : MeterRect(m_screen.width(), m_screen.height(), count, i);
+    }
+
+    TempDir m_dir;
+    QProcess m_kerrion;
+    QSize m_screen;
+};
+
+TEST_F(KerrionWindows, MetersStayInFrontThroughStartAndASecondStart)
+{
+    // Meter 4 reads channel 20 of an eight-input device.
+    EXPECT_TRUE(Start(4, "[Channel4]\r\ndevice_ch=19\r\n"));
+    const QImage idle = GrabScreen();
+    ASSERT_TRUE(Click(kStartButton));
+    QThread::msleep(1500);
+    const QImage metering = GrabScreen();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(FaceShown(metering, Meter(4, i))) << "meter " << i + 1 << " after start";
+    EXPECT_GT(ChangedPixels(idle, metering, Meter(4, 0)), 500) << "the sine moves meter 1";
+    EXPECT_EQ(ChangedPixels(idle, metering, Meter(4, 3)), 0) << "meter 4 rests";
+
+    Xdotool({ "mousemove", "900", "1000" });
+    QProcess second;
+    StartKerrion(second, m_dir, "[Meter]\r\nNum=4\r\n");
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(WaitUntil(
+        [] { return CommandOutput("xdotool", { "getmouselocation" }).startsWith("x:44 y:41 "); },
+        5000))
+        << "the mouse is on the start button";
+    QThread::msleep(500);
+    const QImage afterSecond = GrabScreen();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(FaceShown(afterSecond, Meter(4, i))) << "meter " << i + 1 << " after a second start";
+    EXPECT_EQ(afterSecond.pixelColor(5, m_screen.height() - 5), kWindowBg);
+
+    ASSERT_TRUE(Click(kStartButton)); // stop
+    QThread::msleep(500);
+}
+
+TEST_F(KerrionWindows, ADialogStaysAboveMetersThatAppearBehindIt)
+{
+    ASSERT_TRUE(Start(4));
+    const QStringList before = ProgramWindows(m_kerrion);
+    ASSERT_TRUE(Click(kSettingsButton));
+    QString dialog;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (const QString& window : ProgramWindows(m_kerrion))
+                if (!before.contains(window))
+                    dialog = window;
+            return !dialog.isEmpty();
+        },
+        5000));
+    QThread::msleep(500);
+    const QRect area = WindowGeometry(dialog);
+    SCOPED_TRACE(WindowProperty(dialog, "WM_NAME").toStdString());
+    ASSERT_TRUE(Click(area.topLeft() + kMeterCountCombo));
+    QThread::msleep(300);
+    ASSERT_TRUE(Xdotool({ "key", "Down", "Return" })); // eight meters
+    ASSERT_TRUE(WaitUntil([&] { return static_cast<bool>(FaceShown(GrabScreen(), Meter(8, 7))); }, 5000));
+    const QImage screen = GrabScreen();
+    EXPECT_TRUE(area.intersects(Meter(8, 5))) << "the test needs a meter behind the dialog";
+    EXPECT_EQ(PixelsOf(screen, area, kFaceBg), 0) << "no meter covers the dialog";
+
+    // Owned by the main window, and nothing to maximise.
+    EXPECT_TRUE(WindowProperty(dialog, "WM_TRANSIENT_FOR").contains("window id"));
+    if (g_windowManager) {
+        const QString actions = WindowProperty(dialog, "_NET_WM_ALLOWED_ACTIONS");
+        EXPECT_TRUE(actions.contains("_NET_WM_ACTION_CLOSE")) << actions.toStdString();
+        EXPECT_FALSE(actions.contains("MAXIMIZE")) << actions.toStdString();
+    } else {
+        const QStringList hints = WindowProperty(dialog, "_MOTIF_WM_HINTS").section('=', 1).split(',');
+        ASSERT_GE(hints.size(), 2);
+        const uint functions = hints[1].trimmed().toUInt(nullptr, 16);
+        EXPECT_EQ(functions & 0x11u, 0u) << "neither all functions nor maximise";
+    }
+}
+
+// One meter: the program's two windows are one task bar entry.
+TEST_F(KerrionWindows, OneTaskbarEntry)
+{
+    ASSERT_TRUE(Start(1));
+    QStringList windows = ProgramWindows(m_kerrion);
+    if (g_windowManager)
+        windows = RootWindowList("_NET_CLIENT_LIST");
+    EXPECT_EQ(windows.size(), 2);
+    int entries = 0;
+    for (const QString& window : windows)
+        entries += WindowProperty(window, "_NET_WM_STATE").contains("_NET_WM_STATE_SKIP_TASKBAR") ? 0 : 1;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(KerrionWindows, WholeFacesOn4kScreen)
+{
+    if (m_screen != QSize(3840, 2160))
+        GTEST_SKIP() << "needs a 3840 x 2160 screen";
+    ASSERT_TRUE(Start(4));
+    ASSERT_TRUE(Click(kStartButton));
+    QThread::msleep(1000);
+    const QImage screen = GrabScreen();
+    EXPECT_EQ(Meter(4, 0).width(), 1632);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(FaceShown(screen, Meter(4, i))) << "meter " << i + 1;
+    ASSERT_TRUE(Click(kStartButton)); // stop
+    QThread::msleep(500);
+}
+
+// Starts openbox on the test's display and waits until it manages the screen.
+bool StartWindowManager(QProcess& wm)
+{
+    wm.start("openbox", {});
+    if (!wm.waitForStarted(5000))
+        return false;
+    return WaitUntil(
+        [] {
+            return CommandOutput("xprop", { "-root", "_NET_SUPPORTING_WM_CHECK" })
+                .contains("window id");
+        },
+        10000);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    QProcess wm;
+    for (int i = 1; i < argc; ++i)
+        g_windowManager = g_windowManager || std::strcmp(argv[i], "--wm=openbox") == 0;
+    if (g_windowManager && QGuiApplication::platformName() == "xcb" && !StartWindowManager(wm)) {
+        std::fprintf(stderr, "openbox could not be started\n");
+        return 1;
+    }
+    const int result = RUN_ALL_TESTS();
+    wm.terminate();
+    wm.waitForFinished(3000);
+    return result;
+}
