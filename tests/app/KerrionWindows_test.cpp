@@ -35,14 +35,14 @@ QRect MeterRect(int screenW, int screenH, int count, int i)
 // The face is on screen whole: its frame on all four edges and its background inside them.
 ::testing::AssertionResult FaceShown(const QImage& screen, const QRect& meter)
 {
-    const QPoint frame[] = { { meter.center().x(), meter.top() + 2 },
-        { meter.center().x(), meter.bottom() - 2 }, { meter.left() + 2, meter.center().y() },
-        { meter.right() - 2, meter.center().y() } };
+    const QPoint frame[]
+        = { { meter.center().x(), meter.top() + 2 }, { meter.center().x(), meter.bottom() - 2 },
+              { meter.left() + 2, meter.center().y() }, { meter.right() - 2, meter.center().y() } };
     for (const QPoint& p : frame)
         if (screen.pixelColor(p) != kFrame)
             return ::testing::AssertionFailure() << "no frame at " << p.x() << "," << p.y();
-    const QPoint inside[] = { meter.topLeft() + QPoint(20, 20),
-        meter.bottomRight() - QPoint(20, 20) };
+    const QPoint inside[]
+        = { meter.topLeft() + QPoint(20, 20), meter.bottomRight() - QPoint(20, 20) };
     for (const QPoint& p : inside)
         if (screen.pixelColor(p) != kFaceBg)
             return ::testing::AssertionFailure() << "no face at " << p.x() << "," << p.y();
@@ -51,8 +51,8 @@ QRect MeterRect(int screenW, int screenH, int count, int i)
 
 QStringList ProgramWindows(const QProcess& kerrion)
 {
-    return CommandOutput("xdotool",
-        { "search", "--onlyvisible", "--pid", QString::number(kerrion.processId()) })
+    return CommandOutput(
+        "xdotool", { "search", "--onlyvisible", "--pid", QString::number(kerrion.processId()) })
         .split('\n', Qt::SkipEmptyParts);
 }
 
@@ -142,7 +142,8 @@ TEST_F(KerrionWindows, MetersStayInFrontThroughStartAndASecondStart)
     QThread::msleep(500);
     const QImage afterSecond = GrabScreen();
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(FaceShown(afterSecond, Meter(4, i))) << "meter " << i + 1 << " after a second start";
+        EXPECT_TRUE(FaceShown(afterSecond, Meter(4, i)))
+            << "meter " << i + 1 << " after a second start";
     EXPECT_EQ(afterSecond.pixelColor(5, m_screen.height() - 5), kWindowBg);
 
     ASSERT_TRUE(Click(kStartButton)); // stop
@@ -169,7 +170,8 @@ TEST_F(KerrionWindows, ADialogStaysAboveMetersThatAppearBehindIt)
     ASSERT_TRUE(Click(area.topLeft() + kMeterCountCombo));
     QThread::msleep(300);
     ASSERT_TRUE(Xdotool({ "key", "Down", "Return" })); // eight meters
-    ASSERT_TRUE(WaitUntil([&] { return static_cast<bool>(FaceShown(GrabScreen(), Meter(8, 7))); }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return static_cast<bool>(FaceShown(GrabScreen(), Meter(8, 7))); }, 5000));
     const QImage screen = GrabScreen();
     EXPECT_TRUE(area.intersects(Meter(8, 5))) << "the test needs a meter behind the dialog";
     EXPECT_EQ(PixelsOf(screen, area, kFaceBg), 0) << "no meter covers the dialog";
@@ -181,7 +183,8 @@ TEST_F(KerrionWindows, ADialogStaysAboveMetersThatAppearBehindIt)
         EXPECT_TRUE(actions.contains("_NET_WM_ACTION_CLOSE")) << actions.toStdString();
         EXPECT_FALSE(actions.contains("MAXIMIZE")) << actions.toStdString();
     } else {
-        const QStringList hints = WindowProperty(dialog, "_MOTIF_WM_HINTS").section('=', 1).split(',');
+        const QStringList hints
+            = WindowProperty(dialog, "_MOTIF_WM_HINTS").section('=', 1).split(',');
         ASSERT_GE(hints.size(), 2);
         const uint functions = hints[1].trimmed().toUInt(nullptr, 16);
         EXPECT_EQ(functions & 0x11u, 0u) << "neither all functions nor maximise";
@@ -198,7 +201,9 @@ TEST_F(KerrionWindows, OneTaskbarEntry)
     EXPECT_EQ(windows.size(), 2);
     int entries = 0;
     for (const QString& window : windows)
-        entries += WindowProperty(window, "_NET_WM_STATE").contains("_NET_WM_STATE_SKIP_TASKBAR") ? 0 : 1;
+        entries += WindowProperty(window, "_NET_WM_STATE").contains("_NET_WM_STATE_SKIP_TASKBAR")
+            ? 0
+            : 1;
     EXPECT_EQ(entries, 1);
 }
 

@@ -211,8 +211,11 @@ TEST_F(SonaltDlgCommands, SettledTonesCostNoFramesAtSmallBlocks)
 
 TEST_F(SonaltDlgCommands, ReferenceLevelFreezesTheNeedlesAndCapturesTheInput)
 {
-    CSettingsRecord settings = Settings();
+    // Meter 2 reads channel 20 of an eight-input device: nothing to capture there.
+    CSettingsRecord settings
+        = MeterSettings(4, "[Device]\nType=2\nID=0\n[Channel2]\ndevice_ch=19\n");
     CSonaltDlg window(settings);
+    window.Captured()[1] = 7.0;
     window.Meter(0).SetVuPos(-1.0);
     bool checked = false;
     QTimer::singleShot(50, [&] {
@@ -225,6 +228,7 @@ TEST_F(SonaltDlgCommands, ReferenceLevelFreezesTheNeedlesAndCapturesTheInput)
     window.OnCommand(CSonaltDlg::IDC_REFERENCE);
     EXPECT_TRUE(checked);
     EXPECT_NEAR(window.Captured()[0], -20.0, 0.5); // the input level that reads 0 VU
+    EXPECT_EQ(window.Captured()[1], 7.0);
     WaitFor([&] {
         return !window.IsRunning() && window.ToolbarButton(CSonaltDlg::IDC_START).isEnabled();
     });

@@ -19,21 +19,21 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 xcb_connection_t* X11Connection()
 {
-    auto* x11 = qGuiApp != nullptr
-        ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-        : nullptr;
+    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                   : nullptr;
     return x11 != nullptr ? x11->connection() : nullptr;
 }
 
 xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
 {
     const auto length = static_cast<uint16_t>(std::strlen(name));
-    XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, length, name), nullptr));
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, length, name), nullptr));
     return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
@@ -53,7 +53,8 @@ SkipAtoms LookUpAtoms(xcb_connection_t* connection)
             Atom(connection, "_NET_WM_STATE_SKIP_PAGER") } };
 }
 
-std::vector<xcb_atom_t> ReadStates(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t state)
+std::vector<xcb_atom_t> ReadStates(
+    xcb_connection_t* connection, xcb_window_t window, xcb_atom_t state)
 {
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection,
         xcb_get_property(connection, 0, window, state, XCB_ATOM_ATOM, 0, 1024), nullptr));
@@ -111,8 +112,8 @@ bool KeepOutOfTaskbar(QWidget& window)
         for (xcb_atom_t skip : atoms.skip)
             if (!Contains(states, skip))
                 states.push_back(skip);
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, native, atoms.state,
-            XCB_ATOM_ATOM, 32, static_cast<uint32_t>(states.size()), states.data());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, native, atoms.state, XCB_ATOM_ATOM,
+            32, static_cast<uint32_t>(states.size()), states.data());
     }
     xcb_flush(connection);
     return true;
