@@ -30,7 +30,8 @@ namespace {
 QImage RenderMeter(
     const CSettingsRecord& settings, const RenderOptions& o, int index, double s, int w, int h)
 {
-    MeterFaceSurface face(settings.Meter.Size_w, settings.Meter.Size_h);
+    const QSize size = MeterFaceSurface::SizeFor(settings.Meter.Size_w, settings.Meter.Size_h, s);
+    MeterFaceSurface face(size.width(), size.height());
     DrawFace(face, ActiveColorSet(settings, index), s, settings);
     CDlgMeter meter;
     meter.SetDisplayScale(s);
