@@ -1,8 +1,16 @@
-// The whole program's cost while it meters: the main window with eight meters on the signal
-// generator at 64-frame blocks, Refresh 1, for a number of seconds (10 unless given as the first
-// argument). Prints the process's CPU use and each thread's, the level messages taken per second,
-// the delay from the posting of a level message to the first paint of a meter it changed
-// (largest and 99th percentile), and the largest backlog of the window's message queue.
+// The whole program's cost while it meters: the main window with eight meters whose needles keep
+// moving (noise modulated at a different slow rate on each channel), Refresh 1, for a number of
+// seconds. Prints the CPU use of the process, of each thread and of the X server, the resident
+// memory, the level messages taken per second, the frames each meter was repainted per second
+// and the longest gap between two of them, the delay from the posting of a level message to the
+// first paint of a meter it changed (largest and 99th percentile), and the largest backlog of
+// the window's message queue.
+//
+//   MainWindowBench [SECONDS] [--frames N | --jack PERIOD] [--fps RATE]
+//
+// --frames: the signal generator at N-frame blocks (64 unless given). --jack: a private JACK
+// server on the dummy driver at PERIOD frames, metered through the JACK bridge, the noise
+// played by a client of its own. --fps: Meter/FrameRate.
 //
 // The window is watched from outside: an application event filter sees the socket notifier of
 // the window's queue (or the timer of a batched delivery) fire and runs that delivery itself, so
@@ -11,12 +19,17 @@
 //
 // Runs on the offscreen platform, or on the X server named by DISPLAY when there is one.
 
+#include "BenchWorkload.h"
+#include "ProcessTimes.h"
 #include "app/IniProfile.h"
 #include "app/SettingsRecord.h"
 #include "display/DlgMeter.h"
 #include "display/SonaltDlg.h"
 #include "meter/SndIODeviceFactory.h"
 #include "platform/messages/QtMessagePump.h"
+
+#include "drivers/jack/JackServer.h"
+#include "drivers/jack/JackTestClient.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -44,48 +57,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kMeters = 8;
-const char* const kDriverName = "Kerrion Signal Generator";
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// CPU time of every thread of this process, in seconds, by thread id, with the thread's name.
-struct ThreadTime {
-    std::string name;
-    double seconds = 0.0;
-};
-
-std::string ReadLine(const std::filesystem::path& path)
-{
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-std::map<int, ThreadTime> ReadThreadTimes()
-{
-    std::map<int, ThreadTime> times;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
-        const int tid = std::atoi(entry.path().filename().c_str());
-        // schedstat's first field is the time on a CPU in nanoseconds.
-        const std::string schedstat = ReadLine(entry.path() / "schedstat");
-        times[tid] = { ReadLine(entry.path() / "comm"), std::atof(schedstat.c_str()) * 1e-9 };
-    }
-    return times;
-}
-
-double ProcessCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// The signal generator's index in the list of ASIO drivers, or -1.
-int FindDriver()
+// The index of the driver named `driverName` in the list of ASIO drivers, or -1.
+int FindDriver(const std::string& driverName)
 {
     std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(2);
     if (!device || device->Initialize() != 1)
@@ -93,7 +69,7 @@ int FindDriver()
     char names[CSndIODevice::kListedNames][CSndIODevice::kNameLength] {};
     const int count = device->GetDeviceNames(names);
     for (int i = 0; i < count; ++i)
-        if (std::string(names[i]) == kDriverName)
+        if (std::string(names[i]) == driverName)
             return i;
     return -1;
 }
@@ -112,6 +88,9 @@ public:
 
     void Reset()
     {
+        m_meterPaints.fill(0);
+        m_lastPaint.fill(std::nullopt);
+        m_longestGap = 0.0;
         m_delays.clear();
         m_maxPending = 0;
         m_paints = 0;
@@ -120,6 +99,8 @@ public:
     std::vector<double>& Delays() { return m_delays; } // seconds
     std::size_t MaxPending() const { return m_maxPending; }
     int Paints() const { return m_paints; }
+    int MeterPaints(int i) const { return m_meterPaints[static_cast<std::size_t>(i)]; }
+    double LongestGap() const { return m_longestGap; } // seconds between two paints of a meter
     double PaintSeconds() const { return Seconds(m_paintTime); }
 
 protected:
@@ -167,6 +148,10 @@ private:
     {
         const auto index = static_cast<std::size_t>(i);
         const Clock::time_point start = Clock::now();
+        if (m_lastPaint[index])
+            m_longestGap = std::max(m_longestGap, Seconds(start - *m_lastPaint[index]));
+        m_lastPaint[index] = start;
+        ++m_meterPaints[index];
         if (m_waiting[index])
             m_delays.push_back(Seconds(start - *m_waiting[index]));
         m_waiting[index].reset();
@@ -182,6 +167,9 @@ private:
     std::array<std::optional<Clock::time_point>, kMeters> m_waiting {};
     std::optional<Clock::time_point> m_lastEmptied;
     std::vector<double> m_delays;
+    std::array<int, kMeters> m_meterPaints {};
+    std::array<std::optional<Clock::time_point>, kMeters> m_lastPaint {};
+    double m_longestGap = 0.0;
     std::size_t m_maxPending = 0;
     int m_paints = 0;
     Clock::duration m_paintTime {};
@@ -212,8 +200,8 @@ double Percentile(std::vector<double> values, double fraction)
     return values[rank];
 }
 
-void PrintThreads(
-    const std::map<int, ThreadTime>& before, const std::map<int, ThreadTime>& after, double wall)
+void PrintThreads(const std::map<int, kerrion::bench::ThreadTime>& before,
+    const std::map<int, kerrion::bench::ThreadTime>& after, double wall)
 {
     double ui = 0.0;
     double rest = 0.0;
@@ -229,36 +217,70 @@ void PrintThreads(
     std::printf("other threads: %6.2f%% of one core\n", 100.0 * rest / wall);
 }
 
-std::filesystem::path WriteSignalConfig()
+struct Options {
+    int seconds = 10;
+    int frames = 64; // signal generator block, or JACK period
+    bool jack = false;
+    int frameRate = 0; // Meter/FrameRate; 0 leaves the default
+};
+
+Options ParseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if ((arg == "--frames" || arg == "--jack") && hasValue) {
+            options.jack = arg == "--jack";
+            options.frames = std::max(16, std::atoi(argv[++i]));
+        } else if (arg == "--fps" && hasValue) {
+            options.frameRate = std::atoi(argv[++i]);
+        } else {
+            options.seconds = std::max(1, std::atoi(arg.c_str()));
+        }
+    }
+    return options;
+}
+
+// The workload's files in a folder of their own: the noise as a WAVE file and the signal
+// generator's settings playing it, or the JACK bridge's settings.
+std::filesystem::path PrepareWorkload(const Options& options)
 {
     char pattern[] = "/tmp/kerrion-bench-XXXXXX";
     const std::filesystem::path dir = mkdtemp(pattern);
-    std::ofstream(dir / "signal.ini") << "[Signal]\nInputs=8\nBufferFrames=64\n";
+    std::ofstream signal(dir / "signal.ini");
+    signal << "[Signal]\nInputs=8\nBufferFrames=" << options.frames << "\n";
+    const auto wave = dir / "noise.wav";
+    kerrion::bench::WriteWave(wave, kerrion::bench::ModulatedNoise(kMeters, 48000.0, 4.0), 48000);
+    for (int i = 1; i <= kMeters; ++i)
+        signal << "[Input" << i << "]\nSource=file\nFile=" << wave.string() << "\nFileChannel=" << i
+               << "\nLoop=1\n";
+    std::ofstream(dir / "jack.ini") << "[JACK]\nInputs=8\nAutoConnect=0\n";
+    qputenv("KERRION_SIGNAL_CONFIG", QByteArray::fromStdString((dir / "signal.ini").string()));
+    qputenv("KERRION_JACK_CONFIG", QByteArray::fromStdString((dir / "jack.ini").string()));
     return dir;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+void PrintFrames(const WindowProbe& probe, double wall)
 {
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
-    const std::filesystem::path dir = WriteSignalConfig();
-    qputenv("KERRION_SIGNAL_CONFIG", QByteArray::fromStdString((dir / "signal.ini").string()));
-    if (qEnvironmentVariableIsEmpty("KERRION_ASIO_REGISTRY"))
-        qputenv("KERRION_ASIO_REGISTRY", KERRION_REGISTRY);
-    QApplication app(argc, argv);
+    double fewest = 1e9;
+    for (int i = 0; i < kMeters; ++i)
+        fewest = std::min(fewest, probe.MeterPaints(i) / wall);
+    std::printf("meter paints: %.1f /s in all, %.3f ms each; the least painted meter %.1f "
+                "frames/s; longest gap between two frames of a meter %.1f ms\n",
+        probe.Paints() / wall,
+        probe.Paints() > 0 ? 1000.0 * probe.PaintSeconds() / probe.Paints() : 0.0, fewest,
+        1000.0 * probe.LongestGap());
+}
 
-    const int driver = FindDriver();
-    if (driver < 0) {
-        std::fprintf(stderr, "no driver named \"%s\"\n", kDriverName);
-        std::filesystem::remove_all(dir);
-        return 1;
-    }
+int Measure(
+    QApplication& app, const Options& options, int driver, const std::function<void()>& started)
+{
     CSettingsRecord settings;
-    settings.Load(CIniProfile(
-        "[Meter]\nNum=8\nRefresh=1\n[Device]\nType=2\nID=" + std::to_string(driver) + "\n"));
+    std::string ini = "[Meter]\nNum=8\nRefresh=1\n";
+    if (options.frameRate > 0)
+        ini += "FrameRate=" + std::to_string(options.frameRate) + "\n";
+    settings.Load(CIniProfile(ini + "[Device]\nType=2\nID=" + std::to_string(driver) + "\n"));
     CSonaltDlg window(settings);
     window.show();
     WindowProbe probe(window);
@@ -268,10 +290,10 @@ int main(int argc, char** argv)
     window.OnCommand(CSonaltDlg::IDC_START);
     if (!WaitFor([&] { return window.IsRunning(); }, 5000)) {
         std::fprintf(stderr, "metering did not start\n");
-        std::filesystem::remove_all(dir);
         return 1;
     }
-    RunEventLoop(1000); // the meters settle, the caches warm up
+    started();
+    RunEventLoop(1500); // the needles move, the caches warm up
 
     probe.Reset();
     const auto taken = [&] {
@@ -279,36 +301,88 @@ int main(int argc, char** argv)
             - static_cast<int64_t>(window.EngineQueue().Pending());
     };
     const int64_t takenBefore = taken();
-    const auto threadsBefore = ReadThreadTimes();
-    const double cpuBefore = ProcessCpuSeconds();
+    const auto threadsBefore = kerrion::bench::ReadThreadTimes();
+    const double cpuBefore = kerrion::bench::ProcessCpuSeconds();
+    const std::optional<double> xBefore = kerrion::bench::XServerCpuSeconds();
     const Clock::time_point start = Clock::now();
-    RunEventLoop(seconds * 1000);
+    RunEventLoop(options.seconds * 1000);
     const double wall = Seconds(Clock::now() - start);
-    const double cpu = ProcessCpuSeconds() - cpuBefore;
-    const auto threadsAfter = ReadThreadTimes();
+    const double cpu = kerrion::bench::ProcessCpuSeconds() - cpuBefore;
+    const std::optional<double> xAfter = kerrion::bench::XServerCpuSeconds();
+    const auto threadsAfter = kerrion::bench::ReadThreadTimes();
     const int64_t takenCount = taken() - takenBefore;
     const auto counters = window.Engine().GetCounters();
 
-    std::printf("main window, %d meters on the signal generator, 64-frame blocks, Refresh 1, "
-                "%.1f s on %s\n",
-        kMeters, wall, qPrintable(QGuiApplication::platformName()));
+    std::printf("main window, %d moving meters, %s at %d frames, Refresh 1, %.1f s on %s\n",
+        kMeters, options.jack ? "JACK" : "signal generator", options.frames, wall,
+        qPrintable(QGuiApplication::platformName()));
     std::printf("process CPU:   %6.2f%% of one core\n", 100.0 * cpu / wall);
+    if (xBefore && xAfter)
+        std::printf("X server CPU:  %6.2f%% of one core; program + X server %.2f%%\n",
+            100.0 * (*xAfter - *xBefore) / wall, 100.0 * (cpu + *xAfter - *xBefore) / wall);
+    std::printf("resident memory: %ld KiB\n", kerrion::bench::ResidentKiB());
     PrintThreads(threadsBefore, threadsAfter, wall);
     std::printf("level messages taken: %.1f /s (engine blocks %d, %.1f kHz, %u frames)\n",
         static_cast<double>(takenCount) / wall, counters.blocks, counters.sampleRate / 1000.0,
         counters.blockFrames);
-    std::printf("meter paints: %.1f /s, %.3f ms each\n", probe.Paints() / wall,
-        probe.Paints() > 0 ? 1000.0 * probe.PaintSeconds() / probe.Paints() : 0.0);
+    PrintFrames(probe, wall);
     std::printf("delay from a level message posted to its meter's paint: max %.1f ms, "
                 "99th percentile %.1f ms (%zu paints)\n",
         1000.0 * Percentile(probe.Delays(), 1.0), 1000.0 * Percentile(probe.Delays(), 0.99),
         probe.Delays().size());
+    if (!window.EngineReport().isEmpty())
+        std::printf("the run ended: %s\n", qPrintable(window.EngineReport()));
     std::printf("largest queue backlog: %zu messages; dropped: %llu\n", probe.MaxPending(),
         static_cast<unsigned long long>(window.EngineQueue().DroppedCount()));
 
     app.removeEventFilter(&probe);
     window.OnCommand(CSonaltDlg::IDC_STOP);
     WaitFor([&] { return !window.IsRunning(); }, 5000);
-    std::filesystem::remove_all(dir);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ParseOptions(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    const std::filesystem::path dir = PrepareWorkload(options);
+    if (qEnvironmentVariableIsEmpty("KERRION_ASIO_REGISTRY"))
+        qputenv("KERRION_ASIO_REGISTRY", KERRION_REGISTRY);
+    QApplication app(argc, argv);
+
+    std::unique_ptr<kerrion::test::JackServer> server;
+    std::unique_ptr<kerrion::test::JackTestClient> player;
+    if (options.jack) {
+        kerrion::test::JackServer::Options serverOptions;
+        serverOptions.period = static_cast<uint32_t>(options.frames);
+        server = std::make_unique<kerrion::test::JackServer>(serverOptions);
+        if (!server->Ready()) {
+            std::fprintf(stderr, "jackd did not start:\n%s\n", server->Log().c_str());
+            return 1;
+        }
+        qputenv("JACK_DEFAULT_SERVER", QByteArray::fromStdString(server->Name()));
+        player = std::make_unique<kerrion::test::JackTestClient>(
+            server->Name(), kerrion::bench::ModulatedNoise(kMeters, 48000.0, 4.0));
+    }
+    const char* driverName = options.jack ? "JACK" : "Kerrion Signal Generator";
+    const int driver = FindDriver(driverName);
+    int status = 1;
+    if (driver < 0) {
+        std::fprintf(stderr, "no driver named \"%s\"\n", driverName);
+    } else {
+        status = Measure(app, options, driver, [&] {
+            std::vector<std::string> inputs;
+            for (int i = 1; i <= kMeters; ++i)
+                inputs.push_back("Kerrion:in_" + std::to_string(i));
+            if (player && !player->ConnectTo(inputs))
+                std::fprintf(stderr, "the player could not be connected to Kerrion\n");
+        });
+    }
+    player.reset();
+    server.reset();
+    std::filesystem::remove_all(dir);
+    return status;
 }

@@ -3,6 +3,7 @@
 #include "display/MeterFaceSurface.h"
 #include "display/QtShapes.h"
 #include "display/geometry/FaceGeometry.h"
+#include "display/geometry/MeterDamage.h"
 #include "display/geometry/ScaleLaw.h"
 #include "platform/window/WindowRoles.h"
 
@@ -52,25 +53,36 @@ void CDlgMeter::SetDisplayScale(double s)
 void CDlgMeter::SetDisplayOn(int on)
 {
     m_displayOn = on;
+    m_drawnValid = false;
     UpdateFont();
     update();
 }
 
-void CDlgMeter::SetFaceSurface(const MeterFaceSurface* face) { m_face = face; }
+void CDlgMeter::SetFaceSurface(const MeterFaceSurface* face)
+{
+    m_face = face;
+    m_drawnValid = false;
+}
 
-void CDlgMeter::SetColors(const ColorSet& colors) { m_colors = colors; }
+void CDlgMeter::SetColors(const ColorSet& colors)
+{
+    m_colors = colors;
+    m_drawnValid = false;
+}
 
 void CDlgMeter::SetName(const std::string& name, int namePos)
 {
     m_name = QString::fromStdString(name);
     m_namePos = namePos;
     m_nameBox = QRect();
+    m_drawnValid = false;
 }
 
 void CDlgMeter::SetOverIndicator(int enable, double thresholdPos)
 {
     m_overEnable = enable;
     m_thresholdPos = thresholdPos;
+    m_drawnValid = false;
 }
 
 void CDlgMeter::SetNeedle(int type, int thick, int onlyUpper)
@@ -85,11 +97,41 @@ void CDlgMeter::SetVisible(int vu, int peak)
 {
     m_vuVisible = vu;
     m_peakVisible = peak;
+    m_drawnValid = false;
 }
 
-void CDlgMeter::SetHoldMs(int ms) { m_holdMs = ms; }
+void CDlgMeter::SetHoldMs(int ms)
+{
+    m_holdMs = ms;
+    m_drawnValid = false;
+}
 
 void CDlgMeter::SetDiagText(const std::string& text) { m_diagText = QString::fromStdString(text); }
+
+MovingParts CDlgMeter::Moving() const
+{
+    return { m_vuPos, m_peakPos, m_holdPos, m_holdPos > 0.0 && m_holdMs != 0, m_lampOn == 1 };
+}
+
+QRegion CDlgMeter::ChangedArea() const
+{
+    if (!m_drawnValid)
+        return QRegion(rect());
+    const MovingLook look { m_s, m_width, m_height, m_vuVisible == 1, m_peakVisible == 1,
+        m_overEnable == 1, m_needleType, m_needleThick };
+    QRegion area;
+    for (const BoxI& box : MeterDamage(look, m_drawn, Moving()))
+        area += ToQRect(box);
+    if (!m_diagText.isEmpty())
+        area += ToQRect(DiagnosticRect(m_s));
+    return area;
+}
+
+void CDlgMeter::RepaintMoving()
+{
+    if (m_displayOn == 1)
+        update(ChangedArea());
+}
 
 void CDlgMeter::UpdatePeak(double p)
 {
@@ -218,18 +260,42 @@ void CDlgMeter::UpdateFont()
 
 void CDlgMeter::RebuildShapes()
 {
+    m_drawnValid = false;
     m_needleClip = ToQRegion(NeedleClip(m_onlyUpper == 1, m_width, m_height, m_s));
     m_peakRing = ToQRegion(PeakBarRing(m_s)).intersected(QRect(0, 0, m_width, m_height));
 }
 
+// A paint shows the moving parts as they are only when it reaches every place where they
+// changed since the last one; a paint of less (an expose) shows them as they were drawn, so that
+// the screen never holds half of each, and asks for the rest.
 void CDlgMeter::paintEvent(QPaintEvent* event)
 {
     if (m_face == nullptr)
         return;
-    Compose(event->region());
+    const QRegion changed = ChangedArea();
+    if (changed.subtracted(event->region()).isEmpty()) {
+        Compose(event->region());
+        m_drawn = Moving();
+        m_drawnValid = true;
+    } else {
+        const MovingParts now = Moving();
+        if (m_drawnValid)
+            SetMoving(m_drawn);
+        Compose(event->region());
+        SetMoving(now);
+        update(changed);
+    }
     QPainter painter(this); // clipped to the paint's region by Qt
     for (const QRect& band : m_bands)
         painter.drawImage(band.topLeft(), m_offscreen, band);
+}
+
+void CDlgMeter::SetMoving(const MovingParts& parts)
+{
+    m_vuPos = parts.vuPos;
+    m_peakPos = parts.peakPos;
+    m_holdPos = parts.holdPos;
+    m_lampOn = parts.lampOn ? 1 : 0;
 }
 
 void CDlgMeter::ComposeOffscreen(const QRect& dirty)

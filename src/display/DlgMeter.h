@@ -12,6 +12,7 @@
 // when it takes up a level message or a settings change; the timers arrive on the same thread.
 
 #include "app/ColorSet.h"
+#include "display/geometry/MeterDamage.h"
 
 #include <QBasicTimer>
 #include <QFont>
@@ -84,6 +85,12 @@ public:
     bool TimerRunning(int id) const;
     const QFont& MeterFontInUse() const { return m_font; }
 
+    // Asks for a repaint of what the moving parts changed since they were last painted (all of
+    // the meter after a change of its settings, size or display state).
+    void RepaintMoving();
+    // That area.
+    QRegion ChangedArea() const;
+
     // The paint's drawing without the copy to the screen: composes the off-screen surface
     // within `dirty` (the whole window when empty).
     void ComposeOffscreen(const QRect& dirty = QRect());
@@ -105,6 +112,9 @@ private:
         int v = 0; // kerrion::VAlign
     };
 
+    kerrion::MovingParts Moving() const;
+    // Holds the hold timer's state apart from the tick's position: only the drawn parts change.
+    void SetMoving(const kerrion::MovingParts& parts);
     void ApplySize(int width, int height);
     void MakeOffscreen(int width, int height);
     void UpdateFont();
@@ -144,9 +154,11 @@ private:
     int m_vuVisible = 0;
     int m_peakVisible = 0;
     QString m_diagText;
-    QBasicTimer m_holdTimer;    // TIMER_PEAK_HOLD
-    QBasicTimer m_lampTimer;    // TIMER_OVER_LAMP
-    QRegion m_needleClip;       // cached for the size, scale and needle settings
-    QRegion m_peakRing;         // cached for the scale, clipped to the window
-    std::vector<QRect> m_bands; // what the last composition covered
+    QBasicTimer m_holdTimer;      // TIMER_PEAK_HOLD
+    QBasicTimer m_lampTimer;      // TIMER_OVER_LAMP
+    QRegion m_needleClip;         // cached for the size, scale and needle settings
+    QRegion m_peakRing;           // cached for the scale, clipped to the window
+    std::vector<QRect> m_bands;   // what the last composition covered
+    kerrion::MovingParts m_drawn; // the moving parts as the screen shows them
+    bool m_drawnValid = false;    // false: the screen may show anything (settings, size changed)
 };

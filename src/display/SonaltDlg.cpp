@@ -382,7 +382,7 @@ void CSonaltDlg::RepaintNeedles()
         if (SameOnScreen(now, painted) && m_settings.Dump.enable != 1)
             continue;
         painted = now;
-        meter.update(m_sweepRegion);
+        meter.RepaintMoving();
     }
 }
 

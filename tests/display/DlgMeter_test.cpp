@@ -24,6 +24,24 @@ namespace {
 
 constexpr ColorRef kBlack = MakeColor(0, 0, 0);
 
+// Where two images of one size differ: the count and the bounding box of the differing pixels.
+std::string Differences(const QImage& a, const QImage& b)
+{
+    QRect box;
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                ++count;
+                box |= QRect(x, y, 1, 1);
+            }
+    if (count == 0)
+        return {};
+    return std::to_string(count) + " pixels in " + std::to_string(box.x()) + ","
+        + std::to_string(box.y()) + " " + std::to_string(box.width()) + "x"
+        + std::to_string(box.height());
+}
+
 PointI Centre(const BoxI& b) { return { (b.left + b.right) / 2, (b.top + b.bottom) / 2 }; }
 
 PointI OnArc(double pos, double r, double s)
@@ -461,6 +479,49 @@ TEST_F(DlgMeterTest, SweepFramesShowAFreshCompositionAndCopyLittleMoreThanTheSwe
             for (int x = r.left(); x <= r.right(); ++x)
                 wrong += shown.pixel(x, y) != composed.pixel(x, y) ? 1 : 0;
     EXPECT_EQ(wrong, 0);
+}
+
+// Frames that repaint only what moved leave the screen exactly as a whole repaint would, for
+// either needle, the upper-only clip, the lamp, the hold tick and the threshold dot; a paint
+// that misses part of a change (an expose) shows the parts as they were, and the next catches up.
+TEST_F(DlgMeterTest, FramesOfWhatMovedMatchAWholeRepaint)
+{
+    struct Look {
+        int type, thick, onlyUpper, holdType;
+        double s;
+    };
+    const Look looks[] = { { 0, 0, 0, 1, 0.6 }, { 1, 4, 1, 0, 0.3 }, { 1, 0, 0, 2, 1.0 } };
+    struct Step {
+        double vu, peak;
+        bool reset; // the hold time ended
+    };
+    const Step steps[] = { { 10, 20, false }, { 12, 80, false }, { 50, 60, false },
+        { 49.99, 59.9, false }, { 88, 5, true }, { 0, 0, false }, { 30, 87, false } };
+    for (const Look& look : looks) {
+        SCOPED_TRACE(look.type * 100 + look.onlyUpper * 10 + look.holdType);
+        settings.Needle.type = look.type;
+        settings.Needle.thick = look.thick;
+        settings.Needle.only_upper = look.onlyUpper;
+        settings.PeakHold.type = look.holdType;
+        settings.Channel[0].over_enable = 1;
+        settings.Channel[0].over_th = -6.0;
+        Setup(look.s);
+        QImage screen(meter.size(), QImage::Format_RGB32);
+        meter.render(&screen, QPoint(), QRegion(meter.rect()));
+        for (const Step& step : steps) {
+            meter.SetVuPos(step.vu);
+            meter.UpdatePeak(step.peak);
+            if (step.reset)
+                meter.ResetPeak();
+            meter.render(&screen, QPoint(), QRegion(0, 0, 40, 40)); // an expose of a corner
+            const QRegion changed = meter.ChangedArea();
+            EXPECT_LT(changed.boundingRect().width() * changed.boundingRect().height(),
+                meter.width() * meter.height());
+            meter.render(&screen, changed.boundingRect().topLeft(), changed);
+            EXPECT_TRUE(meter.ChangedArea().isEmpty());
+            EXPECT_EQ(Differences(screen, Compose()), "") << step.vu << " " << step.peak;
+        }
+    }
 }
 
 } // namespace
