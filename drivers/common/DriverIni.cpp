@@ -6,7 +6,6 @@
 #include <fstream>
 
 namespace kerrion::driver {
-namespace {
 
 std::string_view Trim(std::string_view s)
 {
@@ -16,8 +15,6 @@ std::string_view Trim(std::string_view s)
         s.remove_suffix(1);
     return s;
 }
-
-} // namespace
 
 std::string Lower(std::string_view text)
 {

@@ -28,6 +28,8 @@ int64_t IniInteger(
     const IniSection& section, const char* key, int64_t fallback, int64_t lowest, int64_t highest);
 
 std::string Lower(std::string_view text);
+// `text` without the spaces, tabs and carriage return around it.
+std::string_view Trim(std::string_view text);
 
 // The file named by the environment variable `overrideVariable` when it is set, else
 // $XDG_CONFIG_HOME/Marvane/Kerrion/`fileName` (default ~/.config).

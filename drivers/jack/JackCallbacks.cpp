@@ -101,6 +101,15 @@ void JackDriver::OnShutdown(jack_status_t, const char*, void* self)
     static_cast<JackDriver*>(self)->Raise(kServerGone);
 }
 
+// JACK's notification thread, for a connection anywhere in the graph: the notifier reads the
+// bridge's own ports once the graph has settled.
+void JackDriver::OnPortConnect(jack_port_id_t, jack_port_id_t, int, void* self)
+{
+    auto& driver = *static_cast<JackDriver*>(self);
+    driver.m_routingChanged.store(true);
+    sem_post(&driver.m_notify);
+}
+
 // Async-signal-safe: an atomic update and sem_post.
 void JackDriver::Raise(uint32_t trouble)
 {
@@ -114,6 +123,12 @@ void JackDriver::Raise(uint32_t trouble)
 void JackDriver::RunNotifier()
 {
     while (WaitNotice(-1)) {
+        if (m_routingChanged.exchange(false)) {
+            if (!WaitNotice(kRoutingSettleMilliseconds))
+                return;
+            std::lock_guard lock(m_clientMutex);
+            RememberConnections();
+        }
         const uint32_t trouble = m_unreported.exchange(0);
         ASIOCallbacks callbacks;
         {

@@ -47,7 +47,9 @@ ASIOBool JackDriver::init(void*)
     CloseClient();
     StopNotifier();
     std::lock_guard lock(m_clientMutex);
-    m_config = LoadJackConfig(JackConfigPath());
+    m_configPath = JackConfigPath();
+    m_config = LoadJackConfig(m_configPath);
+    m_routing = m_savedRouting = JackRouting::Load(m_configPath);
     if (!OpenClient())
         return ASIOFalse;
     if (!RegisterPorts()) {
@@ -82,6 +84,7 @@ bool JackDriver::OpenClient()
     jack_set_buffer_size_callback(m_client, &JackDriver::OnBufferSize, this);
     jack_set_sample_rate_callback(m_client, &JackDriver::OnSampleRate, this);
     jack_on_info_shutdown(m_client, &JackDriver::OnShutdown, this);
+    jack_set_port_connect_callback(m_client, &JackDriver::OnPortConnect, this);
     return true;
 }
 
@@ -111,12 +114,14 @@ void JackDriver::CloseClient()
     std::lock_guard lock(m_clientMutex);
     if (m_client != nullptr) {
         m_running = false;
+        RememberConnections(); // deactivating disconnects every port
         if (m_active)
             jack_deactivate(m_client); // returns once the process thread has left the client
         m_active = false;
         // Never from a JACK callback: from the host's threads or the notifier.
         jack_client_close(m_client);
         m_client = nullptr;
+        SaveConnections();
     }
     m_inputPorts.clear();
     m_outputPorts.clear();
@@ -348,20 +353,8 @@ ASIOError JackDriver::createBuffers(
         return ASE_HWMalfunction;
     }
     m_active = true;
-    if (m_config.autoConnect)
-        ConnectPhysicalCaptures();
+    RestoreConnections();
     return ASE_OK;
-}
-
-void JackDriver::ConnectPhysicalCaptures()
-{
-    const char** physical = jack_get_ports(
-        m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsOutput);
-    if (physical == nullptr)
-        return;
-    for (size_t i = 0; physical[i] != nullptr && i < m_inputPorts.size(); ++i)
-        jack_connect(m_client, physical[i], jack_port_name(m_inputPorts[i]));
-    jack_free(static_cast<void*>(physical));
 }
 
 ASIOError JackDriver::disposeBuffers()
@@ -370,6 +363,7 @@ ASIOError JackDriver::disposeBuffers()
     stop();
     // After the server went away the client is closed already (by the notifier).
     if (m_active) {
+        RememberConnections(); // deactivating disconnects every port
         // Returns once the process thread has left the client for good.
         jack_deactivate(m_client);
         m_active = false;

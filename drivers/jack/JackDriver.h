@@ -4,19 +4,24 @@
 // out_1.., at the server's buffer size and rate, offered to the host as an ASIO driver with
 // 32-bit integer channels. The client is opened by init (never starting a server), active from
 // createBuffers to disposeBuffers (so connections made by the user survive a stop and a start),
-// and switches buffers only between start and stop.
+// and switches buffers only between start and stop. Its ports' connections outlive the client:
+// read before it deactivates, followed while it is active, written to jack.ini when it closes
+// and made again when the next client activates (JackRouting says how they are kept).
 //
 // Threads:
 // - the host calls the driver interface from its threads, one call at a time;
 // - JACK's process thread runs OnProcess, which converts the ports into the current half,
 //   calls the host's buffer switch and converts the output half back: no lock, no allocation,
 //   no system call;
-// - JACK's shutdown, buffer size and rate callbacks only set m_trouble and post m_notify;
+// - JACK's shutdown, buffer size and rate callbacks only set m_trouble and post m_notify; its
+//   port-connect callback only sets m_routingChanged and posts m_notify;
 // - the notifier thread (RunNotifier) passes that trouble on to the host's message callback,
-//   so the host is never called from a signal-handler context, and closes the client of a
-//   server that went away.
+//   so the host is never called from a signal-handler context, reads the ports' connections
+//   after a change (while the server is there to ask), and closes the client of a server that
+//   went away.
 
 #include "JackConfig.h"
+#include "JackRouting.h"
 #include "platform/asio/AsioDriver.h"
 
 #include <jack/jack.h>
@@ -24,6 +29,7 @@
 #include <semaphore.h>
 
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -72,6 +78,9 @@ public:
     static constexpr uint32_t kRateChanged = 4; // the server's rate changed
     // How long the client of a server that went away stays open for the host to release it.
     static constexpr int kCloseGraceMilliseconds = 1000;
+    // How long the notifier lets the graph settle after a connection change before reading it:
+    // a port that goes away is disconnected just before it is unregistered.
+    static constexpr int kRoutingSettleMilliseconds = 50;
 
 private:
     ~JackDriver() override;
@@ -86,6 +95,10 @@ private:
     bool OpenClient();
     bool RegisterPorts();
     void CloseClient(); // host threads or the notifier
+    // The ports' connections (JackConnections.cpp); all under m_clientMutex.
+    void RestoreConnections();  // host thread, once the client is active
+    void RememberConnections(); // host threads or the notifier, while the server is there
+    void SaveConnections();     // host threads or the notifier, as the client closes
     void ConnectPhysicalCaptures();
     bool CheckUsable(); // false (with m_error) when the server went away or changed
     int ChannelLimit(bool input) const;
@@ -95,6 +108,7 @@ private:
     static int OnBufferSize(jack_nframes_t frames, void* self);
     static int OnSampleRate(jack_nframes_t rate, void* self);
     static void OnShutdown(jack_status_t code, const char* reason, void* self);
+    static void OnPortConnect(jack_port_id_t a, jack_port_id_t b, int connect, void* self);
     void Raise(uint32_t trouble);
     void Switch(jack_nframes_t frames);
     void Silence(jack_nframes_t frames);
@@ -103,11 +117,19 @@ private:
     void StopNotifier();
 
     JackConfig m_config;
-    std::string m_error; // the last failure, for getErrorMessage
+    std::filesystem::path m_configPath; // jack.ini, read by init, its routing written back
+    std::string m_error;                // the last failure, for getErrorMessage
     jack_client_t* m_client = nullptr;
     std::vector<jack_port_t*> m_inputPorts;
     std::vector<jack_port_t*> m_outputPorts;
     bool m_active = false; // activated by createBuffers
+    // The remembered routing and what jack.ini holds of it; guarded by m_clientMutex.
+    JackRouting m_routing;
+    JackRouting m_savedRouting;
+    // The client has been active since it opened. Only such a client's routing is written: one
+    // that was only opened (a device probe, a device list) has no connections of its own and
+    // must not wipe out those of the client that is metering.
+    bool m_routed = false;
 
     // Set up by createBuffers before activation; read by the process thread.
     std::vector<Channel> m_channels;
@@ -132,7 +154,8 @@ private:
     sem_t m_notify; // posted by JACK's callbacks
     std::thread m_notifier;
     std::atomic<bool> m_quitNotifier { false };
-    std::atomic<uint32_t> m_unreported { 0 }; // trouble raised and not yet passed to the host
+    std::atomic<uint32_t> m_unreported { 0 };     // trouble raised and not yet passed to the host
+    std::atomic<bool> m_routingChanged { false }; // a connection changed since the notifier read
     std::mutex m_callbackMutex; // guards m_callbacks between host calls and the notifier
     // Guards m_client and the ports between host calls and the notifier, which closes the
     // client of a server that went away: a client left open then would be freed by libjack

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -129,13 +130,15 @@ protected:
         m_default.emplace("JACK_DEFAULT_SERVER", m_server->Name().c_str());
     }
 
-    IAsioDriver* Create()
+    IAsioDriver* Create() { return Create(m_object); }
+
+    IAsioDriver* Create(std::shared_ptr<AsioDriverObject>& object)
     {
         kerrion::AsioClassId id {};
         kerrion::ParseClassId("{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}", id);
-        EXPECT_EQ(AsioDriverObject::Create(KERRION_JACK_DRIVER, id, m_object),
-            AsioDriverObject::kCreated);
-        return m_object ? m_object->Driver() : nullptr;
+        EXPECT_EQ(
+            AsioDriverObject::Create(KERRION_JACK_DRIVER, id, object), AsioDriverObject::kCreated);
+        return object ? object->Driver() : nullptr;
     }
 
     IAsioDriver* Load()
@@ -188,6 +191,31 @@ protected:
     std::optional<ScopedEnv> m_default;
     std::shared_ptr<AsioDriverObject> m_object;
 };
+
+// The ports `port` is connected to, sorted, as `client` sees them once they are `expected` (or
+// after 2 s): connections show in the graph from a later cycle on.
+std::vector<std::string> Peers(
+    jack_client_t* client, const std::string& port, std::vector<std::string> expected = {})
+{
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> peers;
+    for (int wait = 0; wait < 200; ++wait) {
+        peers.clear();
+        jack_port_t* found = jack_port_by_name(client, port.c_str());
+        const char** names
+            = found != nullptr ? jack_port_get_all_connections(client, found) : nullptr;
+        for (size_t i = 0; names != nullptr && names[i] != nullptr; ++i)
+            peers.emplace_back(names[i]);
+        jack_free(static_cast<void*>(names));
+        std::sort(peers.begin(), peers.end());
+        if (peers == expected)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return peers;
+}
+
+using Names = std::vector<std::string>;
 
 std::string Message(IAsioDriver* driver)
 {
@@ -475,4 +503,124 @@ TEST_F(JackDriver, ControlPanelStartsQjackctlOnlyWhenInstalled)
     ScopedEnv nowhere("PATH", (m_dir / "empty").c_str());
     EXPECT_EQ(driver->controlPanel(), ASE_NotPresent);
     EXPECT_EQ(Message(driver), "qjackctl is not installed");
+}
+
+TEST_F(JackDriver, ConnectionsComeBackAfterADisposeAndInTheNextDriverAndTheFileKeepsItsLines)
+{
+    StartServer();
+    Configure("; my bridge\n[JACK]\nInputs=3\nAutoConnect=0 ; by hand\n\n[Other]\nKey=kept\n");
+    JackTestClient player(
+        m_server->Name(), { JackTestClient::Constant(0.5f), JackTestClient::Constant(0.25f) });
+    ASSERT_TRUE(player.Ok());
+    jack_client_t* graph = player.Client();
+    IAsioDriver* driver = Load();
+    CreateBuffers(driver, 3);
+    ASSERT_TRUE(player.ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" }));
+    ASSERT_EQ(Peers(graph, "Kerrion:in_2", { "player:out_2" }), Names { "player:out_2" });
+
+    ASSERT_EQ(driver->disposeBuffers(), ASE_OK);
+    EXPECT_EQ(Peers(graph, "Kerrion:in_1"), Names {}) << "an inactive client has no connections";
+    CreateBuffers(driver, 3);
+    EXPECT_EQ(Peers(graph, "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });
+    EXPECT_EQ(Peers(graph, "Kerrion:in_2", { "player:out_2" }), Names { "player:out_2" });
+    EXPECT_EQ(Peers(graph, "Kerrion:in_3"), Names {});
+
+    m_object.reset();
+    EXPECT_EQ(kerrion::test::ReadFileBytes(m_dir / "jack.ini"),
+        "; my bridge\n[JACK]\nInputs=3\nAutoConnect=0 ; by hand\n\n[Other]\nKey=kept\n\n"
+        "[Connections]\nin_1=player:out_1\nin_2=player:out_2\n");
+    CreateBuffers(Load(), 3);
+    EXPECT_EQ(Peers(graph, "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });
+    EXPECT_EQ(Peers(graph, "Kerrion:in_2", { "player:out_2" }), Names { "player:out_2" });
+}
+
+TEST_F(JackDriver, ARememberedRoutingWinsOverAutoConnectAndPassesOverPortsThatAreGone)
+{
+    StartServer();
+    JackTestClient player(
+        m_server->Name(), { JackTestClient::Constant(0.5f), JackTestClient::Constant(0.25f) });
+    ASSERT_TRUE(player.Ok());
+    const std::string remembered
+        = "[Connections]\nin_1=gone:out_9|player:out_1\nin_2 = player:out_2 | gone:out_8\n";
+    struct Case {
+        const char* name;
+        std::string ini;
+        Names in1, in2, in3; // expected peers of in_1 .. in_3
+    };
+    const Case cases[] = {
+        { "first use", "[JACK]\nInputs=3\n", { "system:capture_1" }, { "system:capture_2" },
+            { "system:capture_3" } },
+        { "remembered, AutoConnect=1", "[JACK]\nInputs=3\n" + remembered, { "player:out_1" },
+            { "player:out_2" }, {} },
+        { "remembered, AutoConnect=0", "[JACK]\nInputs=3\nAutoConnect=0\n" + remembered,
+            { "player:out_1" }, { "player:out_2" }, {} },
+    };
+    for (const Case& c : cases) {
+        Configure(c.ini);
+        CreateBuffers(Load(), 3);
+        EXPECT_EQ(Peers(player.Client(), "Kerrion:in_1", c.in1), c.in1) << c.name;
+        EXPECT_EQ(Peers(player.Client(), "Kerrion:in_2", c.in2), c.in2) << c.name;
+        EXPECT_EQ(Peers(player.Client(), "Kerrion:in_3", c.in3), c.in3) << c.name;
+        m_object.reset();
+    }
+    // The ports that are gone stay remembered (they may come back), so nothing was rewritten.
+    EXPECT_NE(kerrion::test::ReadFileBytes(m_dir / "jack.ini").find(remembered), std::string::npos);
+}
+
+TEST_F(JackDriver, TheRoutingOutlivesAServerThatDies)
+{
+    StartServer();
+    Configure("[JACK]\nInputs=2\nOutputs=1\nAutoConnect=0\n");
+    const std::vector<std::vector<float>> loops { JackTestClient::Constant(0.5f) };
+    std::optional<JackTestClient> player(std::in_place, m_server->Name(), loops, 1);
+    ASSERT_TRUE(player->Ok());
+    IAsioDriver* driver = Load();
+    CreateBuffers(driver, 2);
+    ASSERT_TRUE(player->ConnectTo({ "Kerrion:in_2" }));
+    ASSERT_EQ(jack_connect(player->Client(), "Kerrion:out_1", "player:in_1"), 0);
+    ASSERT_EQ(Peers(player->Client(), "Kerrion:out_1", { "player:in_1" }), Names { "player:in_1" });
+    ASSERT_EQ(
+        Peers(player->Client(), "Kerrion:in_2", { "player:out_1" }), Names { "player:out_1" });
+
+    // A user's routing stands for longer than the driver takes to follow it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(m_server->Kill()) << m_server->Log();
+    ASSERT_TRUE(WaitFor([](Capture& c) { return !c.messages.empty(); }));
+    player.reset();
+    EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
+    m_object.reset();
+    EXPECT_NE(kerrion::test::ReadFileBytes(m_dir / "jack.ini")
+                  .find("[Connections]\nin_2=player:out_1\nout_1=player:in_1\n"),
+        std::string::npos)
+        << kerrion::test::ReadFileBytes(m_dir / "jack.ini");
+
+    StartServer();
+    player.emplace(m_server->Name(), loops, 1);
+    ASSERT_TRUE(player->Ok());
+    CreateBuffers(Load(), 2);
+    EXPECT_EQ(
+        Peers(player->Client(), "Kerrion:in_2", { "player:out_1" }), Names { "player:out_1" });
+    EXPECT_EQ(Peers(player->Client(), "Kerrion:out_1", { "player:in_1" }), Names { "player:in_1" });
+}
+
+TEST_F(JackDriver, AProbingDriverLeavesTheActiveClientsConnectionsAndTheFileAlone)
+{
+    StartServer();
+    const std::string ini = "[JACK]\nInputs=2\nAutoConnect=0\n[Connections]\nin_1=player:out_1\n";
+    Configure(ini);
+    JackTestClient player(m_server->Name(), { JackTestClient::Constant(0.5f) });
+    ASSERT_TRUE(player.Ok());
+    CreateBuffers(Load(), 2);
+    ASSERT_EQ(Peers(player.Client(), "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });
+
+    // What the device dialog and the device list do: open the driver, ask, release it.
+    std::shared_ptr<AsioDriverObject> probe;
+    IAsioDriver* probing = Create(probe);
+    ASSERT_EQ(probing->init(nullptr), ASIOTrue);
+    int32_t inputs = 0, outputs = 0;
+    EXPECT_EQ(probing->getChannels(&inputs, &outputs), ASE_OK);
+    probe.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // a disconnection shows by now
+    EXPECT_EQ(Peers(player.Client(), "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });
+    EXPECT_EQ(kerrion::test::ReadFileBytes(m_dir / "jack.ini"), ini);
 }

@@ -142,3 +142,19 @@ TEST_F(JackMetering, AServerGoneWhileMeteringEndsTheRunAndAFreshStartMeters)
     ExpectTheSines();
     EXPECT_EQ(m_playList.StopEngine(), CSndIOPlayList::kStopped);
 }
+
+TEST_F(JackMetering, ARunStartedAgainMetersThroughTheConnectionsOfTheRunBefore)
+{
+    StartServer();
+    ASSERT_EQ(Start(), 1);
+    Play();
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 20, 5000));
+    EXPECT_EQ(m_playList.StopEngine(), CSndIOPlayList::kStopped);
+
+    // A new run is a new client of the server: nobody connects it this time.
+    ASSERT_EQ(Start(), 1);
+    ASSERT_TRUE(WaitFor(WM_SNDIO_STARTED, 1, 5000));
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 375, 10000));
+    ExpectTheSines();
+    EXPECT_EQ(m_playList.StopEngine(), CSndIOPlayList::kStopped);
+}

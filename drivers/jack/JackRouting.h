@@ -1,0 +1,48 @@
+#pragma once
+
+// The routing the JACK bridge remembers between its clients: for each of its ports (by short
+// name, "in_1"), the full names of the ports it was connected to, as the server gave them (a
+// PipeWire name stays as PipeWire spelled it). Kept in the [Connections] section of jack.ini,
+// one key per port, the peers separated by '|':
+//
+//     [Connections]
+//     in_1=system:capture_1|mixer:bus_L
+//
+// A connection is forgotten only when it is undone while both of its ports exist: one whose
+// other port went away (its program quit, the server is stopping) stays remembered, so that it
+// comes back with that port. Pure (no libjack); the driver calls it from the host's threads and
+// its notifier, under its client lock.
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kerrion::jack {
+
+class JackRouting {
+public:
+    static constexpr const char* kSection = "Connections";
+    static constexpr char kSeparator = '|';
+
+    // What `path` remembers; nothing when it has no [Connections] section.
+    static JackRouting Load(const std::filesystem::path& path);
+    // Writes the keys of `ports` (a port with no peer loses its key); the file's other lines
+    // stay. False when the file could not be written.
+    bool Save(const std::filesystem::path& path, const std::vector<std::string>& ports) const;
+
+    // True when no port has a remembered peer: the bridge has never been connected.
+    bool Empty() const;
+    std::vector<std::string> Peers(const std::string& port) const;
+    // Makes `live` the port's peers, keeping the remembered ones for which `exists` is false.
+    void Update(const std::string& port, const std::vector<std::string>& live,
+        const std::function<bool(const std::string&)>& exists);
+
+    bool operator==(const JackRouting&) const = default;
+
+private:
+    std::map<std::string, std::vector<std::string>> m_peers; // short port name -> peer names
+};
+
+} // namespace kerrion::jack

@@ -1,0 +1,86 @@
+// kerrion-meter over the JACK bridge as separate processes: the routing a user makes while one
+// run meters is there for the next run.
+
+#include "drivers/jack/JackBridgeSetup.h"
+#include "drivers/jack/JackServer.h"
+#include "drivers/jack/JackTestClient.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <sstream>
+#include <thread>
+
+using kerrion::test::JackServer;
+using kerrion::test::JackTestClient;
+using kerrion::test::ReadFileBytes;
+using kerrion::test::ScopedEnv;
+using kerrion::test::TempDir;
+
+namespace {
+
+// Meters inputs 1 and 2 for `blocks` blocks as CSV into `out` (its summary into err.txt);
+// returns the exit status.
+int Meter(const TempDir& dir, int blocks, const std::string& out)
+{
+    const std::string command = std::string(KERRION_METER_PATH) + " --ini '"
+        + (dir / "Kerrion.ini").string() + "' --device JACK --channels 0,1 --format csv --blocks "
+        + std::to_string(blocks) + " >'" + (dir / out).string() + "' 2>'"
+        + (dir / "err.txt").string() + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// The peak columns of meters 1 and 2 in the last record of a CSV output.
+std::pair<double, double> LastPeaks(const std::string& csv)
+{
+    std::istringstream lines(csv);
+    std::string line, last;
+    while (std::getline(lines, line))
+        last = line.empty() ? last : line;
+    std::istringstream fields(last);
+    std::string field[4];
+    for (std::string& f : field)
+        std::getline(fields, f, ',');
+    return { std::atof(field[2].c_str()), std::atof(field[3].c_str()) };
+}
+
+} // namespace
+
+TEST(KerrionMeterJack, TheSecondRunMetersThroughTheConnectionsMadeDuringTheFirst)
+{
+    KERRION_REQUIRE_JACKD();
+    TempDir dir;
+    kerrion::test::JackBridgeSetup bridge(dir.Path(), KERRION_JACK_DRIVER);
+    kerrion::test::WriteFileBytes(dir / "Kerrion.ini", "[Device]\nType=2\nID=0\n");
+    JackServer server;
+    ASSERT_TRUE(server.Ready()) << server.Log();
+    ScopedEnv useServer("JACK_DEFAULT_SERVER", server.Name().c_str());
+    // -20 and -10 dBFS.
+    JackTestClient player(
+        server.Name(), { JackTestClient::Constant(0.1f), JackTestClient::Constant(0.31622777f) });
+    ASSERT_TRUE(player.Ok());
+
+    // 400 blocks of 256 frames at 48 kHz: two seconds in which to connect, as in a patchbay.
+    auto first = std::async(std::launch::async, [&] { return Meter(dir, 400, "first.csv"); });
+    bool connected = false;
+    for (int wait = 0; wait < 300 && !connected; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        connected = jack_port_by_name(player.Client(), "Kerrion:in_2") != nullptr
+            && player.ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" });
+    }
+    EXPECT_TRUE(connected);
+    ASSERT_EQ(first.get(), 0) << ReadFileBytes(dir / "err.txt");
+    EXPECT_NEAR(LastPeaks(ReadFileBytes(dir / "first.csv")).first, -20.0, 0.01);
+
+    ASSERT_EQ(Meter(dir, 100, "second.csv"), 0) << ReadFileBytes(dir / "err.txt");
+    const auto [peak1, peak2] = LastPeaks(ReadFileBytes(dir / "second.csv"));
+    EXPECT_NEAR(peak1, -20.0, 0.01);
+    EXPECT_NEAR(peak2, -10.0, 0.01) << ReadFileBytes(dir / "jack.ini");
+}
