@@ -26,7 +26,7 @@ int JackDriver::OnProcess(jack_nframes_t frames, void* self)
     driver.m_inSwitch.store(true);
     driver.m_processThread.store(pthread_self());
     if (driver.m_running.load() && driver.m_trouble.load() == 0
-        && frames == driver.m_bufferFrames.load())
+        && frames == driver.m_periodFrames.load())
         driver.Switch(frames);
     else
         driver.Silence(frames);
@@ -34,20 +34,42 @@ int JackDriver::OnProcess(jack_nframes_t frames, void* self)
     return 0;
 }
 
+// Gathers the server's periods into the current half; a full half goes to the host. With one
+// period per buffer the host's output is played in the cycle that produced it, as the host
+// expects of a driver at its own size; with several, the output of the last switch is played
+// period by period while the next half fills.
 void JackDriver::Switch(jack_nframes_t frames)
 {
     const int half = m_half;
+    const auto offset = static_cast<size_t>(m_cycle) * frames;
     for (const Channel& channel : m_channels) {
         if (channel.isInput && channel.port != nullptr)
             FloatToInt32(static_cast<const float*>(jack_port_get_buffer(channel.port, frames)),
-                channel.halves[half], frames);
+                channel.halves[half] + offset, frames);
     }
-    jack_nframes_t cycleFrames = 0;
-    jack_time_t cycleStart = 0, nextStart = 0; // microseconds
-    float period = 0.0f;                       // microseconds
-    jack_get_cycle_times(m_client, &cycleFrames, &cycleStart, &nextStart, &period);
+    const int periods = m_periods.load();
+    if (periods > 1)
+        PlayOutputs(half ^ 1, offset, frames);
+    if (m_cycle == 0) {
+        jack_nframes_t cycleFrames = 0;
+        jack_time_t cycleStart = 0, nextStart = 0; // microseconds
+        float period = 0.0f;                       // microseconds
+        jack_get_cycle_times(m_client, &cycleFrames, &cycleStart, &nextStart, &period);
+        m_halfStartTime = static_cast<uint64_t>(cycleStart) * 1000u;
+    }
+    if (++m_cycle < periods)
+        return;
+    m_cycle = 0;
+    SwitchHalf(half);
+    if (periods == 1)
+        PlayOutputs(half, 0, frames);
+    m_half = half ^ 1;
+}
+
+void JackDriver::SwitchHalf(int half)
+{
     const uint64_t position = m_framesSwitched;
-    const uint64_t now = static_cast<uint64_t>(cycleStart) * 1000u;
+    const uint64_t now = m_halfStartTime;
     m_samplePosition.store(position);
     m_systemTime.store(now);
     if (m_timeInfoMode) {
@@ -62,13 +84,16 @@ void JackDriver::Switch(jack_nframes_t frames)
     } else {
         m_callbacks.bufferSwitch(half, ASIOFalse);
     }
+    m_framesSwitched = position + m_bufferFrames.load();
+}
+
+void JackDriver::PlayOutputs(int half, size_t offset, jack_nframes_t frames)
+{
     for (const Channel& channel : m_channels) {
         if (!channel.isInput && channel.port != nullptr)
-            Int32ToFloat(channel.halves[half],
+            Int32ToFloat(channel.halves[half] + offset,
                 static_cast<float*>(jack_port_get_buffer(channel.port, frames)), frames);
     }
-    m_half = half ^ 1;
-    m_framesSwitched = position + frames;
 }
 
 void JackDriver::Silence(jack_nframes_t frames)
@@ -81,7 +106,7 @@ void JackDriver::Silence(jack_nframes_t frames)
 int JackDriver::OnBufferSize(jack_nframes_t frames, void* self)
 {
     auto& driver = *static_cast<JackDriver*>(self);
-    if (frames != driver.m_bufferFrames.load()) {
+    if (frames != driver.m_periodFrames.load()) {
         driver.m_newFrames.store(frames);
         driver.Raise(kSizeChanged);
     }

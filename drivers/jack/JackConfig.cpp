@@ -3,6 +3,7 @@
 #include "DriverIni.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kerrion::jack {
 
@@ -24,7 +25,18 @@ JackConfig LoadJackConfig(const std::filesystem::path& path)
     config.outputs
         = static_cast<int>(driver::IniInteger(s, "outputs", config.outputs, 0, kMaxChannels));
     config.autoConnect = driver::IniNumber(s, "autoconnect", 1) != 0;
+    config.bufferPeriods = static_cast<int>(
+        driver::IniInteger(s, "bufferperiods", config.bufferPeriods, 0, kMaxBufferPeriods));
     return config;
+}
+
+int BufferPeriods(const JackConfig& config, uint32_t periodFrames, uint32_t rate)
+{
+    if (config.bufferPeriods > 0)
+        return config.bufferPeriods;
+    constexpr double kBufferSeconds = 0.010;
+    const double wanted = kBufferSeconds * rate / std::max<uint32_t>(1, periodFrames);
+    return std::clamp(static_cast<int>(std::ceil(wanted - 1e-9)), 1, kMaxBufferPeriods);
 }
 
 } // namespace kerrion::jack

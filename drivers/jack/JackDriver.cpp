@@ -78,7 +78,7 @@ bool JackDriver::OpenClient()
     m_trouble = 0;
     m_unreported = 0;
     m_rate = jack_get_sample_rate(m_client);
-    m_bufferFrames = jack_get_buffer_size(m_client);
+    TakeServerSize();
     // Registered before activation, as JACK asks; each only notes the change.
     jack_set_process_callback(m_client, &JackDriver::OnProcess, this);
     jack_set_buffer_size_callback(m_client, &JackDriver::OnBufferSize, this);
@@ -168,6 +168,8 @@ ASIOError JackDriver::start()
         return ASE_OK;
     // The process thread reads these only once it sees m_running set.
     m_half = 0;
+    m_cycle = 0;
+    std::fill(m_samples.begin(), m_samples.end(), 0); // no output of a former run is played
     m_framesSwitched = 0;
     m_samplePosition = 0;
     m_running = true;
@@ -207,7 +209,8 @@ ASIOError JackDriver::getLatencies(int32_t* inputLatency, int32_t* outputLatency
     std::lock_guard lock(m_clientMutex);
     if (m_client == nullptr)
         return ASE_NotPresent;
-    // One buffer on each side plus what the ports' connections report (0 while unconnected).
+    // One buffer on each side plus what the ports' connections report (0 while unconnected);
+    // output gathered over several periods is played a buffer later.
     const auto frames = static_cast<int32_t>(m_bufferFrames.load());
     jack_latency_range_t range { 0, 0 };
     if (!m_inputPorts.empty())
@@ -216,8 +219,17 @@ ASIOError JackDriver::getLatencies(int32_t* inputLatency, int32_t* outputLatency
     range = { 0, 0 };
     if (!m_outputPorts.empty())
         jack_port_get_latency_range(m_outputPorts[0], JackPlaybackLatency, &range);
-    *outputLatency = frames + static_cast<int32_t>(range.max);
+    *outputLatency = frames * (m_periods.load() > 1 ? 2 : 1) + static_cast<int32_t>(range.max);
     return ASE_OK;
+}
+
+void JackDriver::TakeServerSize()
+{
+    const jack_nframes_t period = jack_get_buffer_size(m_client);
+    const int periods = BufferPeriods(m_config, period, m_rate.load());
+    m_periodFrames = period;
+    m_periods = periods;
+    m_bufferFrames = period * static_cast<uint32_t>(periods);
 }
 
 ASIOError JackDriver::getBufferSize(
@@ -226,9 +238,9 @@ ASIOError JackDriver::getBufferSize(
     std::lock_guard lock(m_clientMutex);
     if (m_client == nullptr)
         return ASE_NotPresent;
-    // The server's size is the only one: the host cannot choose another.
+    // A whole number of the server's periods, chosen here: the host cannot choose another.
     if (m_channels.empty())
-        m_bufferFrames = jack_get_buffer_size(m_client);
+        TakeServerSize();
     *minSize = *maxSize = *preferredSize = static_cast<int32_t>(m_bufferFrames.load());
     *granularity = 0;
     return ASE_OK;
@@ -313,8 +325,9 @@ ASIOError JackDriver::createBuffers(
         return ASE_InvalidMode;
     if (!CheckUsable())
         return m_client == nullptr ? ASE_NotPresent : ASE_HWMalfunction;
+    TakeServerSize();
     if (callbacks == nullptr || numChannels <= 0
-        || bufferSize != static_cast<int32_t>(jack_get_buffer_size(m_client)))
+        || bufferSize != static_cast<int32_t>(m_bufferFrames.load()))
         return ASE_InvalidParameter;
     for (int32_t i = 0; i < numChannels; ++i) {
         if (bufferInfos[i].channelNum < 0
@@ -322,7 +335,6 @@ ASIOError JackDriver::createBuffers(
             return ASE_InvalidParameter;
     }
     const auto frames = static_cast<size_t>(bufferSize);
-    m_bufferFrames = static_cast<uint32_t>(bufferSize);
     m_samples.assign(frames * 2 * static_cast<size_t>(numChannels), 0);
     m_channels.resize(static_cast<size_t>(numChannels));
     for (int32_t i = 0; i < numChannels; ++i) {

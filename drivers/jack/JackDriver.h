@@ -2,7 +2,9 @@
 
 // The JACK bridge driver: a JACK client "Kerrion" with capture ports in_1.. and playback ports
 // out_1.., at the server's buffer size and rate, offered to the host as an ASIO driver with
-// 32-bit integer channels. The client is opened by init (never starting a server), active from
+// 32-bit integer channels, in buffers of one or several server periods (about 10 ms unless
+// jack.ini says otherwise), so that the host wakes a hundred times a second whatever the
+// server's period. The client is opened by init (never starting a server), active from
 // createBuffers to disposeBuffers (so connections made by the user survive a stop and a start),
 // and switches buffers only between start and stop. Its ports' connections outlive the client:
 // read before it deactivates, followed while it is active, written to jack.ini when it closes
@@ -10,9 +12,9 @@
 //
 // Threads:
 // - the host calls the driver interface from its threads, one call at a time;
-// - JACK's process thread runs OnProcess, which converts the ports into the current half,
-//   calls the host's buffer switch and converts the output half back: no lock, no allocation,
-//   no system call;
+// - JACK's process thread runs OnProcess, which converts the ports into their period's place in
+//   the current half, plays the output the host gave at the last switch, and calls the host's
+//   buffer switch once the half is full: no lock, no allocation, no system call;
 // - JACK's shutdown, buffer size and rate callbacks only set m_trouble and post m_notify; its
 //   port-connect callback only sets m_routingChanged and posts m_notify;
 // - the notifier thread (RunNotifier) passes that trouble on to the host's message callback,
@@ -100,7 +102,8 @@ private:
     void RememberConnections(); // host threads or the notifier, while the server is there
     void SaveConnections();     // host threads or the notifier, as the client closes
     void ConnectPhysicalCaptures();
-    bool CheckUsable(); // false (with m_error) when the server went away or changed
+    bool CheckUsable();    // false (with m_error) when the server went away or changed
+    void TakeServerSize(); // m_periodFrames, m_periods and m_bufferFrames from the server
     int ChannelLimit(bool input) const;
 
     // JACK callbacks (JackCallbacks.cpp).
@@ -111,6 +114,8 @@ private:
     static void OnPortConnect(jack_port_id_t a, jack_port_id_t b, int connect, void* self);
     void Raise(uint32_t trouble);
     void Switch(jack_nframes_t frames);
+    void SwitchHalf(int half);
+    void PlayOutputs(int half, size_t offset, jack_nframes_t frames);
     void Silence(jack_nframes_t frames);
     void RunNotifier();
     bool WaitNotice(int milliseconds);
@@ -140,9 +145,13 @@ private:
     // Process thread only while running.
     ASIOTime m_time {};
     int m_half = 0;
+    int m_cycle = 0; // periods of the current half filled
     uint64_t m_framesSwitched = 0;
+    uint64_t m_halfStartTime = 0; // ns, when the current half's first period began
 
-    std::atomic<uint32_t> m_bufferFrames { 0 };   // frames per half of the created buffers
+    std::atomic<uint32_t> m_periodFrames { 0 };   // the server's period the buffers are made for
+    std::atomic<int> m_periods { 1 };             // server periods per host buffer
+    std::atomic<uint32_t> m_bufferFrames { 0 };   // frames per half: m_periods x m_periodFrames
     std::atomic<uint32_t> m_rate { 0 };           // Hz, the server's
     std::atomic<bool> m_running { false };        // between start and stop
     std::atomic<bool> m_inSwitch { false };       // the process callback is using the buffers

@@ -53,7 +53,7 @@ void CDlgMeter::SetDisplayScale(double s)
 void CDlgMeter::SetDisplayOn(int on)
 {
     m_displayOn = on;
-    m_drawnValid = false;
+    Invalidate();
     UpdateFont();
     update();
 }
@@ -61,13 +61,13 @@ void CDlgMeter::SetDisplayOn(int on)
 void CDlgMeter::SetFaceSurface(const MeterFaceSurface* face)
 {
     m_face = face;
-    m_drawnValid = false;
+    Invalidate();
 }
 
 void CDlgMeter::SetColors(const ColorSet& colors)
 {
     m_colors = colors;
-    m_drawnValid = false;
+    Invalidate();
 }
 
 void CDlgMeter::SetName(const std::string& name, int namePos)
@@ -75,14 +75,14 @@ void CDlgMeter::SetName(const std::string& name, int namePos)
     m_name = QString::fromStdString(name);
     m_namePos = namePos;
     m_nameBox = QRect();
-    m_drawnValid = false;
+    Invalidate();
 }
 
 void CDlgMeter::SetOverIndicator(int enable, double thresholdPos)
 {
     m_overEnable = enable;
     m_thresholdPos = thresholdPos;
-    m_drawnValid = false;
+    Invalidate();
 }
 
 void CDlgMeter::SetNeedle(int type, int thick, int onlyUpper)
@@ -97,34 +97,50 @@ void CDlgMeter::SetVisible(int vu, int peak)
 {
     m_vuVisible = vu;
     m_peakVisible = peak;
-    m_drawnValid = false;
+    Invalidate();
 }
 
 void CDlgMeter::SetHoldMs(int ms)
 {
     m_holdMs = ms;
-    m_drawnValid = false;
+    Invalidate();
 }
 
-void CDlgMeter::SetDiagText(const std::string& text) { m_diagText = QString::fromStdString(text); }
+void CDlgMeter::SetDiagText(const std::string& text)
+{
+    m_diagText = QString::fromStdString(text);
+    m_changed.valid = false; // the text's place joins the changed area
+}
 
 MovingParts CDlgMeter::Moving() const
 {
     return { m_vuPos, m_peakPos, m_holdPos, m_holdPos > 0.0 && m_holdMs != 0, m_lampOn == 1 };
 }
 
+// The area is asked for twice a frame (to request the repaint, then by the paint): the last
+// answer is kept for as long as the parts and what they were drawn as stay the same.
 QRegion CDlgMeter::ChangedArea() const
 {
     if (!m_drawnValid)
         return QRegion(rect());
+    const MovingParts now = Moving();
+    if (m_changed.valid && m_changed.from == m_drawn && m_changed.to == now)
+        return m_changed.area;
     const MovingLook look { m_s, m_width, m_height, m_vuVisible == 1, m_peakVisible == 1,
         m_overEnable == 1, m_needleType, m_needleThick };
     QRegion area;
-    for (const BoxI& box : MeterDamage(look, m_drawn, Moving()))
+    for (const BoxI& box : MeterDamage(look, m_drawn, now))
         area += ToQRect(box);
     if (!m_diagText.isEmpty())
         area += ToQRect(DiagnosticRect(m_s));
+    m_changed = { true, m_drawn, now, area };
     return area;
+}
+
+void CDlgMeter::Invalidate()
+{
+    m_drawnValid = false;
+    m_changed.valid = false;
 }
 
 void CDlgMeter::RepaintMoving()
@@ -260,7 +276,7 @@ void CDlgMeter::UpdateFont()
 
 void CDlgMeter::RebuildShapes()
 {
-    m_drawnValid = false;
+    Invalidate();
     m_needleClip = ToQRegion(NeedleClip(m_onlyUpper == 1, m_width, m_height, m_s));
     m_peakRing = ToQRegion(PeakBarRing(m_s)).intersected(QRect(0, 0, m_width, m_height));
 }

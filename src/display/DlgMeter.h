@@ -113,6 +113,7 @@ private:
     };
 
     kerrion::MovingParts Moving() const;
+    void Invalidate(); // the screen may show anything: the next paint draws all
     // Holds the hold timer's state apart from the tick's position: only the drawn parts change.
     void SetMoving(const kerrion::MovingParts& parts);
     void ApplySize(int width, int height);
@@ -161,4 +162,11 @@ private:
     std::vector<QRect> m_bands;   // what the last composition covered
     kerrion::MovingParts m_drawn; // the moving parts as the screen shows them
     bool m_drawnValid = false;    // false: the screen may show anything (settings, size changed)
+    struct ChangedCache {
+        bool valid = false;
+        kerrion::MovingParts from;
+        kerrion::MovingParts to;
+        QRegion area;
+    };
+    mutable ChangedCache m_changed; // the last ChangedArea and what it was asked for
 };

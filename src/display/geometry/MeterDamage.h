@@ -23,6 +23,7 @@ struct MovingParts {
     double holdPos = 0.0;
     bool holdShown = false; // the hold tick is drawn (held position above 0, a hold time set)
     bool lampOn = false;
+    bool operator==(const MovingParts&) const = default;
 };
 
 // What the parts look like for this meter.

@@ -98,6 +98,12 @@ protected:
     void SetUp() override
     {
         KERRION_REQUIRE_JACKD();
+        ResetCapture();
+        Configure("[JACK]\nAutoConnect=0\n");
+    }
+
+    static void ResetCapture()
+    {
         std::lock_guard lock(g_capture.mutex);
         g_capture.timeInfo = true;
         g_capture.plainSwitches = 0;
@@ -108,7 +114,6 @@ protected:
         g_capture.messages.clear();
         g_capture.outputs.clear();
         g_capture.outputValue = 0;
-        Configure("[JACK]\nAutoConnect=0\n");
     }
 
     void TearDown() override { m_object.reset(); } // the driver goes before its server
@@ -243,7 +248,7 @@ TEST_F(JackDriver, InitWithoutAServerFailsAndSaysWhy)
     EXPECT_EQ(driver->start(), ASE_InvalidMode);
 }
 
-TEST_F(JackDriver, RegistersTheConfiguredPortsAtTheServersSizeAndRate)
+TEST_F(JackDriver, RegistersTheConfiguredPortsAtTheServersRateInBuffersOfAbout10Ms)
 {
     StartServer();
     Configure("");
@@ -254,9 +259,9 @@ TEST_F(JackDriver, RegistersTheConfiguredPortsAtTheServersSizeAndRate)
     EXPECT_EQ(outputs, 2);
     int32_t minSize = 0, maxSize = 0, preferred = 0, granularity = -1;
     ASSERT_EQ(driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
-    EXPECT_EQ(minSize, 256);
-    EXPECT_EQ(maxSize, 256);
-    EXPECT_EQ(preferred, 256);
+    EXPECT_EQ(minSize, 512); // two of the server's 256-frame periods
+    EXPECT_EQ(maxSize, 512);
+    EXPECT_EQ(preferred, 512);
     EXPECT_EQ(granularity, 0);
     ASIOSampleRate rate = 0;
     ASSERT_EQ(driver->getSampleRate(&rate), ASE_OK);
@@ -348,51 +353,61 @@ TEST_F(JackDriver, OffersOnlyTheServersRateAndSaysSo)
     EXPECT_EQ(rate, 44100.0);
 }
 
+// One period to a buffer, or three (the output then follows a buffer later).
 TEST_F(JackDriver, SwitchesAlternateHalvesAndCarryScaledSamplesBothWays)
 {
-    StartServer();
-    IAsioDriver* driver = Load();
-    JackTestClient player(
-        m_server->Name(), { JackTestClient::Constant(0.5f), JackTestClient::Constant(-0.25f) });
-    JackTestClient listener(m_server->Name(), {}, 1);
-    ASSERT_TRUE(player.Ok());
-    ASSERT_TRUE(listener.Ok());
-    CreateBuffers(driver, 2);
-    ASSERT_TRUE(player.ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" }));
-    ASSERT_EQ(
-        jack_connect(listener.Client(), "Kerrion:out_1", listener.ListenerName(0).c_str()), 0);
-    {
-        std::lock_guard lock(g_capture.mutex);
-        g_capture.outputValue = 1 << 29; // 0.25 of full scale
-    }
-    ASIOSamples position {};
-    ASIOTimeStamp stamp {};
-    EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(Switches(), 0u) << "no switch before start";
-    ASSERT_EQ(driver->start(), ASE_OK);
-    ASSERT_TRUE(WaitFor([](Capture& c) { return c.halves.size() >= 12; }));
-    EXPECT_EQ(listener.Heard(0), 0.25f) << "the output half goes out after the switch";
-    EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_OK);
-    EXPECT_GT(stamp.lo | stamp.hi, 0u);
-    ASSERT_EQ(driver->stop(), ASE_OK);
-    const size_t stopped = Switches();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(Switches(), stopped) << "no switch after stop";
+    for (const int periods : { 1, 3 }) {
+        SCOPED_TRACE(periods);
+        m_object.reset();
+        StartServer();
+        ResetCapture();
+        Configure("[JACK]\nAutoConnect=0\nBufferPeriods=" + std::to_string(periods) + "\n");
+        IAsioDriver* driver = Load();
+        JackTestClient player(
+            m_server->Name(), { JackTestClient::Constant(0.5f), JackTestClient::Constant(-0.25f) });
+        JackTestClient listener(m_server->Name(), {}, 1);
+        ASSERT_TRUE(player.Ok());
+        ASSERT_TRUE(listener.Ok());
+        CreateBuffers(driver, 2);
+        ASSERT_EQ(g_capture.frames, 256u * static_cast<unsigned>(periods));
+        ASSERT_TRUE(player.ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" }));
+        ASSERT_EQ(
+            jack_connect(listener.Client(), "Kerrion:out_1", listener.ListenerName(0).c_str()), 0);
+        {
+            std::lock_guard lock(g_capture.mutex);
+            g_capture.outputValue = 1 << 29; // 0.25 of full scale
+        }
+        ASIOSamples position {};
+        ASIOTimeStamp stamp {};
+        EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(Switches(), 0u) << "no switch before start";
+        ASSERT_EQ(driver->start(), ASE_OK);
+        ASSERT_TRUE(WaitFor([](Capture& c) { return c.halves.size() >= 12; }));
+        EXPECT_EQ(listener.Heard(0), 0.25f) << "the output half goes out after the switch";
+        EXPECT_EQ(driver->getSamplePosition(&position, &stamp), ASE_OK);
+        EXPECT_GT(stamp.lo | stamp.hi, 0u);
+        ASSERT_EQ(driver->stop(), ASE_OK);
+        const size_t stopped = Switches();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(Switches(), stopped) << "no switch after stop";
 
-    std::lock_guard lock(g_capture.mutex);
-    for (size_t i = 0; i < g_capture.halves.size(); ++i) {
-        EXPECT_EQ(g_capture.halves[i], static_cast<int>(i % 2)) << i;
-        EXPECT_EQ(g_capture.positions[i], i * 256) << i;
+        std::lock_guard lock(g_capture.mutex);
+        for (size_t i = 0; i < g_capture.halves.size(); ++i) {
+            EXPECT_EQ(g_capture.halves[i], static_cast<int>(i % 2)) << i;
+            EXPECT_EQ(g_capture.positions[i], i * g_capture.frames) << i;
+        }
+        // The first cycle may have come before the connections; from the second on they are
+        // there.
+        const auto& first = g_capture.inputs[0];
+        const auto& second = g_capture.inputs[1];
+        for (size_t f = 256; f < first.size(); ++f) {
+            ASSERT_EQ(first[f], 1 << 30) << f;
+            ASSERT_EQ(second[f], -(1 << 29)) << f;
+        }
+        EXPECT_EQ(listener.Heard(0), 0.0f) << "a stopped driver plays silence";
+        EXPECT_EQ(driver->disposeBuffers(), ASE_OK);
     }
-    // The first cycle may have come before the connections; from the second on they are there.
-    const auto& first = g_capture.inputs[0];
-    const auto& second = g_capture.inputs[1];
-    for (size_t f = 256; f < first.size(); ++f) {
-        ASSERT_EQ(first[f], 1 << 30) << f;
-        ASSERT_EQ(second[f], -(1 << 29)) << f;
-    }
-    EXPECT_EQ(listener.Heard(0), 0.0f) << "a stopped driver plays silence";
 }
 
 TEST_F(JackDriver, AHostWithoutTimeInfoGetsThePlainBufferSwitch)

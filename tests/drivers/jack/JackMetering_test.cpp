@@ -102,17 +102,17 @@ protected:
 
 } // namespace
 
-TEST_F(JackMetering, SinesReadTheirPeakAndVuLevelsAtTheServersBufferSize)
+TEST_F(JackMetering, SinesReadTheirPeakAndVuLevelsInBlocksOfTwoServerPeriods)
 {
     StartServer();
     ASSERT_EQ(Start(), 1);
     Play();
-    // 2 s of audio in 256-frame blocks: the VU ballistics have settled.
-    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 375, 10000));
+    // 2 s of audio in 512-frame blocks: the VU ballistics have settled.
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 188, 10000));
     ExpectTheSines();
     const CSndIOPlayList::Counters counters = m_playList.GetCounters();
     EXPECT_EQ(counters.status, CSndIOPlayList::kStatusOk);
-    EXPECT_EQ(counters.blockFrames, 256u);
+    EXPECT_EQ(counters.blockFrames, 512u); // about 10 ms of the server's 256-frame periods
     EXPECT_EQ(counters.sampleRate, 48000.0);
     EXPECT_EQ(counters.inputChannels, 8);
     EXPECT_EQ(m_playList.StopEngine(), CSndIOPlayList::kStopped);
