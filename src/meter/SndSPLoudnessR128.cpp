@@ -63,11 +63,6 @@ int CSndSPLoudnessR128::Init()
     for (auto& peak : m_peaks)
         peak.Design(m_rate);
     m_state = {};
-    m_stepSum = {};
-    m_stepEnergy = {};
-    m_stepFill = 0;
-    m_stepIndex = 0;
-    m_steps = 0;
     Reset();
     m_ready = true;
     return kOk;
@@ -79,11 +74,17 @@ void CSndSPLoudnessR128::Reset()
         m_gated->Clear();
     if (m_range)
         m_range->Clear();
-    const LoudnessReadings previous = m_readings;
+    // The windows start empty too, so that no gating block or peak after the reset holds
+    // programme from before it. The filter states run on: clearing them would make a step.
     m_readings = {};
     m_readings.channels = m_channels.count;
-    m_readings.momentary = previous.momentary; // the windows run on
-    m_readings.shortTerm = previous.shortTerm;
+    m_stepSum = {};
+    m_stepEnergy = {};
+    m_stepFill = 0;
+    m_stepIndex = 0;
+    m_steps = 0;
+    for (auto& peak : m_peaks)
+        peak.Reset();
     m_framesSinceReset = 0;
 }
 

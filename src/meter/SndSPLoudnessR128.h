@@ -57,7 +57,7 @@ public:
     int Process(CSndIOBuffer* outputs, uint32_t outputCount, uint32_t outputCapacity,
         const CSndIOBuffer* inputs, uint32_t channelCount, const uint32_t* frameCount) override;
     // Starts the integrated loudness, the range and every maximum anew; the momentary and
-    // short-term windows keep their history.
+    // short-term windows start empty (undefined for 400 ms and 3 s), the filters run on.
     void Reset();
     const kerrion::LoudnessReadings& GetReadings() const { return m_readings; }
 
