@@ -72,7 +72,8 @@ inline Trace Run(CSndSPLoudnessR128& meter, const std::vector<Segment>& segments
     ChannelSet in(kSampleFloat64, blockFrames, 8);
     std::vector<double> interleaved(blockFrames * 8);
     Trace trace;
-    uint64_t n = 0;
+    uint64_t n = 0;    // samples generated
+    uint64_t done = 0; // frames fed to the meter
     uint32_t fill = 0;
     const auto flush = [&]() {
         for (int c = 0; c < 8; ++c)
@@ -80,7 +81,8 @@ inline Trace Run(CSndSPLoudnessR128& meter, const std::vector<Segment>& segments
         if (block)
             block(interleaved, fill);
         meter.Process(nullptr, 0, 0, in.Data(), 8, nullptr);
-        trace.seconds.push_back(static_cast<double>(n) / rate);
+        done += fill;
+        trace.seconds.push_back(static_cast<double>(done) / rate);
         trace.readings.push_back(meter.GetReadings());
         fill = 0;
     };
