@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
   libasound2-dev alsa-utils libasound2-plugins

@@ -103,6 +103,8 @@ void BM_EngineCpuPerAudioSecond(benchmark::State& state)
         CMessageQueue queue(1 << 20);
         CSndIOPlayList playList;
         playList.SetVUFilter(1.8, 2);
+        // The widest programme: the broadcast loudness over all eight meters, true peaks too.
+        playList.SetLoudnessLayout(kerrion::LoudnessLayout::Surround71);
         const double processStart = ProcessCpuSeconds();
         playList.StartEngine(0, 0, 0, 0, nullptr, channels.data(), 2, 0, &queue, 0.0);
         const auto frameGoal = static_cast<int32_t>(kAudioSeconds * 48000.0);

@@ -5,6 +5,7 @@
 // which must cost the same as signal.
 
 #include "meter/SndSPLoudnessBS1770.h"
+#include "meter/SndSPLoudnessR128.h"
 #include "meter/SndSPPeak.h"
 #include "meter/SndSPVU.h"
 
@@ -103,8 +104,34 @@ void Sizes(benchmark::internal::Benchmark* b)
         b->Arg(frames);
 }
 
+// The broadcast loudness (K-weighting, 100 ms steps, histograms, 4x true peak) of a programme
+// layout over eight 32-bit meter buffers; per_ch_sample counts the programme's channels only.
+void MeasureR128(benchmark::State& state, kerrion::LoudnessLayout layout)
+{
+    const auto frames = static_cast<uint32_t>(state.range(0));
+    CSndIOBuffer* in = nullptr;
+    CreateBufferArray(in, kerrion::kSampleInt32, frames, kChannels);
+    for (int c = 0; c < kChannels; ++c)
+        for (uint32_t i = 0; i < frames; ++i)
+            in[c].Samples<int32_t>()[i] = static_cast<int32_t>(0.3 * std::sin(0.05 * (c + 1) * i) * 2147483647.0);
+    CSndSPLoudnessR128 meter;
+    meter.SetRate(48000.0);
+    meter.SetLayout(layout);
+    meter.Init();
+    for (auto _ : state) {
+        meter.Process(nullptr, 0, 0, in, kChannels, &frames);
+        benchmark::DoNotOptimize(meter.GetReadings().momentary);
+    }
+    const int channels = kerrion::ChannelsOf(layout).count;
+    state.counters["per_ch_sample"] = benchmark::Counter(static_cast<double>(frames) * channels,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    DestroyBufferArray(in, kChannels);
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(MeasureR128, R128_Stereo, kerrion::LoudnessLayout::Stereo)->Arg(64)->Arg(4096);
+BENCHMARK_CAPTURE(MeasureR128, R128_71, kerrion::LoudnessLayout::Surround71)->Arg(64)->Arg(4096);
 BENCHMARK_CAPTURE(Measure, Peak_32bit, kPeak, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, VU_32bit, kVU, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, Loudness_32bit, kLoudness, kerrion::kSampleInt32, false)->Apply(Sizes);

@@ -4,6 +4,10 @@
 #include "app/ProfileText.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <initializer_list>
+#include <string_view>
 #include <string>
 
 const std::array<double, kScaleVuMarks> kDefaultScaleVU
@@ -89,6 +93,54 @@ void WriteInt(CIniProfile& profile, const std::string& section, const char* key,
     profile.WriteString(section, key, std::to_string(value));
 }
 
+// `text` when it is one of `allowed` (case ignored, written as listed), else `fallback`.
+std::string OneOf(const std::string& text, std::initializer_list<const char*> allowed,
+    const char* fallback)
+{
+    for (const char* candidate : allowed) {
+        const std::string_view c = candidate;
+        if (text.size() == c.size()
+            && std::equal(text.begin(), text.end(), c.begin(),
+                [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+            return candidate;
+    }
+    return fallback;
+}
+
+// The whole text as a decimal number within [low, high], else `fallback`.
+double StrictDouble(const std::string& text, double low, double high, double fallback)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || *end != '\0' || !(value >= low && value <= high))
+        return fallback;
+    return value;
+}
+
+void LoadLoudness(const CIniProfile& profile, CSettingsRecord::LoudnessSection& loudness)
+{
+    const CSettingsRecord::LoudnessSection defaults;
+    loudness.Layout = OneOf(profile.GetString("Loudness", "Layout", defaults.Layout),
+        { "stereo", "mono", "5.1", "7.1" }, "stereo");
+    loudness.Standard = OneOf(profile.GetString("Loudness", "Standard", defaults.Standard),
+        { "ARIB", "EBU", "ATSC", "Custom" }, "ARIB");
+    loudness.Target
+        = StrictDouble(profile.GetString("Loudness", "Target", ""), -60.0, 0.0, defaults.Target);
+    loudness.TruePeakLimit = StrictDouble(
+        profile.GetString("Loudness", "TruePeakLimit", ""), -20.0, 3.0, defaults.TruePeakLimit);
+    const std::string show = profile.GetString("Loudness", "Show", "1");
+    loudness.Show = show == "0" ? 0 : 1;
+}
+
+void SaveLoudness(CIniProfile& profile, const CSettingsRecord::LoudnessSection& loudness)
+{
+    profile.WriteString("Loudness", "Layout", loudness.Layout);
+    profile.WriteString("Loudness", "Standard", loudness.Standard);
+    profile.WriteString("Loudness", "Target", FormatShortest(loudness.Target));
+    profile.WriteString("Loudness", "TruePeakLimit", FormatShortest(loudness.TruePeakLimit));
+    WriteInt(profile, "Loudness", "Show", loudness.Show);
+}
+
 } // namespace
 
 CSettingsRecord::CSettingsRecord()
@@ -149,6 +201,8 @@ void CSettingsRecord::Load(const CIniProfile& profile)
     Device.Type = ReadIntText(profile, "Device", "Type", "0");
     Device.ID = ReadIntText(profile, "Device", "ID", "0");
     Device.Name = profile.GetString("Device", "Name", "");
+
+    LoadLoudness(profile, Loudness);
 }
 
 void CSettingsRecord::Save(CIniProfile& profile) const
@@ -184,6 +238,12 @@ void CSettingsRecord::Save(CIniProfile& profile) const
     WriteInt(profile, "Needle", "only_upper", Needle.only_upper);
 
     WriteColorSet(profile, "Color", "", Color);
+
+    bool present = false;
+    for (const char* key : { "Layout", "Standard", "Target", "TruePeakLimit", "Show" })
+        present = present || profile.GetString("Loudness", key, "\x01") != "\x01";
+    if (present || !(Loudness == LoudnessSection {}))
+        SaveLoudness(profile, Loudness);
 }
 
 void CSettingsRecord::SaveAll(CIniProfile& profile) const
@@ -202,4 +262,5 @@ void CSettingsRecord::SaveAll(CIniProfile& profile) const
     profile.WriteString(
         "Logo", "pos", std::to_string(Logo.pos.x) + "," + std::to_string(Logo.pos.y));
     WriteInt(profile, "Dump", "enable", Dump.enable);
+    SaveLoudness(profile, Loudness);
 }

@@ -65,6 +65,18 @@ public:
     struct DumpSection {
         int enable = 0; // 1: diagnostic text on every meter (read only)
     };
+    // Broadcast loudness readout. Values in the file: Layout "stereo", "mono", "5.1", "7.1";
+    // Standard "ARIB", "EBU", "ATSC", "Custom"; Target and TruePeakLimit are the custom rule's.
+    // A value outside these (or not a number) reads as the default.
+    struct LoudnessSection {
+        std::string Layout = "stereo";
+        std::string Standard = "ARIB";
+        double Target = -24.0;       // LKFS; -60 .. 0
+        double TruePeakLimit = -1.0; // dBTP; -20 .. +3
+        int Show = 1;                // 0/1: the readout on screen
+
+        bool operator==(const LoudnessSection&) const = default;
+    };
     struct DeviceSection {
         int Type = 0;     // 2 low-latency driver family, anything else plain devices
         int ID = 0;       // index within the family's device list
@@ -78,7 +90,9 @@ public:
     void Load(const CIniProfile& profile);
 
     // Writes the keys the program owns, in the documented order, into the profile. The read-only
-    // keys are left as the profile holds them.
+    // keys are left as the profile holds them. The Loudness section comes last, and only once
+    // it differs from the defaults or the profile has it already, so that the files of users
+    // who never touch it keep exactly the sections they always had.
     void Save(CIniProfile& profile) const;
 
     // Writes every field, read-only keys included, in the save order: a complete picture of the
@@ -95,6 +109,7 @@ public:
     LogoSection Logo;
     DumpSection Dump;
     DeviceSection Device;
+    LoudnessSection Loudness;
 };
 
 // The default VU scale table: the start of the scale and its 15 marks, in degrees.

@@ -115,6 +115,18 @@ void EngineRun::Measure(uint32_t frames)
     m_loudness->Process(loudness, channels, capacity, meters, PL::kMeters, &unread);
     if (loudness[0].Count() > 0)
         m_context.loudness.store(FirstValue(loudness[0]), std::memory_order_relaxed);
+    MeasureR128();
+}
+
+// The broadcast loudness runs after the specified processors, over the same meter buffers, and
+// publishes its readings whole; a reset asked for by another thread is honoured here.
+void EngineRun::MeasureR128()
+{
+    if (m_context.loudnessResetRequested.exchange(false, std::memory_order_relaxed))
+        m_r128->Reset();
+    const uint32_t unread = 0;
+    m_r128->Process(nullptr, 0, 0, m_buffers.meters.Get(), PL::kMeters, &unread);
+    m_context.loudnessR128.Publish(m_r128->GetReadings());
 }
 
 void EngineRun::Dump(uint32_t frames)

@@ -8,6 +8,8 @@
 // the levels and counters at any time; the worker writes the levels, counters and status. Every
 // field that both sides touch while the worker runs is an atomic read and written whole.
 
+#include "meter/LoudnessLayout.h"
+#include "meter/LoudnessSnapshot.h"
 #include "meter/SndIOPlayList.h"
 #include "meter/SndSPLoudnessMarvane.h"
 #include "sndio/SndIOBlockInfoList.h"
@@ -61,10 +63,12 @@ struct EngineContext {
         deviceChannels {}; // device input channel per meter
     double vuCutoff = 1.8; // Hz
     int32_t vuOrder = 2;
+    LoudnessLayout loudnessLayout = LoudnessLayout::Stereo; // meters of the broadcast loudness
     CSndIOPlayList::DeviceFactory deviceFactory = nullptr;
 
     // Controlling thread writes, worker polls once per block.
     std::atomic<bool> run { false };
+    std::atomic<bool> loudnessResetRequested { false }; // the worker clears it when it resets
 
     // Written by the worker, read by the controlling thread.
     std::atomic<int32_t> status { CSndIOPlayList::kStatusOk };
@@ -89,6 +93,7 @@ struct EngineContext {
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> secondLoudness {}; // dB
     std::atomic<double> loudness { 0.0 };                                       // LKFS
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> vu {}; // dB re the VU reference
+    LoudnessSnapshot loudnessR128; // broadcast loudness after the latest block
 
 private:
     std::atomic<bool> m_abandoned {

@@ -183,6 +183,7 @@ int32_t EngineRun::CreateBuffersAndProcessors()
         m_vu = std::make_unique<CSndSPVU>();
         m_secondLoudness = std::make_unique<CSndSPLoudnessMarvane>();
         m_loudness = std::make_unique<CSndSPLoudnessBS1770>();
+        m_r128 = std::make_unique<CSndSPLoudnessR128>();
     } catch (const std::bad_alloc&) {
         return Fail(PL::kStatusNoMemory, false);
     }
@@ -194,6 +195,10 @@ int32_t EngineRun::CreateBuffersAndProcessors()
     m_secondLoudness->Init();
     m_loudness->SetRequestedWindow(std::min(m_context.loudnessWindow, 10.0));
     m_loudness->Init();
+    m_r128->SetRate(m_rate > 0.0 ? m_rate : 48000.0);
+    m_r128->SetLayout(m_context.loudnessLayout);
+    m_r128->Init();
+    m_context.loudnessR128.Publish(m_r128->GetReadings());
     return PL::kStatusOk;
 }
 
@@ -271,6 +276,7 @@ void EngineRun::End()
     m_vu.reset();
     m_secondLoudness.reset();
     m_loudness.reset();
+    m_r128.reset();
 }
 
 } // namespace kerrion

@@ -12,6 +12,7 @@
 #include "meter/EngineContext.h"
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessMarvane.h"
+#include "meter/SndSPLoudnessR128.h"
 #include "meter/SndSPPeak.h"
 #include "meter/SndSPVU.h"
 #include "sndio/SndIODevice.h"
@@ -42,6 +43,7 @@ private:
     int32_t RunBlock();
     bool DeviceLost(int transferResult, uint32_t frames);
     void Measure(uint32_t frames);
+    void MeasureR128();
     void Dump(uint32_t frames);
     void StorePositions();
     void End();
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<CSndSPVU> m_vu;
     std::unique_ptr<CSndSPLoudnessMarvane> m_secondLoudness;
     std::unique_ptr<CSndSPLoudnessBS1770> m_loudness;
+    std::unique_ptr<CSndSPLoudnessR128> m_r128; // broadcast loudness of the programme layout
 
     double m_rate = 0.0;       // Hz of the device's input
     uint32_t m_dumpBudget = 0; // frames still to be written to each dump file

@@ -45,6 +45,7 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
     loudnessWindow = other.loudnessWindow;
     vuCutoff = other.vuCutoff;
     vuOrder = other.vuOrder;
+    loudnessLayout = other.loudnessLayout;
     for (size_t i = 0; i < vu.size(); ++i) {
         vu[i].store(other.vu[i].load());
         peak[i].store(other.peak[i].load());
@@ -136,6 +137,8 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
         c.secondLoudness[static_cast<size_t>(i)].store(kSilenceDb);
     }
     c.loudness.store(kSilenceDb);
+    c.loudnessResetRequested.store(false);
+    c.loudnessR128.Publish(kerrion::LoudnessReadings {}); // nothing measured in this run yet
 
     try {
         m_thread = std::make_unique<kerrion::Thread>();
@@ -222,6 +225,23 @@ uint8_t CSndIOPlayList::ApplySegmentGains(uint8_t mute, double gainDb)
 {
     m_entries.ApplyGains(mute == 1, gainDb);
     return 1;
+}
+
+void CSndIOPlayList::SetLoudnessLayout(kerrion::LoudnessLayout layout)
+{
+    m_engine->loudnessLayout = layout;
+}
+
+kerrion::LoudnessLayout CSndIOPlayList::GetLoudnessLayout() const { return m_engine->loudnessLayout; }
+
+kerrion::LoudnessReadings CSndIOPlayList::GetLoudnessR128() const
+{
+    return m_engine->loudnessR128.Read();
+}
+
+void CSndIOPlayList::ResetLoudnessR128()
+{
+    m_engine->loudnessResetRequested.store(true, std::memory_order_relaxed);
 }
 
 void CSndIOPlayList::SetVUFilter(double cutoffHz, int32_t order)

@@ -16,6 +16,8 @@
 // engine context, device and buffers alive by shared ownership until it ends by itself, it posts
 // no message after StopEngine has returned, and the next StartEngine runs on a fresh context.
 
+#include "meter/LoudnessLayout.h"
+#include "meter/LoudnessReadings.h"
 #include "platform/messages/NotifyTarget.h"
 #include "sndio/SndIOBlockInfoList.h"
 #include "sndio/SndIOSegmentInfo.h"
@@ -128,6 +130,18 @@ public:
 
     // Makes sure entry 0 and its first segment exist and updates its tracks' gains. Returns 1.
     uint8_t ApplySegmentGains(uint8_t mute, double gainDb);
+
+    // The broadcast loudness (EBU R128 style: momentary, short-term, integrated, range, true
+    // peaks) of the programme that `layout` makes of the meters, measured on every block of the
+    // next run; stereo (meters 1-2) by default.
+    void SetLoudnessLayout(kerrion::LoudnessLayout layout);
+    kerrion::LoudnessLayout GetLoudnessLayout() const;
+    // The readings after the latest block (NaN where not defined yet); every value of one
+    // block, never a mix of two. Lock-free; any thread.
+    kerrion::LoudnessReadings GetLoudnessR128() const;
+    // Asks the engine to start integrated loudness, range and maxima anew at its next block (a
+    // start does so too). Any thread.
+    void ResetLoudnessR128();
 
     // The VU ballistics of the next run (settings BWLPF/cutoff in Hz and BWLPF/order).
     void SetVUFilter(double cutoffHz, int32_t order);

@@ -273,3 +273,68 @@ TEST(SettingsRecordSave, SaveAllAddsTheReadOnlyKeys)
     EXPECT_DOUBLE_EQ(again.BWLPF.cutoff, 2.5);
     EXPECT_EQ(again.Logo.pos.y, 2);
 }
+
+TEST(SettingsRecordLoudness, ValuesLoadAndBadOnesGiveTheDefault)
+{
+    struct Row {
+        const char* text;
+        const char* layout;
+        const char* standard;
+        double target;
+        double limit;
+        int show;
+    };
+    const Row rows[] = {
+        { "", "stereo", "ARIB", -24.0, -1.0, 1 },
+        { "Layout=7.1\nStandard=ebu\nTarget=-23.5\nTruePeakLimit=-2\nShow=0\n", "7.1", "EBU",
+            -23.5, -2.0, 0 },
+        { "Layout=5.1\nStandard=Custom\nTarget=-16\nTruePeakLimit=0.5\n", "5.1", "Custom", -16.0,
+            0.5, 1 },
+        { "Layout=quad\nStandard=BBC\nTarget=loud\nTruePeakLimit=9\nShow=2\n", "stereo", "ARIB",
+            -24.0, -1.0, 1 },
+        { "Layout=\nTarget=-24x\nTruePeakLimit=\nShow=x\n", "stereo", "ARIB", -24.0, -1.0, 1 },
+        { "Layout=MONO\nStandard=atsc\nTarget=-70\n", "mono", "ATSC", -24.0, -1.0, 1 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const CSettingsRecord record = LoadFromText(std::string("[Loudness]\n") + row.text);
+        EXPECT_EQ(record.Loudness.Layout, row.layout);
+        EXPECT_EQ(record.Loudness.Standard, row.standard);
+        EXPECT_DOUBLE_EQ(record.Loudness.Target, row.target);
+        EXPECT_DOUBLE_EQ(record.Loudness.TruePeakLimit, row.limit);
+        EXPECT_EQ(record.Loudness.Show, row.show);
+    }
+}
+
+TEST(SettingsRecordLoudness, SavedAfterTheOtherSectionsOnceChosen)
+{
+    TempDir dir;
+    const auto path = dir / "Kerrion.ini";
+    CSettingsRecord record;
+    LoadSettingsFile(record, path);
+    record.Loudness.Layout = "5.1";
+    record.Loudness.Standard = "Custom";
+    record.Loudness.Target = -16.5;
+    ASSERT_EQ(SaveSettingsFile(record, path), 1);
+    const std::string text = ReadFileBytes(path);
+    std::vector<std::string> expected = ExpectedSaveOrder();
+    for (const char* name : { "[Loudness]", "Layout", "Standard", "Target", "TruePeakLimit", "Show" })
+        expected.push_back(name);
+    EXPECT_EQ(Names(text), expected);
+    EXPECT_NE(text.find("[Loudness]\r\nLayout=5.1\r\nStandard=Custom\r\nTarget=-16.5\r\n"
+                        "TruePeakLimit=-1\r\nShow=1\r\n"),
+        std::string::npos);
+
+    // Back to the defaults: a file that has the section keeps it, with the defaults.
+    CSettingsRecord again;
+    LoadSettingsFile(again, path);
+    EXPECT_EQ(again.Loudness.Target, -16.5);
+    again.Loudness = {};
+    ASSERT_EQ(SaveSettingsFile(again, path), 1);
+    EXPECT_NE(ReadFileBytes(path).find("Layout=stereo\r\nStandard=ARIB\r\nTarget=-24\r\n"),
+        std::string::npos);
+
+    CIniProfile all;
+    again.SaveAll(all);
+    EXPECT_NE(all.Text().find("[Loudness]\r\nLayout=stereo\r\n"), std::string::npos);
+}

@@ -4,6 +4,7 @@
 
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessMarvane.h"
+#include "meter/SndSPLoudnessR128.h"
 #include "meter/SndSPPeak.h"
 #include "meter/SndSPVU.h"
 
@@ -30,9 +31,12 @@ struct Processors {
     CSndSPVU vu;
     CSndSPLoudnessMarvane marvane;
     CSndSPLoudnessBS1770 loudness;
+    CSndSPLoudnessR128 r128;
 
     void Init()
     {
+        r128.SetLayout(kerrion::LoudnessLayout::Surround71);
+        ASSERT_EQ(r128.Init(), 1);
         ASSERT_EQ(peak.Init(), 1);
         ASSERT_EQ(vu.InitFilter(48000.0, 1.8, 4), 1);
         ASSERT_EQ(marvane.Init(), 1);
@@ -41,7 +45,8 @@ struct Processors {
     void Process(ChannelSet& out, ChannelSet& in, uint32_t channels)
     {
         for (CSndSP* p : { static_cast<CSndSP*>(&peak), static_cast<CSndSP*>(&vu),
-                 static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness) })
+                 static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness),
+                 static_cast<CSndSP*>(&r128) })
             p->Process(out.Data(), 70, 16384, in.Data(), channels, nullptr);
     }
 };
@@ -71,6 +76,7 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
             }
         }
         processors.loudness.SetRequestedWindow(round == 1 ? 1.5 : 3.0); // window change
+        processors.r128.Reset();
         processors.Process(out, *inputs[0], 0);
         processors.Process(out, *inputs[1], 70);
     }

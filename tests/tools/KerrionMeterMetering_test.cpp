@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
@@ -82,7 +83,7 @@ TEST_F(KerrionMeterMetering, JsonLinesCarryTheLevelsOfEveryBlock)
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 120u);
     const std::regex shape(
-        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+\})");
+        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+,"r128":\{[^}]*\}\})");
     for (size_t i = 0; i < lines.size(); ++i) {
         ASSERT_TRUE(std::regex_match(lines[i], shape)) << lines[i];
         EXPECT_EQ(lines[i].rfind("{\"block\":" + std::to_string(i + 1) + ",", 0), 0u);
@@ -116,12 +117,16 @@ TEST_F(KerrionMeterMetering, CsvAndTableFormats)
     std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0].rfind("block,frames,peak1", 0), 0u);
-    EXPECT_EQ(std::count(lines[5].begin(), lines[5].end(), ','), 26);
+    EXPECT_EQ(std::count(lines[5].begin(), lines[5].end(), ','), 31); // 26 + the loudness columns
+    EXPECT_NE(lines[0].find(",loudness,momentary,short_term,integrated,range,true_peak_max"),
+        std::string::npos);
 
     r = Run("--format table --seconds 0.5");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("meter 1  ch   0  VU"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("meter 8  ch   7"), std::string::npos);
+    EXPECT_NE(r.out.find(" LKFS  LRA "), std::string::npos) << r.out; // the loudness line
+    EXPECT_NE(r.out.find("(ARIB TR-B32 -24.0 LKFS, -1.0 dBTP)"), std::string::npos);
 }
 
 TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
@@ -201,3 +206,58 @@ TEST_F(KerrionMeterMetering, AnInterruptStopsTheEngineAndStillSummarises)
 }
 
 } // namespace
+
+// A 16-bit stereo WAVE file of one second of a 1 kHz sine at `dbfs` on both channels (a whole
+// number of cycles, so that the generator can loop it without a seam).
+void WriteToneFile(const std::filesystem::path& path, double dbfs)
+{
+    constexpr uint32_t kRate = 48000;
+    std::string data;
+    const double amplitude = 32767.0 * std::pow(10.0, dbfs / 20.0);
+    for (uint32_t n = 0; n < kRate; ++n) {
+        const auto v = static_cast<int16_t>(std::lround(amplitude * std::sin(2.0 * M_PI * 1000.0 * n / kRate)));
+        for (int c = 0; c < 2; ++c) {
+            data += static_cast<char>(v & 0xFF);
+            data += static_cast<char>((v >> 8) & 0xFF);
+        }
+    }
+    const auto le32 = [](uint32_t v) {
+        return std::string { static_cast<char>(v), static_cast<char>(v >> 8),
+            static_cast<char>(v >> 16), static_cast<char>(v >> 24) };
+    };
+    const std::string fmt = std::string("\x01\x00\x02\x00", 4) + le32(kRate) + le32(kRate * 4)
+        + std::string("\x04\x00\x10\x00", 4);
+    WriteFileBytes(path,
+        "RIFF" + le32(static_cast<uint32_t>(36 + data.size())) + "WAVEfmt " + le32(16) + fmt
+            + "data" + le32(static_cast<uint32_t>(data.size())) + data);
+}
+
+TEST_F(KerrionMeterMetering, LoudnessOfAFileProgrammeThroughTheEngine)
+{
+    WriteToneFile(m_dir / "tone.wav", -23.0);
+    WriteFileBytes(m_dir / "signal.ini",
+        "[Signal]\nInputs=2\nSpeed=20\nBufferFrames=4800\nRate=48000\n"
+        "[Input1]\nSource=file\nFile=tone.wav\nFileChannel=1\n"
+        "[Input2]\nSource=file\nFile=tone.wav\nFileChannel=2\n");
+    const Result r = Run("--format jsonl --blocks 100 --loudness stereo --standard ebu");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 100u);
+    const std::string& last = lines.back();
+    const auto field = [&](const std::string& name) {
+        const auto at = last.find("\"" + name + "\":");
+        EXPECT_NE(at, std::string::npos) << name;
+        return std::strtod(last.c_str() + at + name.size() + 3, nullptr);
+    };
+    EXPECT_NEAR(field("momentary"), -23.0, 0.1);
+    EXPECT_NEAR(field("short_term"), -23.0, 0.1);
+    EXPECT_NEAR(field("integrated"), -23.0, 0.1);
+    EXPECT_NEAR(field("range"), 0.0, 0.1);
+    EXPECT_NEAR(field("true_peak_max"), -23.0, 0.2);
+    EXPECT_EQ(JsonArray(last, "true_peak").size(), 2u);
+    EXPECT_NE(lines.front().find("\"integrated\":null"), std::string::npos); // nothing yet
+    EXPECT_NE(r.err.find(" LUFS: within 1 LU of EBU R128 -23.0; range 0.0 LU; "
+                         "true peak -23.0 dBTP: within the EBU R128 limit -1.0"),
+        std::string::npos)
+        << r.err;
+}

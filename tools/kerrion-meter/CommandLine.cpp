@@ -3,7 +3,9 @@
 #include "OptionValues.h"
 
 #include <functional>
+#include <initializer_list>
 #include <map>
+#include <strings.h>
 
 namespace {
 
@@ -71,6 +73,20 @@ std::string SetFormat(MeterCommandLine& o, const std::string& v)
     return "";
 }
 
+std::string SetChoice(std::optional<std::string>& target, const char* option,
+    std::initializer_list<const char*> allowed, const std::string& v)
+{
+    std::string list;
+    for (const char* a : allowed) {
+        if (strcasecmp(a, v.c_str()) == 0) {
+            target = a;
+            return "";
+        }
+        list += std::string(list.empty() ? "" : ", ") + a;
+    }
+    return std::string("option ") + option + " takes " + list + ", not \"" + v + "\"";
+}
+
 std::string SetChannels(MeterCommandLine& o, const std::string& v)
 {
     const std::optional<std::vector<int>> list = ParseIntegerList(v);
@@ -133,6 +149,18 @@ const std::map<std::string, OptionHandler>& Handlers()
         { "--seconds",
             Positive("--seconds", [](MeterCommandLine& o, double n) { o.seconds = n; }) },
         { "--format", { true, &SetFormat } },
+        { "--loudness",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return SetChoice(
+                        o.loudnessLayout, "--loudness", { "stereo", "mono", "5.1", "7.1" }, v);
+                } } },
+        { "--standard",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return SetChoice(
+                        o.standard, "--standard", { "ARIB", "EBU", "ATSC", "Custom" }, v);
+                } } },
         { "--dump", { true, &SetDump } },
         { "--dump-seconds",
             Positive("--dump-seconds", [](MeterCommandLine& o, double n) { o.dumpSeconds = n; }) },
@@ -173,7 +201,8 @@ std::string MeterUsage()
            "                     [--device-type N] [--device-id N] [--device NAME] [--channels "
            "a,b,...]\n"
            "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
-           "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S] [--help]\n"
+           "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S]\n"
+           "                     [--loudness LAYOUT] [--standard NAME] [--help]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
            "  --save-settings    load the settings and write them back as the program does at "
@@ -193,5 +222,9 @@ std::string MeterUsage()
            "  --dump FILES       also write the input to up to three 16-bit WAVE files, two\n"
            "                     channels each\n"
            "  --dump-seconds S   seconds written to each dump file (default 600)\n"
+           "  --loudness LAYOUT  programme of the loudness measurement: stereo (meters 1-2),\n"
+           "                     mono (meter 1), 5.1 (meters 1-6), 7.1 (meters 1-8)\n"
+           "  --standard NAME    judge the loudness by ARIB (TR-B32), EBU (R128), ATSC (A/85)\n"
+           "                     or Custom (the settings' Loudness/Target and TruePeakLimit)\n"
            "  --help             show this text\n";
 }

@@ -28,6 +28,8 @@ struct MeterCommandLine {
     MeterFormat format = MeterFormat::Table; // --format table|csv|jsonl
     std::vector<std::string> dumpFiles;      // --dump FILE[,FILE[,FILE]]
     double dumpSeconds = 600.0;              // --dump-seconds S
+    std::optional<std::string> loudnessLayout; // --loudness stereo|mono|5.1|7.1 (Loudness/Layout)
+    std::optional<std::string> standard;       // --standard ARIB|EBU|ATSC|Custom (Loudness/Standard)
 };
 
 struct MeterCommandLineResult {

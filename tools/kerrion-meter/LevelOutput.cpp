@@ -17,14 +17,15 @@ void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), s
 } // namespace
 
 LevelOutput::LevelOutput(MeterFormat format, const std::array<int, kMeters>& channels,
-    const std::array<double, kMeters>& calibration)
+    const std::array<double, kMeters>& calibration, const LoudnessStandard& standard)
     : m_format(format)
     , m_channels(channels)
     , m_calibration(calibration)
+    , m_standard(standard)
     , m_terminal(isatty(STDOUT_FILENO) == 1)
 {
     if (m_format == MeterFormat::Csv)
-        Write(CsvHeader());
+        Write(CsvHeader(true));
 }
 
 LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
@@ -41,6 +42,8 @@ LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
         record.meterVu[i] = vu[i] - (m_calibration[i] + 20.0);
     }
     record.loudness = playList.GetLoudness();
+    record.hasR128 = true;
+    record.r128 = playList.GetLoudnessR128();
     return record;
 }
 
@@ -73,7 +76,8 @@ void LevelOutput::DrawTable(const LevelRecord& record)
 {
     std::string text;
     if (m_terminal && m_drawn)
-        text = "\033[" + std::to_string(kTableLines + 1) + "A"; // back to the top of the table
+        text = "\033[" + std::to_string(kTableLines + kR128Lines + 1)
+            + "A"; // back to the top of the table
     else if (m_drawn)
         text = "\n";
     char heading[80];
@@ -82,6 +86,7 @@ void LevelOutput::DrawTable(const LevelRecord& record)
     text += heading;
     text += m_terminal ? "\033[K\n" : "\n"; // on a terminal, clear what a longer line left
     text += TableText(record, m_channels);
+    text += R128Line(record.r128, m_standard);
     Write(text);
     std::fflush(stdout);
     m_drawn = true;

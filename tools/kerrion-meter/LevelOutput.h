@@ -17,7 +17,7 @@ namespace kerrion::cli {
 class LevelOutput {
 public:
     LevelOutput(MeterFormat format, const std::array<int, kMeters>& channels,
-        const std::array<double, kMeters>& calibration);
+        const std::array<double, kMeters>& calibration, const LoudnessStandard& standard);
 
     // One block's levels have been stored: count it and print what the format asks for.
     void Block(const CSndIOPlayList& playList);
@@ -32,6 +32,7 @@ private:
     MeterFormat m_format;
     std::array<int, kMeters> m_channels;       // device channel of each meter
     std::array<double, kMeters> m_calibration; // cal_vu of each meter, dBFS
+    LoudnessStandard m_standard;               // what the table's loudness line names
     bool m_terminal = false;                   // standard output is a terminal
     bool m_drawn = false;                      // a table is on the screen
     long long m_blocks = 0;

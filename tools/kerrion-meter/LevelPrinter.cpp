@@ -38,6 +38,9 @@ std::string Bar(double value, double low, double high)
         + std::string(static_cast<size_t>(kBarWidth - filled), '.') + "|";
 }
 
+std::string R128Json(const LoudnessReadings& m);
+std::string Dash(double value, const char* format);
+
 } // namespace
 
 std::string FormatNumber(double value)
@@ -49,27 +52,69 @@ std::string FormatNumber(double value)
     return text;
 }
 
+namespace {
+
+std::string R128Json(const LoudnessReadings& m)
+{
+    std::string peaks = "[";
+    for (int c = 0; c < m.channels; ++c)
+        peaks += (c > 0 ? "," : "") + FormatNumber(m.truePeak[static_cast<size_t>(c)]);
+    return ",\"r128\":{\"momentary\":" + FormatNumber(m.momentary) + ",\"short_term\":"
+        + FormatNumber(m.shortTerm) + ",\"integrated\":" + FormatNumber(m.integrated)
+        + ",\"range\":" + FormatNumber(m.range) + ",\"true_peak\":" + peaks
+        + "],\"true_peak_max\":" + FormatNumber(m.truePeakMax) + "}";
+}
+
+std::string Dash(double value, const char* format)
+{
+    if (std::isnan(value))
+        return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+} // namespace
+
 std::string JsonRecord(const LevelRecord& r)
 {
     return "{\"block\":" + std::to_string(r.block) + ",\"frames\":" + std::to_string(r.frames)
         + ",\"peak\":" + JsonArray(r.peak) + ",\"vu\":" + JsonArray(r.vu) + ",\"meter_vu\":"
-        + JsonArray(r.meterVu) + ",\"loudness\":" + FormatNumber(r.loudness) + "}\n";
+        + JsonArray(r.meterVu) + ",\"loudness\":" + FormatNumber(r.loudness)
+        + (r.hasR128 ? R128Json(r.r128) : std::string()) + "}\n";
 }
 
-std::string CsvHeader()
+std::string CsvHeader(bool r128)
 {
     std::string text = "block,frames";
     for (const char* group : { "peak", "vu", "meter_vu" }) {
         for (int i = 1; i <= kMeters; ++i)
             text += "," + std::string(group) + std::to_string(i);
     }
-    return text + ",loudness\n";
+    return text + ",loudness" + (r128 ? ",momentary,short_term,integrated,range,true_peak_max" : "")
+        + "\n";
 }
 
 std::string CsvRecord(const LevelRecord& r)
 {
-    return std::to_string(r.block) + "," + std::to_string(r.frames) + CsvFields(r.peak)
-        + CsvFields(r.vu) + CsvFields(r.meterVu) + "," + FormatNumber(r.loudness) + "\n";
+    std::string text = std::to_string(r.block) + "," + std::to_string(r.frames) + CsvFields(r.peak)
+        + CsvFields(r.vu) + CsvFields(r.meterVu) + "," + FormatNumber(r.loudness);
+    if (r.hasR128) {
+        for (double v : { r.r128.momentary, r.r128.shortTerm, r.r128.integrated, r.r128.range,
+                 r.r128.truePeakMax })
+            text += "," + FormatNumber(v);
+    }
+    return text + "\n";
+}
+
+std::string R128Line(const LoudnessReadings& m, const LoudnessStandard& standard)
+{
+    const std::string unit = standard.unit;
+    return "M " + Dash(m.momentary, "%.1f") + "  S " + Dash(m.shortTerm, "%.1f") + "  I "
+        + Dash(m.integrated, "%.1f") + " " + unit + "  LRA " + Dash(m.range, "%.1f")
+        + " LU  TP max " + Dash(m.truePeakMax, "%.1f") + " dBTP  (" + standard.name + " "
+        + Dash(standard.target, "%.1f") + " " + unit + ", " + Dash(standard.truePeakLimit, "%.1f")
+        + " dBTP)\n";
 }
 
 std::string TableText(const LevelRecord& r, const std::array<int, kMeters>& channels)

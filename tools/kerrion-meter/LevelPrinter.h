@@ -3,6 +3,9 @@
 // The text kerrion-meter prints for the levels of one block: a JSON line, a CSV row, or the
 // table of eight meter lines with bars. Pure formatting, no output of its own.
 
+#include "meter/LoudnessReadings.h"
+#include "meter/LoudnessStandard.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -18,16 +21,24 @@ struct LevelRecord {
     std::array<double, kMeters> vu {};   // dB, the engine's VU levels (0 = 20 dB below full scale)
     std::array<double, kMeters> meterVu {}; // dB, what the meter shows: vu - (cal_vu + 20)
     double loudness = 0.0;                  // LKFS, BS.1770 over the meters
+    bool hasR128 = false;                   // the record carries the broadcast loudness below
+    LoudnessReadings r128;                  // of the programme layout; NaN: not defined yet
 };
 
-// {"block":N,"frames":F,"peak":[...],"vu":[...],"meter_vu":[...],"loudness":L} and a newline.
+// {"block":N,"frames":F,"peak":[...],"vu":[...],"meter_vu":[...],"loudness":L} and a newline;
+// with the broadcast loudness, "r128":{"momentary":M,"short_term":S,"integrated":I,"range":LRA,
+// "true_peak":[one per programme channel],"true_peak_max":TP} before the closing brace.
 std::string JsonRecord(const LevelRecord& record);
-std::string CsvHeader();
+// With `r128`, the columns momentary,short_term,integrated,range,true_peak_max follow.
+std::string CsvHeader(bool r128 = false);
 std::string CsvRecord(const LevelRecord& record);
 // Eight lines, one per meter: its device channel, the meter's VU reading with a bar over
 // -20..+3 dB and the peak level with a bar over -60..0 dBFS.
 std::string TableText(const LevelRecord& record, const std::array<int, kMeters>& channels);
 constexpr int kTableLines = kMeters;
+// The table's line of the broadcast loudness, judged by `standard`, with its newline.
+std::string R128Line(const LoudnessReadings& r128, const LoudnessStandard& standard);
+constexpr int kR128Lines = 1;
 
 // A number with at least 6 significant digits; JSON's null for infinities and NaN.
 std::string FormatNumber(double value);

@@ -148,6 +148,33 @@ int ExitStatusFor(int32_t status)
     }
 }
 
+// The programme layout and the standard from the settings, overridden by the options.
+LoudnessLayout ChooseLayout(const MeterCommandLine& options, const CSettingsRecord& settings)
+{
+    LoudnessLayout layout = LoudnessLayout::Stereo;
+    ParseLayout(options.loudnessLayout.value_or(settings.Loudness.Layout), layout);
+    return layout;
+}
+
+LoudnessStandard ChooseStandard(const MeterCommandLine& options, const CSettingsRecord& settings)
+{
+    LoudnessStandardId id = LoudnessStandardId::Arib;
+    LoudnessStandard::Parse(options.standard.value_or(settings.Loudness.Standard), id);
+    return LoudnessStandard::Of(id, settings.Loudness.Target, settings.Loudness.TruePeakLimit);
+}
+
+// "kerrion-meter: integrated -24.1 LKFS: within 1 LU of ARIB TR-B32 -24.0; range 5.2 LU;
+// true peak -1.3 dBTP: within the ARIB TR-B32 limit -1.0".
+void PrintLoudnessSummary(const LoudnessReadings& r, const LoudnessStandard& standard)
+{
+    char range[32] = "-";
+    if (LoudnessReadings::Defined(r.range))
+        std::snprintf(range, sizeof range, "%.1f", r.range);
+    std::fprintf(stderr, "kerrion-meter: %s; range %s LU; %s\n",
+        standard.IntegratedVerdict(r.integrated).c_str(), range,
+        standard.TruePeakVerdict(r.truePeakMax).c_str());
+}
+
 int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings)
 {
     DeviceChoice device;
@@ -162,8 +189,10 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     CMessageQueue queue;
     CSndIOPlayList playList;
     playList.SetVUFilter(settings.BWLPF.cutoff, settings.BWLPF.order);
+    playList.SetLoudnessLayout(ChooseLayout(options, settings));
+    const LoudnessStandard standard = ChooseStandard(options, settings);
     InstallInterruptHandlers();
-    LevelOutput output(options.format, channels, calibration);
+    LevelOutput output(options.format, channels, calibration, standard);
     if (playList.StartEngine(
             0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0)
         != 1) {
@@ -194,6 +223,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
         output.Blocks(), counters.inputFrames, counters.missedSlots, counters.status,
         StatusText(counters.status),
         stopped == PL::kStopTimedOut ? " (the engine did not stop in time and was abandoned)" : "");
+    PrintLoudnessSummary(playList.GetLoudnessR128(), standard);
     if (counters.status != PL::kStatusOk)
         ReportFailure(counters.status, device, options);
     return counters.status == PL::kStatusOk && stopped != PL::kStopped
