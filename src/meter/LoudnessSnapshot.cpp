@@ -33,7 +33,7 @@ LoudnessReadings LoudnessSnapshot::Read() const
             break;
     }
     LoudnessReadings readings;
-    std::memcpy(&readings, words.data(), sizeof readings);
+    std::memcpy(static_cast<void*>(&readings), words.data(), sizeof readings);
     return readings;
 }
 

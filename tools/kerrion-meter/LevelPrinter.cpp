@@ -39,7 +39,7 @@ std::string Bar(double value, double low, double high)
 }
 
 std::string R128Json(const LoudnessReadings& m);
-std::string Dash(double value, const char* format);
+std::string Dash(double value);
 
 } // namespace
 
@@ -65,12 +65,13 @@ std::string R128Json(const LoudnessReadings& m)
         + "],\"true_peak_max\":" + FormatNumber(m.truePeakMax) + "}";
 }
 
-std::string Dash(double value, const char* format)
+// One decimal, or a dash for a value not measured yet.
+std::string Dash(double value)
 {
     if (std::isnan(value))
         return "-";
     char text[32];
-    std::snprintf(text, sizeof text, format, value);
+    std::snprintf(text, sizeof text, "%.1f", value);
     return text;
 }
 
@@ -110,10 +111,10 @@ std::string CsvRecord(const LevelRecord& r)
 std::string R128Line(const LoudnessReadings& m, const LoudnessStandard& standard)
 {
     const std::string unit = standard.unit;
-    return "M " + Dash(m.momentary, "%.1f") + "  S " + Dash(m.shortTerm, "%.1f") + "  I "
-        + Dash(m.integrated, "%.1f") + " " + unit + "  LRA " + Dash(m.range, "%.1f")
-        + " LU  TP max " + Dash(m.truePeakMax, "%.1f") + " dBTP  (" + standard.name + " "
-        + Dash(standard.target, "%.1f") + " " + unit + ", " + Dash(standard.truePeakLimit, "%.1f")
+    return "M " + Dash(m.momentary) + "  S " + Dash(m.shortTerm) + "  I "
+        + Dash(m.integrated) + " " + unit + "  LRA " + Dash(m.range)
+        + " LU  TP max " + Dash(m.truePeakMax) + " dBTP  (" + standard.name + " "
+        + Dash(standard.target) + " " + unit + ", " + Dash(standard.truePeakLimit)
         + " dBTP)\n";
 }
 
