@@ -2,6 +2,7 @@
 
 #include "app/ProfileText.h"
 #include "dialogs/DlgColor.h"
+#include "dialogs/DlgLoudness.h"
 #include "dialogs/NotifyRelay.h"
 
 #include <QButtonGroup>
@@ -51,6 +52,7 @@ constexpr ControlTemplate kControls[] = {
     { 1011, K::PushButton, "チャンネル指定", 279, 27, 54, 15 },
     { 1006, K::PushButton, "基準レベル設定", 279, 45, 54, 15 },
     { 1051, K::PushButton, "色設定", 279, 63, 54, 15 },
+    { 1052, K::PushButton, "ラウドネス設定", 279, 79, 54, 15 },
     { 2, K::PushButton, "閉じる", 279, 96, 54, 15 },
     // Controls of the main window's own that the template carries but never shows.
     { 1012, K::PushButton, "輝度調整...", 261, 111, 54, 9, false },
@@ -190,6 +192,10 @@ void CDlgControl::ConnectControls()
             ControlAs<QPushButton>(id), &QPushButton::clicked, this, [this, id] { Forward(id); });
     connect(
         ControlAs<QPushButton>(kIdColor), &QPushButton::clicked, this, &CDlgControl::OpenColors);
+    connect(ControlAs<QPushButton>(kIdLoudness), &QPushButton::clicked, this, [this] {
+        CDlgLoudness loudness(m_settings, m_mainWindow, this);
+        loudness.exec();
+    });
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgControl::reject);
     connect(ControlAs<QTableWidget>(kIdList), &QTableWidget::cellDoubleClicked, this,
         [this](int row, int) { OnListDoubleClicked(row); });

@@ -32,6 +32,7 @@ public:
         kIdAssign = 1011,
         kIdCalibrate = 1006,
         kIdColor = 1051,
+        kIdLoudness = 1052,
         kIdClose = 2,
         kIdLabelNo = 1037,
         kIdLabelName = 1040,

@@ -4,6 +4,7 @@
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
 #include "display/DrawFace.h"
+#include "display/LoudnessReadout.h"
 #include "display/MeterFaceSurface.h"
 #include "display/MeterSetup.h"
 #include "display/QtShapes.h"
@@ -155,6 +156,40 @@ void CSonaltDlg::CreateToolbar()
     m_report->setGeometry(150, 15, 900, 54);
     m_report->setStyleSheet(QStringLiteral("color: rgb(255, 128, 0);"));
     m_report->setFont(kerrion::MeterFont(20));
+    m_loudness = new CLoudnessReadout(this);
+    connect(m_loudness, &CLoudnessReadout::ResetRequested, this,
+        [this] { m_engine->ResetLoudnessR128(); });
+    ApplyLoudnessSettings();
+}
+
+void CSonaltDlg::ApplyLoudnessSettings()
+{
+    kerrion::LoudnessStandardId id = kerrion::LoudnessStandardId::Arib;
+    kerrion::LoudnessStandard::Parse(m_settings.Loudness.Standard, id);
+    m_loudness->SetStandard(kerrion::LoudnessStandard::Of(
+        id, m_settings.Loudness.Target, m_settings.Loudness.TruePeakLimit));
+    m_loudness->setVisible(m_settings.Loudness.Show == 1);
+    PlaceTopRow();
+}
+
+// The readout stands before the close button, or against the window's right edge where the
+// window is narrower (one meter beside the window at its template size); the report of a failed
+// run takes what is left of the row.
+void CSonaltDlg::PlaceTopRow()
+{
+    const int left = 150;
+    const int right = std::min(width(), ToolbarButton(IDC_CLOSE).x()) - 10;
+    m_loudness->Place(QRect(left, 15, std::max(0, right - left), 54));
+    const int reportRight = m_loudness->isHidden() ? left + 900 : m_loudness->x() - 10;
+    m_report->setGeometry(left, 15, std::max(0, reportRight - left), 54);
+}
+
+// What the engine needs to know of the settings before a run: the loudness programme's meters.
+void CSonaltDlg::PrepareEngine()
+{
+    kerrion::LoudnessLayout layout = kerrion::LoudnessLayout::Stereo;
+    kerrion::ParseLayout(m_settings.Loudness.Layout, layout);
+    m_engine->SetLoudnessLayout(layout);
 }
 
 // Controls that hold state but are never shown: the peak hold choice and the meter summary.
@@ -232,6 +267,8 @@ void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
         PlaceMeter(meter, embedded, rect.topLeft() + QPoint(origin.x, origin.y));
     }
     ToolbarButton(IDC_CLOSE).setGeometry(rect.width() - 75, 15, 60, 54);
+    if (m_loudness != nullptr)
+        PlaceTopRow();
     update();
 }
 
@@ -374,6 +411,8 @@ void CSonaltDlg::RepaintNeedles()
 {
     m_lastRepaint.start();
     ClearFramePeaks(); // the next frame starts afresh
+    if (m_settings.Loudness.Show == 1)
+        m_loudness->ShowReadings(m_engine->GetLoudnessR128());
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     for (int i = 0; i < count; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
@@ -411,6 +450,7 @@ void CSonaltDlg::ApplySettings(intptr_t focusWindow, intptr_t meter)
     }
     RebuildSweepRegion();
     RenderFaces(static_cast<int>(meter), false);
+    ApplyLoudnessSettings();
     FillMeterList();
     if (focusWindow != 0) {
         auto* window = reinterpret_cast<QWidget*>(focusWindow);

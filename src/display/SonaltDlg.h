@@ -24,6 +24,7 @@
 
 class CDlgMeter;
 class CImageButton;
+class CLoudnessReadout;
 class CQtMessagePump;
 class CSettingsRecord;
 class MeterFaceSurface;
@@ -86,6 +87,7 @@ public:
     const QRect& MonitorRect() const { return m_monitor; }
     const CSndIOPlayList& Engine() const { return *m_engine; }
     const QTableWidget& MeterList() const { return *m_list; }
+    const CLoudnessReadout& LoudnessReadout() const { return *m_loudness; }
     // Why the last run ended, when it ended with a failure; empty otherwise.
     QString EngineReport() const;
     int PeakHoldChoice() const;
@@ -114,6 +116,9 @@ private:
     void ComputeLayout(const QRect& rect, int count);
     void PlaceMeter(CDlgMeter& meter, bool embedded, const QPoint& screenPos);
     void RaiseStandaloneMeters();
+    void ApplyLoudnessSettings();
+    void PlaceTopRow();
+    void PrepareEngine();
     bool ChannelDelivered(int meter) const;
     void RenderFaces(int reloadMeter, bool initial);
     void RebuildSweepRegion();
@@ -172,4 +177,5 @@ private:
     std::array<QRadioButton*, 3> m_holdChoice {}; // hidden: the peak hold choice
     QTableWidget* m_list = nullptr;               // hidden meter summary
     QLabel* m_report = nullptr; // beside the tool bar: why the last run ended, if it failed
+    CLoudnessReadout* m_loudness = nullptr; // in the top row, before the close button
 };

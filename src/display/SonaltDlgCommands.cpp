@@ -5,6 +5,7 @@
 #include "app/SettingsRecord.h"
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
+#include "display/LoudnessReadout.h"
 #include "display/MeterSetup.h"
 #include "meter/SndIODeviceFactory.h"
 #include "sndio/SndIODevice.h"
@@ -158,6 +159,7 @@ void CSonaltDlg::OnStart()
         return;
     m_report->clear();
     ClearFramePeaks(); // nothing of a former run
+    PrepareEngine();
     const int started = m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump,
         m_channelMap.data(), m_settings.Device.Type, m_settings.Device.ID, &m_queue, m_gainDb);
     if (started == 1)
@@ -168,6 +170,7 @@ void CSonaltDlg::OnStarted()
 {
     m_running = 1;
     m_deliveredChannels = m_engine->GetCounters().inputChannels;
+    m_loudness->ShowReadings({}); // a run measures afresh
     SetToolbarEnabled(true, true, false);
     ToolbarButton(IDC_START).hide();
     ToolbarButton(IDC_STOP).show();

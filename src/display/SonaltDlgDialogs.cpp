@@ -18,6 +18,7 @@ void CSonaltDlg::OnReferenceLevel()
 {
     if (m_running == 1)
         return;
+    PrepareEngine();
     if (m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump, m_channelMap.data(),
             m_settings.Device.Type, m_settings.Device.ID, &m_queue, m_gainDb)
         != 1)

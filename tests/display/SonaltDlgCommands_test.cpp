@@ -3,12 +3,14 @@
 #include "MainWindowTestSupport.h"
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
+#include "display/LoudnessReadout.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <array>
@@ -308,4 +310,35 @@ TEST_F(SonaltDlgCommands, BrightnessCommandExplainsAndReportsAMissingControlPane
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].startsWith("NVIDIAコントロールパネルを開きます。"));
     EXPECT_EQ(texts[1], "nvidia-settings が起動できません");
+}
+
+// The generator's 1 kHz sine at -20 dBFS and 440 Hz at -10 dBFS read about -13.2 LKFS as a
+// stereo programme, with true peaks near -10 dBTP: within 1 LU of a custom -13 and over a
+// custom -12 dBTP limit. The reset starts the integration afresh; a hidden readout is left out.
+TEST_F(SonaltDlgCommands, LoudnessReadoutJudgesTheProgrammeAndResets)
+{
+    CSettingsRecord settings = MeterSettings(
+        4, "[Device]\nType=2\nID=0\n[Loudness]\nStandard=Custom\nTarget=-13\nTruePeakLimit=-12\n");
+    CSonaltDlg window(settings);
+    const CLoudnessReadout& readout = window.LoudnessReadout();
+    EXPECT_TRUE(readout.Text().contains(QStringLiteral("I - LKFS")));
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return readout.Text().contains(QStringLiteral("I -13."))
+                && readout.Text().contains(QStringLiteral("S -13."));
+        },
+        8000))
+        << readout.Text().toStdString();
+    EXPECT_EQ(readout.IntegratedColor(), QColor(62, 198, 99)) << "within 1 LU";
+    EXPECT_EQ(readout.TruePeakColor(), QColor(255, 60, 60)) << "over the limit";
+    readout.findChild<QPushButton*>()->click();
+    EXPECT_TRUE(WaitFor([&] { return readout.Text().contains(QStringLiteral("I - LKFS")); }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return readout.Text().contains(QStringLiteral("I -13.")); }, 3000));
+
+    settings.Loudness.Show = 0;
+    window.PostMessage(CSonaltDlg::WM_SETTINGS_CHANGED, 0, -1);
+    EXPECT_TRUE(readout.isHidden());
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
 }

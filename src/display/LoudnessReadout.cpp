@@ -1,0 +1,169 @@
+#include "display/LoudnessReadout.h"
+
+#include "display/QtShapes.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kBackground(35, 35, 35);
+const QColor kPlain(220, 220, 220);
+const QColor kLabel(150, 150, 150);
+const QColor kWithin(62, 198, 99);
+const QColor kAbove(255, 128, 0);
+const QColor kBelow(110, 170, 255);
+const QColor kOver(255, 60, 60);
+constexpr int kFontPixels = 16;
+constexpr int kGap = 14;         // pixels between two fields
+constexpr int kButtonWidth = 64; // pixels
+constexpr int kLineHeight = 24;  // pixels
+
+QString Figure(double value)
+{
+    return kerrion::LoudnessReadings::Defined(value) ? QString::number(value, 'f', 1)
+                                                     : QStringLiteral("-");
+}
+
+} // namespace
+
+CLoudnessReadout::CLoudnessReadout(QWidget* parent)
+    : QWidget(parent)
+    , m_font(kerrion::MeterFont(kFontPixels))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_reset = new QPushButton(QStringLiteral("リセット"), this);
+    m_reset->setAutoDefault(false); // Enter never presses it
+    m_reset->setFocusPolicy(Qt::NoFocus);
+    connect(m_reset, &QPushButton::clicked, this, &CLoudnessReadout::ResetRequested);
+    UpdateFields(m_readings);
+}
+
+void CLoudnessReadout::SetStandard(const kerrion::LoudnessStandard& standard)
+{
+    m_standard = standard;
+    UpdateFields(m_readings);
+    update();
+}
+
+void CLoudnessReadout::ShowReadings(const kerrion::LoudnessReadings& readings)
+{
+    m_readings = readings;
+    const std::array<Field, kCount> before = m_fields;
+    UpdateFields(readings);
+    if (m_fields != before)
+        update();
+}
+
+void CLoudnessReadout::UpdateFields(const kerrion::LoudnessReadings& r)
+{
+    using Level = kerrion::LoudnessStandard::Level;
+    const QString unit = QString::fromUtf8(m_standard.unit);
+    QColor integrated = kPlain;
+    switch (m_standard.Judge(r.integrated)) {
+    case Level::Within:
+        integrated = kWithin;
+        break;
+    case Level::Above:
+        integrated = kAbove;
+        break;
+    case Level::Below:
+        integrated = kBelow;
+        break;
+    case Level::Unknown:
+        break;
+    }
+    m_fields[kMomentary] = { QStringLiteral("M"), Figure(r.momentary), unit, kPlain };
+    m_fields[kShortTerm] = { QStringLiteral("S"), Figure(r.shortTerm), unit, kPlain };
+    m_fields[kIntegrated] = { QStringLiteral("I"), Figure(r.integrated), unit, integrated };
+    m_fields[kRange] = { QStringLiteral("LRA"), Figure(r.range), QStringLiteral("LU"), kPlain };
+    m_fields[kTruePeak] = { QStringLiteral("TP max"), Figure(r.truePeakMax), QStringLiteral("dBTP"),
+        m_standard.TruePeakOver(r.truePeakMax) ? kOver : kPlain };
+    const QString name = m_standard.id == kerrion::LoudnessStandardId::Custom
+        ? QStringLiteral("カスタム")
+        : QString::fromUtf8(m_standard.name);
+    m_fields[kStandard] = { QString(), name, QString(), kLabel };
+}
+
+int CLoudnessReadout::FieldWidth(const Field& field) const
+{
+    const QFontMetrics metrics(m_font);
+    // A figure's place is as wide as the widest it takes, so the line does not jump about.
+    const int value = field.label.isEmpty() ? metrics.horizontalAdvance(field.value)
+                                            : metrics.horizontalAdvance(QStringLiteral("-000.0"));
+    const int label = field.label.isEmpty() ? 0 : metrics.horizontalAdvance(field.label + u' ');
+    const int unit = field.unit.isEmpty() ? 0 : metrics.horizontalAdvance(u' ' + field.unit);
+    return label + value + unit;
+}
+
+int CLoudnessReadout::LineWidth(int first, int last) const
+{
+    int width = 0;
+    for (int i = first; i <= last; ++i)
+        width += FieldWidth(m_fields[static_cast<std::size_t>(i)]) + (i > first ? kGap : 0);
+    return width;
+}
+
+void CLoudnessReadout::Place(const QRect& area)
+{
+    const int oneLine = LineWidth(kMomentary, kStandard) + kGap + kButtonWidth;
+    m_twoLines = oneLine > area.width();
+    const int text = m_twoLines
+        ? std::max(LineWidth(kMomentary, kIntegrated), LineWidth(kRange, kStandard))
+        : LineWidth(kMomentary, kStandard);
+    const int width = std::min(area.width(), text + kGap + kButtonWidth);
+    const int height = m_twoLines ? 2 * kLineHeight : kLineHeight;
+    setGeometry(area.right() + 1 - width, area.top() + (area.height() - height) / 2, width, height);
+    m_reset->setGeometry(
+        width - kButtonWidth, (height - kLineHeight) / 2, kButtonWidth, kLineHeight);
+    update();
+}
+
+QString CLoudnessReadout::Text() const
+{
+    QStringList parts;
+    for (const Field& field : m_fields)
+        parts << (field.label.isEmpty() ? field.value
+                                        : field.label + u' ' + field.value + u' ' + field.unit);
+    return parts.join(QStringLiteral("  "));
+}
+
+void CLoudnessReadout::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+    painter.setFont(m_font);
+    const QFontMetrics metrics(m_font);
+    int x = 0;
+    int line = 0;
+    for (int i = 0; i < kCount; ++i) {
+        if (m_twoLines && i == kRange) {
+            x = 0;
+            line = 1;
+        }
+        const Field& field = m_fields[static_cast<std::size_t>(i)];
+        const int baseline
+            = line * kLineHeight + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
+        int at = x;
+        if (!field.label.isEmpty()) {
+            painter.setPen(kLabel);
+            painter.drawText(at, baseline, field.label + u' ');
+            at += metrics.horizontalAdvance(field.label + u' ');
+        }
+        painter.setPen(field.color);
+        const int place = field.label.isEmpty()
+            ? metrics.horizontalAdvance(field.value)
+            : metrics.horizontalAdvance(QStringLiteral("-000.0"));
+        painter.drawText(
+            at + place - metrics.horizontalAdvance(field.value), baseline, field.value);
+        at += place;
+        if (!field.unit.isEmpty()) {
+            painter.setPen(kLabel);
+            painter.drawText(at, baseline, u' ' + field.unit);
+        }
+        x += FieldWidth(field) + kGap;
+    }
+}
