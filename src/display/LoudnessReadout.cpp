@@ -107,6 +107,12 @@ int CLoudnessReadout::LineWidth(int first, int last) const
     return width;
 }
 
+bool CLoudnessReadout::Fits(int width) const
+{
+    const int text = std::max(LineWidth(kMomentary, kIntegrated), LineWidth(kRange, kStandard));
+    return text + kGap + kButtonWidth <= width;
+}
+
 void CLoudnessReadout::Place(const QRect& area)
 {
     const int oneLine = LineWidth(kMomentary, kStandard) + kGap + kButtonWidth;

@@ -33,6 +33,8 @@ public:
     // Lays the readout out within `area` of the parent, against its right edge: as wide as
     // its figures need, on one line or two.
     void Place(const QRect& area);
+    // Whether it has room in `width` pixels, on two lines at most.
+    bool Fits(int width) const;
     // What it shows, as one line of text (tests, the accessible name).
     QString Text() const;
     const QColor& IntegratedColor() const { return m_fields[kIntegrated].color; }

@@ -172,15 +172,19 @@ void CSonaltDlg::ApplyLoudnessSettings()
     PlaceTopRow();
 }
 
-// The readout stands before the close button, or against the window's right edge where the
-// window is narrower (one meter beside the window at its template size); the report of a failed
-// run takes what is left of the row.
+// The readout stands before the close button; where the window is too narrow for it there (one
+// meter beside the window at its template size) it goes under the tool bar. The report of a
+// failed run takes what is left of the row.
 void CSonaltDlg::PlaceTopRow()
 {
     const int left = 150;
     const int right = std::min(width(), ToolbarButton(IDC_CLOSE).x()) - 10;
-    m_loudness->Place(QRect(left, 15, std::max(0, right - left), 54));
-    const int reportRight = m_loudness->isHidden() ? left + 900 : m_loudness->x() - 10;
+    if (m_loudness->Fits(right - left))
+        m_loudness->Place(QRect(left, 15, right - left, 54));
+    else
+        m_loudness->Place(QRect(15, 80, std::max(0, width() - 30), 54));
+    const bool inRow = !m_loudness->isHidden() && m_loudness->y() < 80;
+    const int reportRight = inRow ? m_loudness->x() - 10 : left + 900;
     m_report->setGeometry(left, 15, std::max(0, reportRight - left), 54);
 }
 
