@@ -3,7 +3,7 @@
 # Usage: ./test.sh [extra ctest arguments, e.g. -R IniProfile]
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 preset=${KERRION_PRESET:-default}
 extra=()

@@ -1,17 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Kerrion needs to build, test and run, but only those missing.
+# Installs the Debian packages Kerrion needs, but only those missing; quiet when none is.
 # Runs apt-get as root, or through sudo for a normal user.
+#
+#   scripts/install-deps.sh run       build and run the programs (./run.sh)
+#   scripts/install-deps.sh package   the above and the tools that make the Debian package
+#   scripts/install-deps.sh test      all of the above, the test and benchmark libraries, the
+#                                     sanitizer runtimes and the tools the tests drive (the default)
 set -euo pipefail
 
-packages=(
+run=(
   g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libxcb1-dev
+  libasound2-dev libasound2-plugins
+  libjack-jackd2-dev
+  fonts-ipafont-gothic
+)
+package=(dpkg-dev file)
+test=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
-  libasound2-dev alsa-utils libasound2-plugins
-  libjack-jackd2-dev jackd2
-  fonts-ipafont-gothic xvfb xauth xdotool openbox x11-utils libxcb1-dev
+  alsa-utils jackd2
+  xvfb xauth xdotool openbox x11-utils
+  appstream groff-base
 )
+
+case "${1:-test}" in
+  run) packages=("${run[@]}") ;;
+  package) packages=("${run[@]}" "${package[@]}") ;;
+  test) packages=("${run[@]}" "${package[@]}" "${test[@]}") ;;
+  *) echo "usage: $0 [run|package|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

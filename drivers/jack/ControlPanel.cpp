@@ -1,4 +1,5 @@
-// The JACK driver's control panel is the JACK control program, qjackctl, when it is installed.
+// The JACK driver's control panel is the JACK control program, qjackctl, when it is installed;
+// without it, the error message names the bridge's own settings file.
 
 #include "JackDriver.h"
 
@@ -37,10 +38,12 @@ ASIOError JackDriver::controlPanel()
 {
     const std::string program = FindProgram("qjackctl").string();
     if (program.empty()) {
-        m_error = "qjackctl is not installed";
+        m_error = "qjackctl is not installed; the bridge's settings are in "
+            + JackConfigPath().string();
         return ASE_NotPresent;
     }
-    if (!driver::LaunchInBackground({ program })) {
+    // qjackctl reports its own failures in its window: no need to wait for it.
+    if (!driver::LaunchInBackground({ program }, 0)) {
         m_error = "Cannot start qjackctl";
         return ASE_NotPresent;
     }

@@ -1,4 +1,6 @@
-// The generator's control panel is its INI file, opened in the desktop's editor.
+// The generator's control panel is its INI file, opened in the desktop's editor. Where nothing
+// can open it (no xdg-open, or no handler for text files), the error message says where the file
+// is, so the host can tell the user to edit it by hand.
 
 #include "SignalDriver.h"
 
@@ -21,6 +23,9 @@ bool EnsureConfigFile(const std::filesystem::path& path)
     return static_cast<bool>(out);
 }
 
+// Long enough for xdg-open to find that no program handles the file, which it does at once.
+constexpr int kOpenSettleMs = 700;
+
 } // namespace
 
 ASIOError SignalDriver::controlPanel()
@@ -30,8 +35,8 @@ ASIOError SignalDriver::controlPanel()
         m_error = "Cannot create " + path.string();
         return ASE_NotPresent;
     }
-    if (!driver::LaunchInBackground({ "xdg-open", path.string() })) {
-        m_error = "Cannot start xdg-open";
+    if (!driver::LaunchInBackground({ "xdg-open", path.string() }, kOpenSettleMs)) {
+        m_error = "No program here opens it; edit " + path.string();
         return ASE_NotPresent;
     }
     return ASE_OK;

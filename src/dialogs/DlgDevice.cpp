@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -158,7 +159,22 @@ void CDlgDevice::OnSelectionChanged(int position)
     ShowDevice(position);
 }
 
-void CDlgDevice::OpenControlPanel() { m_drivers->ControlPanel(); }
+// A panel that cannot open would otherwise do nothing visible: the driver's message says why and
+// where its settings file is.
+void CDlgDevice::OpenControlPanel()
+{
+    std::string why;
+    {
+        WaitCursor wait;
+        if (m_drivers->ControlPanel(&why) == 1)
+            return;
+    }
+    QString text = QStringLiteral("コントロールパネルを開けません。");
+    if (!why.empty())
+        text += QStringLiteral("\n") + QString::fromUtf8(why.c_str());
+    QMessageBox box(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+    box.exec();
+}
 
 void CDlgDevice::accept()
 {

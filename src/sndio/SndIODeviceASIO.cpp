@@ -246,12 +246,20 @@ int CSndIODeviceASIO::Close()
     return 1;
 }
 
-int CSndIODeviceASIO::ControlPanel()
+int CSndIODeviceASIO::ControlPanel(std::string* why)
 {
     std::lock_guard lock(kerrion::AsioProcessMutex());
     if (!DriverList() || DriverList()->Current() < 0)
         return 0;
-    return ASIOControlPanel() == ASE_OK ? 1 : 0;
+    if (ASIOControlPanel() == ASE_OK)
+        return 1;
+    const auto driver = kerrion::AsioCurrentDriver();
+    if (why != nullptr && driver != nullptr) {
+        char message[124] = {};
+        driver->Driver()->getErrorMessage(message);
+        *why = message;
+    }
+    return 0;
 }
 
 void CSndIODeviceASIO::OnThreadAbandoned()

@@ -27,7 +27,9 @@ public:
     int Close() override;
 
     // Opens the current driver's control panel; nothing without a loaded driver. Engine/UI thread.
-    int ControlPanel();
+    // 0 when it cannot; `why` then gets the driver's own message (where its settings file is,
+    // when no program could open it), or stays empty.
+    int ControlPanel(std::string* why = nullptr);
 
     // The system reference handed to the driver's init (the main window), process-wide.
     static void SetSystemReference(void* reference);

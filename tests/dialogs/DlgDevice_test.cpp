@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -230,4 +232,31 @@ TEST_F(DlgDevice, PropertiesOpensTheDriversControlPanel)
         QTest::qWait(20);
     QTest::qWait(50);
     EXPECT_EQ(kerrion::test::ReadFileBytes(marker), (m_dir / "signal.ini").string() + "\n");
+}
+
+TEST_F(DlgDevice, PropertiesWithNothingToOpenTheFileSaysWhereItIs)
+{
+    // xdg-open finding no program for the file ends at once with status 3.
+    const auto bin = m_dir / "bin";
+    std::filesystem::create_directories(bin);
+    kerrion::test::WriteFileBytes(bin / "xdg-open", "#!/bin/sh\nexit 3\n");
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    ScopedEnv searchPath("PATH", bin.c_str());
+
+    auto dialog = Open(2, 1, "Signal B");
+    ASSERT_TRUE(ShowAndWait(*dialog));
+    // The message box runs its own loop inside the click; a timer that dies with the test reads
+    // and closes it.
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    poll.start(20);
+    QTest::mouseClick(dialog->Control(CDlgDevice::kIdProperties), Qt::LeftButton);
+    EXPECT_TRUE(shown.contains(QString::fromStdString((m_dir / "signal.ini").string())))
+        << shown.toStdString();
 }

@@ -92,7 +92,7 @@ void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out)
     }
     if (std::none_of(
             devices.begin(), devices.end(), [](const DeviceInfo& d) { return d.kind == 1; }))
-        std::fprintf(out, "(no plain audio devices (family 1) in this build)\n");
+        std::fprintf(out, "(no plain audio input devices found)\n");
 }
 
 std::optional<DeviceInfo> FindDeviceByPrefix(

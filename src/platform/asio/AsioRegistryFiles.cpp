@@ -18,17 +18,20 @@ bool IsInside(const std::filesystem::path& path, const std::filesystem::path& fo
     return !relative.empty() && *relative.begin() != "..";
 }
 
+// An installed program finds the registry installed with it from its own folder, so that a
+// moved or staged prefix works; this comes first, so that a prefix installed inside the build
+// folder is still read as an installation. A program that lies in the build tree reads the
+// registry generated there; anything else reads the one of the configured prefix.
 std::filesystem::path ShippedRegistry()
 {
     const std::filesystem::path program = RunningProgram();
-    if (!program.empty() && IsInside(program, KERRION_BUILD_DIR))
-        return KERRION_BUILD_ASIO_REGISTRY;
-    // A relocated installation keeps share/ beside bin/.
     if (!program.empty()) {
-        const auto relocated = program.parent_path().parent_path() / "share/kerrion/asio.reg";
+        const auto beside = program.parent_path().parent_path() / "share/kerrion/asio.reg";
         std::error_code error;
-        if (std::filesystem::exists(relocated, error))
-            return relocated;
+        if (std::filesystem::is_regular_file(beside, error))
+            return beside;
+        if (IsInside(program, KERRION_BUILD_DIR))
+            return KERRION_BUILD_ASIO_REGISTRY;
     }
     return KERRION_INSTALLED_ASIO_REGISTRY;
 }

@@ -3,10 +3,14 @@
 // Which registry files list the installed drivers. Engine or UI thread; reads the environment.
 //
 // - KERRION_ASIO_REGISTRY set and not empty: that file alone.
-// - Otherwise the registry shipped with the program (the build tree's own generated one when the
-//   running program lies inside the build tree, else the installed one), followed by the
-//   optional per-user file $XDG_CONFIG_HOME/Marvane/Kerrion/asio.reg (default ~/.config), which
-//   can add drivers or remove shipped ones with [-key] lines.
+// - Otherwise the registry shipped with the program (<program's folder>/../share/kerrion/asio.reg
+//   when it exists, as in an installed or moved prefix; else the build tree's generated one when
+//   the running program lies inside the build tree; else the one of the configured install
+//   prefix), followed by the optional per-user file $XDG_CONFIG_HOME/Marvane/Kerrion/asio.reg
+//   (default ~/.config), which can add drivers or remove shipped ones with [-key] lines.
+//
+// A relative plug-in path in a registry file starts at that file's folder (the installed
+// registry names ../../lib/kerrion/...).
 
 #include "platform/asio/Registry.h"
 

@@ -517,7 +517,8 @@ TEST_F(JackDriver, ControlPanelStartsQjackctlOnlyWhenInstalled)
     }
     ScopedEnv nowhere("PATH", (m_dir / "empty").c_str());
     EXPECT_EQ(driver->controlPanel(), ASE_NotPresent);
-    EXPECT_EQ(Message(driver), "qjackctl is not installed");
+    EXPECT_EQ(Message(driver),
+        "qjackctl is not installed; the bridge's settings are in " + (m_dir / "jack.ini").string());
 }
 
 TEST_F(JackDriver, ConnectionsComeBackAfterADisposeAndInTheNextDriverAndTheFileKeepsItsLines)
