@@ -110,6 +110,7 @@ protected:
         int checked = 0;
         uint32_t lostFrames = 0;
         uint32_t jumps = 0;           // blocks that did not follow on from the one before
+        uint32_t innerBreaks = 0;     // frames that did not follow on from the one before
         std::optional<uint32_t> next; // the ramp step the next frame should carry
         const int attempts = blocks + (kerrion::test::kRealTimeChecks ? 40 : 400);
         for (int attempt = 0; attempt < attempts && checked < blocks; ++attempt) {
@@ -136,8 +137,10 @@ protected:
                 lostFrames += (step(ramp[0]) - *next) % 65536u; // whole blocks dropped on the way
                 ++jumps;
             }
-            for (uint32_t f = 1; f < got && kerrion::test::kRealTimeChecks; ++f)
-                EXPECT_EQ(step(ramp[f]), (step(ramp[f - 1]) + 1) % 65536u) << "frame " << f;
+            // A block gathers several server periods: a period the server skipped breaks the
+            // ramp inside it.
+            for (uint32_t f = 1; f < got; ++f)
+                innerBreaks += step(ramp[f]) != (step(ramp[f - 1]) + 1) % 65536u ? 1 : 0;
             next = (step(ramp[got - 1]) + 1) % 65536u;
             ++checked;
         }
@@ -149,10 +152,11 @@ protected:
                 = device.InputStream().m_missedSlots + device.State().overruns.load();
             const uint64_t xruns = m_player->Xruns();
             if (xruns == 0) {
+                EXPECT_EQ(innerBreaks, 0u);
                 EXPECT_EQ(lostFrames % frames, 0u);
                 EXPECT_LE(lostFrames / frames, counted);
             } else {
-                EXPECT_LE(jumps, counted + xruns) << xruns << " xruns";
+                EXPECT_LE(jumps + innerBreaks, counted + xruns) << xruns << " xruns";
             }
         }
         return checked;
