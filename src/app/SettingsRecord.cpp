@@ -7,8 +7,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <initializer_list>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 const std::array<double, kScaleVuMarks> kDefaultScaleVU
     = { 0, 1.9, 12.9, 20.5, 23.9, 27.7, 32.2, 37.2, 43.0, 49.7, 53.5, 57.4, 61.7, 66.3, 76.5, 88 };
@@ -94,8 +94,8 @@ void WriteInt(CIniProfile& profile, const std::string& section, const char* key,
 }
 
 // `text` when it is one of `allowed` (case ignored, written as listed), else `fallback`.
-std::string OneOf(const std::string& text, std::initializer_list<const char*> allowed,
-    const char* fallback)
+std::string OneOf(
+    const std::string& text, std::initializer_list<const char*> allowed, const char* fallback)
 {
     for (const char* candidate : allowed) {
         const std::string_view c = candidate;
@@ -158,6 +158,8 @@ void CSettingsRecord::Load(const CIniProfile& profile)
     Meter.Size_w = profile.GetInt("Meter", "Size.w", 1360);
     Meter.Size_h = profile.GetInt("Meter", "Size.h", 768);
     Meter.Refresh = profile.GetInt("Meter", "Refresh", 1);
+    const int frameRate = profile.GetInt("Meter", "FrameRate", 30);
+    Meter.FrameRate = frameRate >= 10 && frameRate <= 60 ? frameRate : 30;
     Meter.VuFontSize = ReadDouble(profile, "Meter", "VuFontSize", "60.0");
     Meter.VuPenWidth = ReadIntText(profile, "Meter", "VuPenWidth", "3");
 
@@ -256,6 +258,7 @@ void CSettingsRecord::SaveAll(CIniProfile& profile) const
     for (std::size_t i = 0; i < Meter.ScaleVU.size(); ++i)
         scale += (i == 0 ? "" : ",") + FormatShortest(Meter.ScaleVU[i]);
     profile.WriteString("Meter", "ScaleVU", scale);
+    WriteInt(profile, "Meter", "FrameRate", Meter.FrameRate);
     profile.WriteString("BWLPF", "cutoff", FormatShortest(BWLPF.cutoff));
     WriteInt(profile, "BWLPF", "order", BWLPF.order);
     profile.WriteString("Logo", "file", Logo.file);

@@ -23,6 +23,7 @@ public:
         int Size_w = 1360;        // face units; width of each meter face (read only)
         int Size_h = 768;         // face units; height of each meter face (read only)
         int Refresh = 1;          // take every Refresh-th level message (read only)
+        int FrameRate = 30;       // needle frames a second, 10 .. 60 (read only)
         int VuPenWidth = 3;       // pixels, not scaled; VU scale pen width
         double VuFontSize = 60.0; // kept and written back; nothing uses it
         std::array<double, kScaleVuMarks> ScaleVU {}; // degrees of deflection (read only)

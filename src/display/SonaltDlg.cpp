@@ -24,6 +24,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -33,16 +34,15 @@ uint32_t g_levelCounter = 0;
 
 const QColor kBackground(35, 35, 35);
 
-// Needles are repainted at most this often (30 frames a second, smooth for VU ballistics of
-// 300 ms and cheap at 750 level messages a second); every reading of the levels still updates
-// the meters' state, so no peak is lost between two frames.
-constexpr int kRepaintIntervalMs = 33;
-
+// Needles are repainted at most Meter/FrameRate times a second (30 unless set by hand: smooth for
+// VU ballistics of 300 ms and cheap at 750 level messages a second); every reading of the levels
+// still updates the meters' state, so no peak is lost between two frames.
+//
 // The engine posts a level message per block (750 a second at 64-frame blocks); waking for each
 // cost more than the metering. Messages that arrive while one is handled are delivered together
 // once a frame, just before the frame is painted; a lone message (start, stop, a level message
 // of a long block) is delivered at once.
-constexpr int kMessageBatchMs = kRepaintIntervalMs;
+int FrameIntervalMs(int frameRate) { return static_cast<int>(std::lround(1000.0 / frameRate)); }
 
 // The window's size when a single meter is shown: 321 x 191 dialog units of the window font.
 QSize TemplateSize(const QFont& font)
@@ -67,7 +67,8 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
         = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
               WindowProc(message.message, message.wParam, message.lParam);
           });
-    m_pump->SetBatchInterval(kMessageBatchMs);
+    m_frameIntervalMs = FrameIntervalMs(std::clamp(settings.Meter.FrameRate, 10, 60));
+    m_pump->SetBatchInterval(m_frameIntervalMs);
     ClearFramePeaks();
     OnInitDialog();
 }
@@ -403,8 +404,8 @@ void CSonaltDlg::ScheduleRepaint()
 {
     if (m_repaintTimer.isActive())
         return;
-    const qint64 since = m_lastRepaint.isValid() ? m_lastRepaint.elapsed() : kRepaintIntervalMs;
-    m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, kRepaintIntervalMs - since)));
+    const qint64 since = m_lastRepaint.isValid() ? m_lastRepaint.elapsed() : m_frameIntervalMs;
+    m_repaintTimer.start(static_cast<int>(std::max<qint64>(0, m_frameIntervalMs - since)));
 }
 
 void CSonaltDlg::ClearFramePeaks() { m_framePeakDb.fill(-std::numeric_limits<double>::infinity()); }

@@ -154,6 +154,7 @@ private:
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QElapsedTimer m_lastRepaint;
+    int m_frameIntervalMs = 33;               // 1000 / Meter/FrameRate
     std::array<NeedleState, 8> m_painted {};  // what each meter showed at its last repaint
     std::array<double, 8> m_framePeakDb {};   // the highest peak read since the last repaint
     CMessageQueue m_queue;                    // the engine's notify target

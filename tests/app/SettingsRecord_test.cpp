@@ -110,6 +110,12 @@ TEST(SettingsRecordLoad, ClampsMeterCountAndCutoff)
     EXPECT_DOUBLE_EQ(LoadFromText("[BWLPF]\ncutoff=5\n").BWLPF.cutoff, 3.0);
     EXPECT_DOUBLE_EQ(LoadFromText("[BWLPF]\ncutoff=1e999\n").BWLPF.cutoff, 3.0);
     EXPECT_EQ(LoadFromText("[BWLPF]\norder=9\n").BWLPF.order, 9); // not clamped
+    // A frame rate outside 10 .. 60 a second is not taken.
+    for (const auto& [text, rate] : { std::pair { "", 30 }, { "10", 10 }, { "60", 60 }, { "9", 30 },
+             { "61", 30 }, { "fast", 30 } })
+        EXPECT_EQ(
+            LoadFromText(std::string("[Meter]\nFrameRate=") + text + "\n").Meter.FrameRate, rate)
+            << text;
 }
 
 TEST(SettingsRecordLoad, ScaleTableTakesAtMostSixteenPieces)
@@ -286,8 +292,8 @@ TEST(SettingsRecordLoudness, ValuesLoadAndBadOnesGiveTheDefault)
     };
     const Row rows[] = {
         { "", "stereo", "ARIB", -24.0, -1.0, 1 },
-        { "Layout=7.1\nStandard=ebu\nTarget=-23.5\nTruePeakLimit=-2\nShow=0\n", "7.1", "EBU",
-            -23.5, -2.0, 0 },
+        { "Layout=7.1\nStandard=ebu\nTarget=-23.5\nTruePeakLimit=-2\nShow=0\n", "7.1", "EBU", -23.5,
+            -2.0, 0 },
         { "Layout=5.1\nStandard=Custom\nTarget=-16\nTruePeakLimit=0.5\n", "5.1", "Custom", -16.0,
             0.5, 1 },
         { "Layout=quad\nStandard=BBC\nTarget=loud\nTruePeakLimit=9\nShow=2\n", "stereo", "ARIB",
@@ -318,7 +324,8 @@ TEST(SettingsRecordLoudness, SavedAfterTheOtherSectionsOnceChosen)
     ASSERT_EQ(SaveSettingsFile(record, path), 1);
     const std::string text = ReadFileBytes(path);
     std::vector<std::string> expected = ExpectedSaveOrder();
-    for (const char* name : { "[Loudness]", "Layout", "Standard", "Target", "TruePeakLimit", "Show" })
+    for (const char* name :
+        { "[Loudness]", "Layout", "Standard", "Target", "TruePeakLimit", "Show" })
         expected.push_back(name);
     EXPECT_EQ(Names(text), expected);
     EXPECT_NE(text.find("[Loudness]\r\nLayout=5.1\r\nStandard=Custom\r\nTarget=-16.5\r\n"
