@@ -306,6 +306,12 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
     Streaming s;
     const uint32_t waitMs = 20u * static_cast<uint32_t>(context.m_slotMilliseconds);
     const bool output = context.m_output->m_enabled != 0;
+    if (!output) {
+        // Only an output pre-rolls: its six slots are what the driver semaphore counts before
+        // the driver starts. A device without one would wait for them for ever; it starts at once.
+        s.countdown = 0;
+        s.pendingOutput = 0;
+    }
     for (;;) {
         framesHanded = s.framesHanded;
         if (!s.driverStarted && s.countdown == 0) {

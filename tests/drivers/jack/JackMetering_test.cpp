@@ -102,6 +102,17 @@ protected:
 
 } // namespace
 
+// A bridge without playback ports gives the host no output: its input alone drives the run.
+TEST_F(JackMetering, ABridgeWithoutOutputsMetersItsInputs)
+{
+    kerrion::test::WriteFileBytes(m_dir / "jack.ini", "[JACK]\nOutputs=0\nAutoConnect=0\n");
+    StartServer();
+    ASSERT_EQ(Start(), 1);
+    Play();
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 188, 10000));
+    ExpectTheSines();
+}
+
 TEST_F(JackMetering, SinesReadTheirPeakAndVuLevelsInBlocksOfTwoServerPeriods)
 {
     StartServer();
