@@ -118,8 +118,9 @@ void EngineRun::Measure(uint32_t frames)
     MeasureR128();
 }
 
-// The broadcast loudness runs after the specified processors, over the same meter buffers, and
-// publishes its readings whole; a reset asked for by another thread is honoured here.
+// The broadcast loudness runs after the peak, VU and loudness processors, over the same meter
+// buffers, and publishes its readings whole; a reset asked for by another thread is honoured
+// here.
 void EngineRun::MeasureR128()
 {
     if (m_context.loudnessResetRequested.exchange(false, std::memory_order_relaxed))
