@@ -3,6 +3,7 @@
 // worker thread's CPU time per second of audio (a fraction of one core), the whole process's,
 // and the peak resident memory of this process and of kerrion-meter metering 8 channels.
 
+#include "SignalSetup.h"
 #include "meter/SndIOPlayList.h"
 #include "platform/messages/MessageQueue.h"
 
@@ -27,42 +28,13 @@ extern char** environ;
 namespace {
 
 constexpr double kAudioSeconds = 30.0; // of audio metered per measurement
-constexpr const char* kSignalId = "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}";
 
-std::filesystem::path Folder()
-{
-    static const std::filesystem::path folder = [] {
-        std::string pattern
-            = (std::filesystem::temp_directory_path() / "kerrion-engine-bench-XXXXXX").string();
-        const char* made = mkdtemp(pattern.data());
-        return std::filesystem::path(made != nullptr ? made : "/tmp");
-    }();
-    return folder;
-}
+using kerrion::bench::BenchFolder;
+using kerrion::bench::WriteText;
 
-void WriteText(const std::filesystem::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// Eight sines at different frequencies and levels, `frames` per buffer, the clock `speed` times
-// faster than real time.
 void Configure(int frames, double speed)
 {
-    const std::filesystem::path folder = Folder();
-    WriteText(folder / "asio.reg",
-        std::string("Windows Registry Editor Version "
-                    "5.00\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ASIO\\Gen]\n\"CLSID\"=\"")
-            + kSignalId + "\"\n[HKEY_CLASSES_ROOT\\CLSID\\" + kSignalId + "\\InprocServer32]\n@=\""
-            + KERRION_SIGNAL_DRIVER + "\"\n");
-    std::string ini = "[Signal]\nInputs=8\nOutputs=2\nRate=48000\nSampleType=18\nBufferFrames="
-        + std::to_string(frames) + "\nSpeed=" + std::to_string(speed) + "\n";
-    for (int i = 1; i <= 8; ++i)
-        ini += "[Input" + std::to_string(i) + "]\nSource=sine\nFrequency="
-            + std::to_string(100 * i * i) + "\nLevel=" + std::to_string(-3 * i) + "\n";
-    WriteText(folder / "signal.ini", ini);
-    setenv("KERRION_ASIO_REGISTRY", (folder / "asio.reg").c_str(), 1);
-    setenv("KERRION_SIGNAL_CONFIG", (folder / "signal.ini").c_str(), 1);
+    kerrion::bench::ConfigureSignal(KERRION_SIGNAL_DRIVER, frames, speed);
 }
 
 double ProcessCpuSeconds()
@@ -141,7 +113,7 @@ BENCHMARK(BM_EngineCpuPerAudioSecond)
 void BM_KerrionMeterPeakResidentMemory(benchmark::State& state)
 {
     Configure(512, 10.0);
-    const std::string ini = (Folder() / "Kerrion.ini").string();
+    const std::string ini = (BenchFolder() / "Kerrion.ini").string();
     WriteText(ini, "[Device]\nType=2\nID=0\n");
     double peakMiB = 0.0;
     for (auto _ : state) {

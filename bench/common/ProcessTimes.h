@@ -15,8 +15,10 @@ struct ThreadTime {
     double seconds = 0.0; // on a CPU
 };
 
-// Every thread of this process by thread id.
-std::map<int, ThreadTime> ReadThreadTimes();
+// Every thread of a process (this one unless `pid` is given) by thread id.
+std::map<int, ThreadTime> ReadThreadTimes(int pid = 0);
+// The time on a CPU of all the threads of `times`, in seconds.
+double TotalSeconds(const std::map<int, ThreadTime>& times);
 // User plus system time of this process, in seconds.
 double ProcessCpuSeconds();
 // Resident memory of this process, in KiB.

@@ -64,16 +64,27 @@ std::optional<int> FindXServer(const std::string& display)
 
 } // namespace
 
-std::map<int, ThreadTime> ReadThreadTimes()
+std::map<int, ThreadTime> ReadThreadTimes(int pid)
 {
     std::map<int, ThreadTime> times;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    const std::filesystem::path tasks
+        = std::filesystem::path("/proc") / (pid == 0 ? "self" : std::to_string(pid)) / "task";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(tasks, error)) {
         const int tid = std::atoi(entry.path().filename().c_str());
         // schedstat's first field is the time on a CPU in nanoseconds.
         const std::string schedstat = FirstLine(entry.path() / "schedstat");
         times[tid] = { FirstLine(entry.path() / "comm"), std::atof(schedstat.c_str()) * 1e-9 };
     }
     return times;
+}
+
+double TotalSeconds(const std::map<int, ThreadTime>& times)
+{
+    double total = 0.0;
+    for (const auto& [tid, time] : times)
+        total += time.seconds;
+    return total;
 }
 
 double ProcessCpuSeconds()
