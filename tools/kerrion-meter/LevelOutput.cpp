@@ -3,6 +3,7 @@
 #include "meter/SndIOPlayList.h"
 #include "platform/sync/Clock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -52,17 +53,36 @@ void LevelOutput::Block(const CSndIOPlayList& playList)
     ++m_blocks;
     switch (m_format) {
     case MeterFormat::Jsonl:
-        Write(JsonRecord(Read(playList)));
+        m_record = JsonRecord(Read(playList));
         break;
     case MeterFormat::Csv:
-        Write(CsvRecord(Read(playList)));
+        WriteCsvRecord(Read(playList), m_record);
         break;
     case MeterFormat::Table:
         if (NowMilliseconds() - m_lastDrawMs >= (m_terminal ? kTerminalRedrawMs : kPlainTableMs))
             DrawTable(Read(playList));
         return;
     }
-    std::fflush(stdout);
+    Write(m_record);
+    if (!m_unflushed)
+        m_firstUnflushedMs = NowMilliseconds();
+    m_unflushed = true;
+}
+
+void LevelOutput::FlushDue()
+{
+    if (m_unflushed && NowMilliseconds() - m_firstUnflushedMs >= kRecordFlushMs) {
+        std::fflush(stdout);
+        m_unflushed = false;
+    }
+}
+
+int LevelOutput::WaitLimitMs(int idleMs) const
+{
+    if (!m_unflushed)
+        return idleMs;
+    const uint64_t waited = NowMilliseconds() - m_firstUnflushedMs;
+    return waited >= kRecordFlushMs ? 0 : std::min(idleMs, static_cast<int>(kRecordFlushMs - waited));
 }
 
 void LevelOutput::Finish(const CSndIOPlayList& playList)
@@ -70,6 +90,7 @@ void LevelOutput::Finish(const CSndIOPlayList& playList)
     if (m_format == MeterFormat::Table && m_blocks > 0)
         DrawTable(Read(playList));
     std::fflush(stdout);
+    m_unflushed = false;
 }
 
 void LevelOutput::DrawTable(const LevelRecord& record)

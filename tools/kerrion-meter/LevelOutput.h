@@ -1,7 +1,8 @@
 #pragma once
 
 // Prints the levels of each block in the chosen format to standard output: csv and jsonl one
-// record per block; table redrawn in place on a terminal at most 10 times a second, or printed
+// record per block, flushed at most kRecordFlushMs after it was printed (a write per block would
+// cost more than the metering at small blocks); table redrawn in place on a terminal at most 10 times a second, or printed
 // once a second when standard output is not a terminal.
 
 #include "CommandLine.h"
@@ -9,10 +10,13 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 class CSndIOPlayList;
 
 namespace kerrion::cli {
+
+inline constexpr int kRecordFlushMs = 20;
 
 class LevelOutput {
 public:
@@ -23,6 +27,10 @@ public:
     void Block(const CSndIOPlayList& playList);
     // Metering has ended: the table shows the last levels.
     void Finish(const CSndIOPlayList& playList);
+    // Flushes the records printed when the oldest unflushed one is due.
+    void FlushDue();
+    // How long the caller may wait for the next block before a flush falls due, at most `idleMs`.
+    int WaitLimitMs(int idleMs) const;
     long long Blocks() const { return m_blocks; }
 
 private:
@@ -37,6 +45,9 @@ private:
     bool m_drawn = false;                      // a table is on the screen
     long long m_blocks = 0;
     uint64_t m_lastDrawMs = 0;
+    std::string m_record;             // the text of the last record; keeps its capacity
+    bool m_unflushed = false;         // records wait in the stream's buffer
+    uint64_t m_firstUnflushedMs = 0;  // when the oldest of them was printed
 };
 
 } // namespace kerrion::cli

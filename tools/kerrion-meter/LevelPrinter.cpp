@@ -1,6 +1,7 @@
 #include "LevelPrinter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -20,12 +21,12 @@ std::string JsonArray(const std::array<double, kMeters>& values)
     return text + "]";
 }
 
-std::string CsvFields(const std::array<double, kMeters>& values)
+void AppendCsvFields(std::string& text, const std::array<double, kMeters>& values)
 {
-    std::string text;
-    for (double value : values)
-        text += "," + FormatNumber(value);
-    return text;
+    for (double value : values) {
+        text += ',';
+        AppendNumber(text, value);
+    }
 }
 
 // A bar of kBarWidth cells, filled for `value` between `low` and `high`.
@@ -45,11 +46,23 @@ std::string Dash(double value);
 
 std::string FormatNumber(double value)
 {
-    if (!std::isfinite(value))
-        return "null";
-    char text[40];
-    std::snprintf(text, sizeof text, "%.9g", value);
+    std::string text;
+    AppendNumber(text, value);
     return text;
+}
+
+// Nine significant digits, as printf's %.9g writes them; a record is dozens of numbers and
+// kerrion-meter writes one per block, so they are converted without the stream machinery.
+void AppendNumber(std::string& text, double value)
+{
+    if (!std::isfinite(value)) {
+        text += "null";
+        return;
+    }
+    char digits[40];
+    const std::to_chars_result end
+        = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 9);
+    text.append(digits, end.ptr);
 }
 
 namespace {
@@ -98,14 +111,31 @@ std::string CsvHeader(bool r128)
 
 std::string CsvRecord(const LevelRecord& r)
 {
-    std::string text = std::to_string(r.block) + "," + std::to_string(r.frames) + CsvFields(r.peak)
-        + CsvFields(r.vu) + CsvFields(r.meterVu) + "," + FormatNumber(r.loudness);
+    std::string text;
+    WriteCsvRecord(r, text);
+    return text;
+}
+
+void WriteCsvRecord(const LevelRecord& r, std::string& text)
+{
+    char integer[24];
+    text.clear();
+    text.append(integer, std::to_chars(integer, integer + sizeof integer, r.block).ptr);
+    text += ',';
+    text.append(integer, std::to_chars(integer, integer + sizeof integer, r.frames).ptr);
+    AppendCsvFields(text, r.peak);
+    AppendCsvFields(text, r.vu);
+    AppendCsvFields(text, r.meterVu);
+    text += ',';
+    AppendNumber(text, r.loudness);
     if (r.hasR128) {
         for (double v : { r.r128.momentary, r.r128.shortTerm, r.r128.integrated, r.r128.range,
-                 r.r128.truePeakMax })
-            text += "," + FormatNumber(v);
+                 r.r128.truePeakMax }) {
+            text += ',';
+            AppendNumber(text, v);
+        }
     }
-    return text + "\n";
+    text += '\n';
 }
 
 std::string R128Line(const LoudnessReadings& m, const LoudnessStandard& standard)

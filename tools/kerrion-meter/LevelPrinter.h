@@ -32,6 +32,8 @@ std::string JsonRecord(const LevelRecord& record);
 // With `r128`, the columns momentary,short_term,integrated,range,true_peak_max follow.
 std::string CsvHeader(bool r128 = false);
 std::string CsvRecord(const LevelRecord& record);
+// The same record in `text`, which keeps its capacity from one record to the next.
+void WriteCsvRecord(const LevelRecord& record, std::string& text);
 // Eight lines, one per meter: its device channel, the meter's VU reading with a bar over
 // -20..+3 dB and the peak level with a bar over -60..0 dBFS.
 std::string TableText(const LevelRecord& record, const std::array<int, kMeters>& channels);
@@ -42,5 +44,7 @@ constexpr int kR128Lines = 1;
 
 // A number with at least 6 significant digits; JSON's null for infinities and NaN.
 std::string FormatNumber(double value);
+// Appends what FormatNumber returns.
+void AppendNumber(std::string& text, double value);
 
 } // namespace kerrion::cli

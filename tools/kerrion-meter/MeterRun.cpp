@@ -206,7 +206,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     bool ended = false;
     while (!ended && !g_interrupted.load() && !timeUp()
         && !(options.blocks && output.Blocks() >= *options.blocks)) {
-        queue.WaitForMessage(50);
+        queue.WaitForMessage(output.WaitLimitMs(50));
         CMessageQueue::Message m;
         while (!ended && queue.TakeMessage(m)
             && !(options.blocks && output.Blocks() >= *options.blocks)) {
@@ -214,6 +214,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
                 output.Block(playList);
             ended = m.message == WM_SNDIO_FINISHED;
         }
+        output.FlushDue();
     }
     const int stopped = playList.StopEngine();
     output.Finish(playList);
