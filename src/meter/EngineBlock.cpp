@@ -67,6 +67,8 @@ int32_t EngineRun::RunBlock()
         std::memory_order_relaxed);
     m_context.engineCpuSeconds.store(ThreadCpuSeconds() - m_cpuStart, std::memory_order_relaxed);
     m_context.blockCounter.fetch_add(1, std::memory_order_relaxed);
+    if (m_context.blockLevels)
+        KeepLevels(frames);
     m_context.Post(WM_SNDIO_LEVELS, 0, 0);
     return PL::kStatusOk;
 }
@@ -127,7 +129,22 @@ void EngineRun::MeasureR128()
         m_r128->Reset();
     const uint32_t unread = 0;
     m_r128->Process(nullptr, 0, 0, m_buffers.meters.Get(), PL::kMeters, &unread);
-    m_context.loudnessR128.Publish(m_r128->GetReadings());
+    m_readings = m_r128->GetReadings();
+    m_context.loudnessR128.Publish(m_readings);
+}
+
+// What this block left in the context, for a reader that takes every block.
+void EngineRun::KeepLevels(uint32_t frames)
+{
+    BlockLevels& levels = m_blockLevels;
+    levels.frames = frames;
+    for (size_t i = 0; i < levels.peak.size(); ++i) {
+        levels.peak[i] = m_context.peak[i].load(std::memory_order_relaxed);
+        levels.vu[i] = m_context.vu[i].load(std::memory_order_relaxed);
+    }
+    levels.loudness = m_context.loudness.load(std::memory_order_relaxed);
+    levels.r128 = m_readings;
+    m_context.blockLevels->Push(levels);
 }
 
 void EngineRun::Dump(uint32_t frames)

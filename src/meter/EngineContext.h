@@ -8,6 +8,7 @@
 // the levels and counters at any time; the worker writes the levels, counters and status. Every
 // field that both sides touch while the worker runs is an atomic read and written whole.
 
+#include "meter/BlockLevelsRing.h"
 #include "meter/LoudnessLayout.h"
 #include "meter/LoudnessSnapshot.h"
 #include "meter/SndIOPlayList.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace kerrion {
 
@@ -94,6 +96,8 @@ struct EngineContext {
     std::atomic<double> loudness { 0.0 };                                       // LKFS
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> vu {}; // dB re the VU reference
     LoudnessSnapshot loudnessR128; // broadcast loudness after the latest block
+    // Every block's levels, for one reading thread; none unless asked for before the start.
+    std::unique_ptr<BlockLevelsRing> blockLevels;
 
 private:
     std::atomic<bool> m_abandoned {

@@ -44,6 +44,7 @@ private:
     bool DeviceLost(int transferResult, uint32_t frames);
     void Measure(uint32_t frames);
     void MeasureR128();
+    void KeepLevels(uint32_t frames);
     void Dump(uint32_t frames);
     void StorePositions();
     void End();
@@ -60,6 +61,8 @@ private:
     std::unique_ptr<CSndSPLoudnessMarvane> m_secondLoudness;
     std::unique_ptr<CSndSPLoudnessBS1770> m_loudness;
     std::unique_ptr<CSndSPLoudnessR128> m_r128; // broadcast loudness of the programme layout
+    LoudnessReadings m_readings;                // of m_r128 after the latest block
+    BlockLevels m_blockLevels;                  // the record KeepLevels fills
 
     double m_rate = 0.0;       // Hz of the device's input
     uint32_t m_dumpBudget = 0; // frames still to be written to each dump file

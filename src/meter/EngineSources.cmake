@@ -8,5 +8,6 @@ kerrion_library(kerrion_engine
     ${CMAKE_CURRENT_LIST_DIR}/EngineRun.cpp
     ${CMAKE_CURRENT_LIST_DIR}/EngineBlock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SndIOPlayList.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BlockLevelsRing.cpp
   PUBLIC_DEPS kerrion_meter kerrion_sndio_device kerrion_sndio_wmme kerrion_platform_messages
     kerrion_platform_sync)

@@ -46,6 +46,9 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
     vuCutoff = other.vuCutoff;
     vuOrder = other.vuOrder;
     loudnessLayout = other.loudnessLayout;
+    // A ring of its own: the abandoned worker may still write the old one.
+    if (other.blockLevels)
+        blockLevels = std::make_unique<BlockLevelsRing>(other.blockLevels->Capacity());
     for (size_t i = 0; i < vu.size(); ++i) {
         vu[i].store(other.vu[i].load());
         peak[i].store(other.peak[i].load());
@@ -139,6 +142,13 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.loudness.store(kSilenceDb);
     c.loudnessResetRequested.store(false);
     c.loudnessR128.Publish(kerrion::LoudnessReadings {}); // nothing measured in this run yet
+    if (c.blockLevels) { // an empty ring: no block of an earlier run is left to take
+        try {
+            c.blockLevels = std::make_unique<kerrion::BlockLevelsRing>(c.blockLevels->Capacity());
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+    }
 
     try {
         m_thread = std::make_unique<kerrion::Thread>();
@@ -233,6 +243,22 @@ void CSndIOPlayList::SetLoudnessLayout(kerrion::LoudnessLayout layout)
 }
 
 kerrion::LoudnessLayout CSndIOPlayList::GetLoudnessLayout() const { return m_engine->loudnessLayout; }
+
+void CSndIOPlayList::KeepBlockLevels(std::size_t capacity)
+{
+    m_engine->blockLevels
+        = capacity == 0 ? nullptr : std::make_unique<kerrion::BlockLevelsRing>(capacity);
+}
+
+bool CSndIOPlayList::TakeBlockLevels(kerrion::BlockLevels& out)
+{
+    return m_engine->blockLevels && m_engine->blockLevels->Take(out);
+}
+
+uint64_t CSndIOPlayList::DroppedBlockLevels() const
+{
+    return m_engine->blockLevels ? m_engine->blockLevels->Dropped() : 0;
+}
 
 kerrion::LoudnessReadings CSndIOPlayList::GetLoudnessR128() const
 {

@@ -16,12 +16,14 @@
 // engine context, device and buffers alive by shared ownership until it ends by itself, it posts
 // no message after StopEngine has returned, and the next StartEngine runs on a fresh context.
 
+#include "meter/BlockLevels.h"
 #include "meter/LoudnessLayout.h"
 #include "meter/LoudnessReadings.h"
 #include "platform/messages/NotifyTarget.h"
 #include "sndio/SndIOBlockInfoList.h"
 #include "sndio/SndIOSegmentInfo.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -142,6 +144,16 @@ public:
     // Asks the engine to start integrated loudness, range and maxima anew at its next block (a
     // start does so too). Any thread.
     void ResetLoudnessR128();
+
+    // Keeps the levels of every block of the next runs, up to `capacity` blocks not taken yet
+    // (0, the default: none kept), for a reader that wakes less often than blocks come.
+    // Allocates; call while no run is under way.
+    void KeepBlockLevels(std::size_t capacity);
+    // The oldest block of this run not taken yet (it is posted after it is kept); false when
+    // none waits. One reading thread.
+    bool TakeBlockLevels(kerrion::BlockLevels& out);
+    // Blocks of this run whose levels found the ring full.
+    uint64_t DroppedBlockLevels() const;
 
     // The VU ballistics of the next run (settings BWLPF/cutoff in Hz and BWLPF/order).
     void SetVUFilter(double cutoffHz, int32_t order);

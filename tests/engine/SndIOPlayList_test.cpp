@@ -202,4 +202,53 @@ TEST_F(EngineTest, AYamahaDriverDiscards128BlocksBeforeMetering)
 }
 
 } // namespace
+// A reader that takes nothing while the engine runs still finds each block's own levels, in
+// order, up to the ring's capacity; the blocks beyond it are counted, and a new run starts empty.
+TEST_F(EngineTest, KeptBlockLevelsGiveALateReaderEveryBlockOfTheRun)
+{
+    GeneratorConfig config;
+    config.input = { { "burst", 1000.0, -6.0, 1.0, 999.0 }, { "sine", 440.0, -10.0 } };
+    Configure(config);
+    m_playList.KeepBlockLevels(1024);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }), 1);
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 200)); // two bursts, one block each
+    ASSERT_EQ(m_playList.StopEngine(), PL::kStopped);
+    const PL::Counters counters = m_playList.GetCounters();
+    std::vector<BlockLevels> kept;
+    for (BlockLevels levels; m_playList.TakeBlockLevels(levels);)
+        kept.push_back(levels);
+    ASSERT_EQ(static_cast<int>(kept.size()), counters.blocks);
+    EXPECT_EQ(m_playList.DroppedBlockLevels(), 0u);
+    int bursts = 0;
+    int64_t frames = 0;
+    double seconds = 0.0; // of programme after the latest block with frames
+    for (size_t b = 0; b < kept.size(); ++b) {
+        frames += kept[b].frames;
+        if (kept[b].frames == 0)
+            continue; // the device's first blocks may come empty
+        bursts += kept[b].peak[0] > -7.0 ? 1 : 0;
+        if (b >= kept.size() / 2) { // the generator's first buffers are silent
+            EXPECT_NEAR(kept[b].peak[1], -10.0, 0.02) << "block " << b;
+        }
+        EXPECT_GT(kept[b].r128.seconds, seconds) << "block " << b;
+        seconds = kept[b].r128.seconds;
+    }
+    EXPECT_GE(bursts, 2) << "the blocks that carried a burst, though the latest is silent";
+    EXPECT_EQ(frames, counters.inputFrames);
+    const Levels latest = ReadLevels(m_playList);
+    EXPECT_EQ(kept.back().peak[0], latest.peak[0]);
+    EXPECT_EQ(kept.back().vu[1], latest.vu[1]);
+
+    m_log.clear();
+    m_playList.KeepBlockLevels(4);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }), 1);
+    ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, 20));
+    ASSERT_EQ(m_playList.StopEngine(), PL::kStopped);
+    BlockLevels first;
+    ASSERT_TRUE(m_playList.TakeBlockLevels(first));
+    EXPECT_LT(first.r128.seconds, 0.05) << "the first block of the new run";
+    EXPECT_EQ(m_playList.DroppedBlockLevels(),
+        static_cast<uint64_t>(m_playList.GetCounters().blocks - 4));
+}
+
 } // namespace kerrion::test

@@ -3,7 +3,6 @@
 #include "meter/SndIOPlayList.h"
 #include "platform/sync/Clock.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -48,49 +47,47 @@ LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
     return record;
 }
 
-void LevelOutput::Block(const CSndIOPlayList& playList)
+LevelRecord LevelOutput::Read(const BlockLevels& levels) const
+{
+    LevelRecord record;
+    record.block = m_blocks;
+    record.frames = levels.frames;
+    for (size_t i = 0; i < kMeters; ++i) {
+        record.peak[i] = levels.peak[i];
+        record.vu[i] = levels.vu[i];
+        record.meterVu[i] = levels.vu[i] - (m_calibration[i] + 20.0);
+    }
+    record.loudness = levels.loudness;
+    record.hasR128 = true;
+    record.r128 = levels.r128;
+    return record;
+}
+
+void LevelOutput::Block(CSndIOPlayList& playList)
 {
     ++m_blocks;
-    switch (m_format) {
-    case MeterFormat::Jsonl:
-        m_record = JsonRecord(Read(playList));
-        break;
-    case MeterFormat::Csv:
-        WriteCsvRecord(Read(playList), m_record);
-        break;
-    case MeterFormat::Table:
+    if (m_format == MeterFormat::Table) {
         if (NowMilliseconds() - m_lastDrawMs >= (m_terminal ? kTerminalRedrawMs : kPlainTableMs))
             DrawTable(Read(playList));
         return;
     }
+    BlockLevels levels;
+    if (!playList.TakeBlockLevels(levels))
+        return; // dropped by a full ring: its block number stays missing
+    if (m_format == MeterFormat::Jsonl)
+        m_record = JsonRecord(Read(levels));
+    else
+        WriteCsvRecord(Read(levels), m_record);
     Write(m_record);
-    if (!m_unflushed)
-        m_firstUnflushedMs = NowMilliseconds();
-    m_unflushed = true;
 }
 
-void LevelOutput::FlushDue()
-{
-    if (m_unflushed && NowMilliseconds() - m_firstUnflushedMs >= kRecordFlushMs) {
-        std::fflush(stdout);
-        m_unflushed = false;
-    }
-}
-
-int LevelOutput::WaitLimitMs(int idleMs) const
-{
-    if (!m_unflushed)
-        return idleMs;
-    const uint64_t waited = NowMilliseconds() - m_firstUnflushedMs;
-    return waited >= kRecordFlushMs ? 0 : std::min(idleMs, static_cast<int>(kRecordFlushMs - waited));
-}
+void LevelOutput::Flush() { std::fflush(stdout); }
 
 void LevelOutput::Finish(const CSndIOPlayList& playList)
 {
     if (m_format == MeterFormat::Table && m_blocks > 0)
         DrawTable(Read(playList));
     std::fflush(stdout);
-    m_unflushed = false;
 }
 
 void LevelOutput::DrawTable(const LevelRecord& record)

@@ -7,13 +7,18 @@
 #include "platform/sync/Clock.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 namespace kerrion::cli {
 namespace {
 
 using PL = CSndIOPlayList;
+
+constexpr int kBatchMs = 20;            // between two takings of the waiting records
+constexpr std::size_t kKeptBlocks = 1024; // records that may wait: 1.4 s of 64-frame blocks
 
 std::atomic<bool> g_interrupted { false };
 
@@ -193,6 +198,8 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     const LoudnessStandard standard = ChooseStandard(options, settings);
     InstallInterruptHandlers();
     LevelOutput output(options.format, channels, calibration, standard);
+    if (output.EveryBlock())
+        playList.KeepBlockLevels(kKeptBlocks);
     if (playList.StartEngine(
             0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0)
         != 1) {
@@ -206,7 +213,12 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     bool ended = false;
     while (!ended && !g_interrupted.load() && !timeUp()
         && !(options.blocks && output.Blocks() >= *options.blocks)) {
-        queue.WaitForMessage(output.WaitLimitMs(50));
+        // Records are taken in batches: a wake-up for every block would cost more than the
+        // metering at small blocks.
+        if (output.EveryBlock())
+            std::this_thread::sleep_for(std::chrono::milliseconds(kBatchMs));
+        else
+            queue.WaitForMessage(50);
         CMessageQueue::Message m;
         while (!ended && queue.TakeMessage(m)
             && !(options.blocks && output.Blocks() >= *options.blocks)) {
@@ -214,7 +226,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
                 output.Block(playList);
             ended = m.message == WM_SNDIO_FINISHED;
         }
-        output.FlushDue();
+        output.Flush();
     }
     const int stopped = playList.StopEngine();
     output.Finish(playList);
@@ -224,6 +236,10 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
         output.Blocks(), counters.inputFrames, counters.missedSlots, counters.status,
         StatusText(counters.status),
         stopped == PL::kStopTimedOut ? " (the engine did not stop in time and was abandoned)" : "");
+    if (const uint64_t lost = playList.DroppedBlockLevels(); lost > 0)
+        std::fprintf(stderr,
+            "kerrion-meter: the records of %llu blocks were lost: the output did not keep up\n",
+            static_cast<unsigned long long>(lost));
     PrintLoudnessSummary(playList.GetLoudnessR128(), standard);
     if (counters.status != PL::kStatusOk)
         ReportFailure(counters.status, device, options);
