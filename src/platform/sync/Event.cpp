@@ -10,12 +10,13 @@ Event::Event(bool manualReset, bool initiallySet)
 
 void Event::Set()
 {
+    SetsToWake sets;
     {
         std::lock_guard lock(m_mutex);
         m_set = true;
-        NotifySetsLocked();
+        sets = NotifySetsLocked();
     }
-    WakeWaiters();
+    WakeWaiters(sets);
 }
 
 void Event::Reset()

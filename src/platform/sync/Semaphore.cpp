@@ -12,30 +12,32 @@ Semaphore::Semaphore(uint32_t initialCount, uint32_t maximumCount)
 
 bool Semaphore::Give()
 {
+    SetsToWake sets;
     {
         std::lock_guard lock(m_mutex);
         if (m_count >= m_maximum)
             return false;
         ++m_count;
-        NotifySetsLocked();
+        sets = NotifySetsLocked();
     }
-    WakeWaiters();
+    WakeWaiters(sets);
     return true;
 }
 
 void Semaphore::Reset(uint32_t count, uint32_t maximumCount)
 {
     bool signalled = false;
+    SetsToWake sets;
     {
         std::lock_guard lock(m_mutex);
         m_maximum = maximumCount;
         m_count = std::min(count, maximumCount);
         signalled = m_count > 0;
         if (signalled)
-            NotifySetsLocked();
+            sets = NotifySetsLocked();
     }
     if (signalled)
-        WakeWaiters();
+        WakeWaiters(sets);
 }
 
 uint32_t Semaphore::Count()

@@ -1,6 +1,7 @@
 #include "platform/sync/WaitSet.h"
 
 #include <chrono>
+#include <thread>
 
 namespace kerrion {
 
@@ -15,6 +16,9 @@ WaitSet::~WaitSet()
 {
     for (Waitable* object : m_objects)
         object->RemoveObserver(this);
+    // No object marks the set any more; a wake of a mark made before is a few instructions.
+    while (m_marking.load(std::memory_order_acquire) != 0)
+        std::this_thread::yield();
 }
 
 // Runs under the signalled object's mutex, so the set cannot be unregistered and destroyed
@@ -27,6 +31,22 @@ void WaitSet::Notify()
         ++m_generation;
     }
     m_changed.notify_all();
+}
+
+// The mark is made under the signalled object's mutex, which keeps the set registered; the
+// count of marks keeps it alive from there until the wake, which comes after that mutex is
+// released so that the woken thread, taking the object, does not find it still held.
+void WaitSet::Mark()
+{
+    m_marking.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(m_mutex);
+    ++m_generation;
+}
+
+void WaitSet::WakeMarked()
+{
+    m_changed.notify_all();
+    m_marking.fetch_sub(1, std::memory_order_release);
 }
 
 int WaitSet::TryTakeFirst()

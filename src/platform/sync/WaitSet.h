@@ -7,6 +7,7 @@
 
 #include "platform/sync/Waitable.h"
 
+#include <atomic>
 #include <initializer_list>
 
 namespace kerrion {
@@ -25,7 +26,11 @@ public:
 
 private:
     friend class Waitable;
-    void Notify(); // an object of the set may have become signalled; any thread
+    // An object of the set may have become signalled; any thread, under that object's mutex.
+    void Notify();
+    // Notify in two steps: Mark under the object's mutex, WakeMarked once it is released.
+    void Mark();
+    void WakeMarked();
 
     int TryTakeFirst();
 
@@ -33,6 +38,7 @@ private:
     std::mutex m_mutex; // guards m_generation; never held while an object's is taken
     std::condition_variable m_changed;
     uint64_t m_generation = 0; // counts notifications, so none is lost between look and sleep
+    std::atomic<int> m_marking { 0 }; // marks whose wake is still to come; the set outlives them
 };
 
 } // namespace kerrion

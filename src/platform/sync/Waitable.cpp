@@ -25,10 +25,25 @@ bool Waitable::Wait(uint32_t milliseconds)
     return m_changed.wait_until(lock, deadline, [this] { return TryTakeLocked(); });
 }
 
-void Waitable::NotifySetsLocked()
+Waitable::SetsToWake Waitable::NotifySetsLocked()
 {
-    for (WaitSet* set : m_observers)
-        set->Notify();
+    SetsToWake marked;
+    for (WaitSet* set : m_observers) {
+        if (marked.count < SetsToWake::kMost) {
+            set->Mark();
+            marked.sets[marked.count++] = set;
+        } else {
+            set->Notify(); // more sets than are ever made here: woken at once
+        }
+    }
+    return marked;
+}
+
+void Waitable::WakeWaiters(const SetsToWake& sets)
+{
+    for (std::size_t i = 0; i < sets.count; ++i)
+        sets.sets[i]->WakeMarked();
+    m_changed.notify_all();
 }
 
 bool Waitable::TryTake()

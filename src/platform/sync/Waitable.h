@@ -3,7 +3,9 @@
 // Base of the objects a thread can wait for (events, semaphores, a thread's end). Every
 // operation may be called from any thread; waits are timed in milliseconds.
 
+#include <array>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -28,16 +30,24 @@ public:
     bool TryWait() { return Wait(0); }
 
 protected:
+    // The wait sets a signal has marked and is still to wake.
+    struct SetsToWake {
+        static constexpr std::size_t kMost = 4; // an object is in one or two sets
+        std::array<WaitSet*, kMost> sets {};
+        std::size_t count = 0;
+    };
+
     // Takes the object when it is signalled; called with m_mutex held.
     virtual bool TryTakeLocked() = 0;
-    // Tells the wait sets that include this object; called with m_mutex held (which keeps each
-    // set registered, and so alive, until this returns).
-    void NotifySetsLocked();
-    // Wakes the threads waiting for this object alone. Called after m_mutex is released: a
-    // thread woken while the signalling one still held it would only sleep again on the mutex,
-    // two more context switches for every signal. Like any member, it must not run while
-    // another thread may destroy the object (every object here is owned jointly or joined).
-    void WakeWaiters() { m_changed.notify_all(); }
+    // Tells the wait sets that include this object that it may be signalled; called with
+    // m_mutex held. The sets are woken by WakeWaiters: each stays alive until then.
+    SetsToWake NotifySetsLocked();
+    // Wakes the threads waiting for this object, alone or in `sets`. Called after m_mutex is
+    // released: a thread woken while the signalling one still held it would only sleep again
+    // on the mutex, two more context switches for every signal. Like any member, it must not
+    // run while another thread may destroy the object (every object here is owned jointly or
+    // joined).
+    void WakeWaiters(const SetsToWake& sets);
 
     std::mutex m_mutex; // guards the derived object's state and the observer list
 
