@@ -10,7 +10,8 @@
 //
 // --frames: the signal generator at N-frame blocks (64 unless given). --jack: a private JACK
 // server on the dummy driver at PERIOD frames, metered through the JACK bridge, the noise
-// played by a client of its own. --fps: Meter/FrameRate.
+// played by a client in a process of its own, which the figures leave out. --fps:
+// Meter/FrameRate.
 //
 // The window is watched from outside: an application event filter sees the socket notifier of
 // the window's queue (or the timer of a batched delivery) fire and runs that delivery itself, so
@@ -20,6 +21,7 @@
 // Runs on the offscreen platform, or on the X server named by DISPLAY when there is one.
 
 #include "BenchWorkload.h"
+#include "PlayerProcess.h"
 #include "ProcessTimes.h"
 #include "app/IniProfile.h"
 #include "app/SettingsRecord.h"
@@ -29,7 +31,6 @@
 #include "platform/messages/QtMessagePump.h"
 
 #include "drivers/jack/JackServer.h"
-#include "drivers/jack/JackTestClient.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -345,6 +346,8 @@ int Measure(
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--play")
+        return kerrion::bench::RunPlayer(argv[2]);
     const Options options = ParseOptions(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
@@ -354,7 +357,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     std::unique_ptr<kerrion::test::JackServer> server;
-    std::unique_ptr<kerrion::test::JackTestClient> player;
+    std::unique_ptr<kerrion::bench::PlayerProcess> player;
     if (options.jack) {
         kerrion::test::JackServer::Options serverOptions;
         serverOptions.period = static_cast<uint32_t>(options.frames);
@@ -364,8 +367,7 @@ int main(int argc, char** argv)
             return 1;
         }
         qputenv("JACK_DEFAULT_SERVER", QByteArray::fromStdString(server->Name()));
-        player = std::make_unique<kerrion::test::JackTestClient>(
-            server->Name(), kerrion::bench::ModulatedNoise(kMeters, 48000.0, 4.0));
+        player = std::make_unique<kerrion::bench::PlayerProcess>("/proc/self/exe", server->Name());
     }
     const char* driverName = options.jack ? "JACK" : "Kerrion Signal Generator";
     const int driver = FindDriver(driverName);
@@ -374,10 +376,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no driver named \"%s\"\n", driverName);
     } else {
         status = Measure(app, options, driver, [&] {
-            std::vector<std::string> inputs;
-            for (int i = 1; i <= kMeters; ++i)
-                inputs.push_back("Kerrion:in_" + std::to_string(i));
-            if (player && !player->ConnectTo(inputs))
+            if (player && !player->Connect())
                 std::fprintf(stderr, "the player could not be connected to Kerrion\n");
         });
     }
