@@ -35,6 +35,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPaintEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -96,6 +97,8 @@ public:
         m_maxPending = 0;
         m_paints = 0;
         m_paintTime = {};
+        m_paintRects = 0;
+        m_paintPixels = 0;
     }
     std::vector<double>& Delays() { return m_delays; } // seconds
     std::size_t MaxPending() const { return m_maxPending; }
@@ -103,6 +106,9 @@ public:
     int MeterPaints(int i) const { return m_meterPaints[static_cast<std::size_t>(i)]; }
     double LongestGap() const { return m_longestGap; } // seconds between two paints of a meter
     double PaintSeconds() const { return Seconds(m_paintTime); }
+    // Rectangles and pixels of the paints' regions, which the window flushes to the X server.
+    long long PaintRects() const { return m_paintRects; }
+    long long PaintPixels() const { return m_paintPixels; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -157,6 +163,10 @@ private:
             m_delays.push_back(Seconds(start - *m_waiting[index]));
         m_waiting[index].reset();
         m_shown[index] = CSonaltDlg::StateOf(m_window.Meter(i));
+        const QRegion& region = static_cast<QPaintEvent*>(event)->region();
+        m_paintRects += region.rectCount();
+        for (const QRect& rect : region)
+            m_paintPixels += static_cast<long long>(rect.width()) * rect.height();
         static_cast<QObject*>(meter)->event(event);
         m_paintTime += Clock::now() - start;
         ++m_paints;
@@ -174,6 +184,8 @@ private:
     std::size_t m_maxPending = 0;
     int m_paints = 0;
     Clock::duration m_paintTime {};
+    long long m_paintRects = 0;
+    long long m_paintPixels = 0;
 };
 
 void RunEventLoop(int milliseconds)
@@ -272,6 +284,10 @@ void PrintFrames(const WindowProbe& probe, double wall)
         probe.Paints() / wall,
         probe.Paints() > 0 ? 1000.0 * probe.PaintSeconds() / probe.Paints() : 0.0, fewest,
         1000.0 * probe.LongestGap());
+    if (probe.Paints() > 0)
+        std::printf("paint regions: %.1f rectangles and %.0f pixels a paint on average\n",
+            static_cast<double>(probe.PaintRects()) / probe.Paints(),
+            static_cast<double>(probe.PaintPixels()) / probe.Paints());
 }
 
 int Measure(

@@ -22,6 +22,14 @@ using namespace kerrion;
 
 namespace {
 
+// Text is laid out for an image's metrics, as the off-screen surface it is also drawn into
+// has them, whether or not that surface exists yet.
+const QImage& MetricsSurface()
+{
+    static const QImage surface(1, 1, QImage::Format_RGB32);
+    return surface;
+}
+
 constexpr int kNameFontHeight = 60;  // face units; the meter font while the display is on
 constexpr int kSmallFontHeight = 20; // face units; "Display OFF" and the diagnostic text
 
@@ -262,8 +270,7 @@ void CDlgMeter::MakeOffscreen(int w, int h)
 {
     m_width = w;
     m_height = h;
-    m_offscreen = QImage(std::max(1, w), std::max(1, h), QImage::Format_RGB32);
-    m_offscreen.fill(Qt::black);
+    m_offscreen = QImage(); // made again, black, by the next composition that needs it
     // A fresh surface: black text, left/top alignment.
     m_text = { QColor(Qt::black), static_cast<int>(HAlign::Left), static_cast<int>(VAlign::Top) };
 }
@@ -283,27 +290,26 @@ void CDlgMeter::RebuildShapes()
 
 // A paint shows the moving parts as they are only when it reaches every place where they
 // changed since the last one; a paint of less (an expose) shows them as they were drawn, so that
-// the screen never holds half of each, and asks for the rest.
+// the screen never holds half of each, and asks for the rest. It draws straight into the
+// window's backing store: the face is copied once, only where the paint's region lies.
 void CDlgMeter::paintEvent(QPaintEvent* event)
 {
     if (m_face == nullptr)
         return;
     const QRegion changed = ChangedArea();
+    QPainter painter(this); // clipped to the paint's region by Qt
     if (changed.subtracted(event->region()).isEmpty()) {
-        Compose(event->region());
+        Draw(painter, event->region());
         m_drawn = Moving();
         m_drawnValid = true;
     } else {
         const MovingParts now = Moving();
         if (m_drawnValid)
             SetMoving(m_drawn);
-        Compose(event->region());
+        Draw(painter, event->region());
         SetMoving(now);
         update(changed);
     }
-    QPainter painter(this); // clipped to the paint's region by Qt
-    for (const QRect& band : m_bands)
-        painter.drawImage(band.topLeft(), m_offscreen, band);
 }
 
 void CDlgMeter::SetMoving(const MovingParts& parts)
@@ -314,36 +320,35 @@ void CDlgMeter::SetMoving(const MovingParts& parts)
     m_lampOn = parts.lampOn ? 1 : 0;
 }
 
+// The same drawing into the off-screen surface, clipped to `dirty`.
 void CDlgMeter::ComposeOffscreen(const QRect& dirty)
 {
-    Compose(
-        QRegion(dirty.isEmpty() ? QRect(0, 0, m_offscreen.width(), m_offscreen.height()) : dirty));
-}
-
-// Restores the face within bands that cover `area` (what the paint may change: the needle sweep
-// and the lamp, about half their bounding rectangle) and draws the moving parts over it. Drawing
-// is clipped to the bands' bounding rectangle, a clip Qt handles fast; what it touches outside
-// the bands stays on this surface only, since a paint copies only the bands to the screen, and
-// every band is restored before anything is drawn again.
-void CDlgMeter::Compose(const QRegion& area)
-{
+    const QSize size(std::max(1, m_width), std::max(1, m_height));
+    if (m_offscreen.size() != size) {
+        m_offscreen = QImage(size, QImage::Format_RGB32);
+        m_offscreen.fill(Qt::black);
+    }
+    const QRect whole(QPoint(0, 0), size);
+    const QRegion area(dirty.isEmpty() ? whole : dirty.intersected(whole));
     if (m_face == nullptr)
         return;
-    // Bands of a few lines: a paint copies them to the screen under the sweep region as its clip,
-    // and Qt's raster engine hands a copy of more than about a hundred clip spans to its thread
-    // pool, which costs more on every paint than the copy itself.
-    constexpr int kBandLines = 16;
-    constexpr int kJoinGap = 16; // pixels: nearer runs are copied as one
-    const QRect whole(0, 0, m_offscreen.width(), m_offscreen.height());
-    m_bands = BandCover(area.intersected(whole), kBandLines, kJoinGap);
-    QRect dirty;
-    for (const QRect& band : m_bands)
-        dirty |= band;
-    bool faceCopied = m_displayOn == 1;
-    for (const QRect& band : m_bands)
-        faceCopied = faceCopied && CopyFace(band);
     QPainter painter(&m_offscreen);
-    painter.setClipRect(dirty);
+    painter.setClipRegion(area);
+    Draw(painter, area);
+}
+
+// Restores the face within `area` (what the paint may change: for a frame, bands a few lines
+// high around what moved) and draws the moving parts over it. `painter` is clipped to `area`;
+// the shapes are clipped to its bounding rectangle as well, a clip the rasteriser handles fast.
+void CDlgMeter::Draw(QPainter& painter, const QRegion& area)
+{
+    const QRect whole(0, 0, m_width, m_height);
+    m_bands.assign(area.begin(), area.end());
+    QRect dirty;
+    for (QRect& band : m_bands) {
+        band &= whole;
+        dirty |= band;
+    }
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setFont(m_font);
@@ -351,12 +356,12 @@ void CDlgMeter::Compose(const QRegion& area)
         DrawDisplayOff(painter);
         return;
     }
-    if (!faceCopied) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        for (const QRect& band : m_bands)
-            painter.drawImage(band.topLeft(), m_face->Image(), band);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
+    // Each band is a few lines: copied one by one, they stay below the size at which the raster
+    // engine hands a copy to its thread pool, whose wake-ups would cost more than the copy.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect& band : m_bands)
+        painter.drawImage(band.topLeft(), m_face->Image(), band);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     DrawName(painter);
     if (m_peakVisible == 1)
         DrawPeak(painter);
@@ -364,30 +369,6 @@ void CDlgMeter::Compose(const QRegion& area)
         DrawNeedle(painter, QRegion(dirty));
     if (!m_diagText.isEmpty())
         DrawDiagnostics(painter);
-}
-
-// Copies the static face into the off-screen surface within `area` row by row, as drawing it in
-// Source mode would. The painter would fill through its span functions, which hand a fill of
-// more than a hundred lines to a thread pool and wake its threads on every paint; a plain copy
-// of a few kilobytes is far cheaper. False (nothing copied) when the formats differ.
-bool CDlgMeter::CopyFace(const QRect& area)
-{
-    const QImage& face = m_face->Image();
-    if (face.format() != m_offscreen.format() || face.depth() != 32)
-        return false;
-    const QRect copy = area.intersected(face.rect());
-    if (copy.isEmpty())
-        return true;
-    const auto rowBytes = static_cast<std::size_t>(copy.width()) * 4;
-    const auto skip = static_cast<std::size_t>(copy.left()) * 4;
-    const uchar* from = face.constScanLine(copy.top()) + skip;
-    uchar* to = m_offscreen.scanLine(copy.top()) + skip;
-    for (int y = copy.top(); y <= copy.bottom(); ++y) {
-        std::memcpy(to, from, rowBytes);
-        from += face.bytesPerLine();
-        to += m_offscreen.bytesPerLine();
-    }
-    return true;
 }
 
 void CDlgMeter::DrawName(QPainter& painter)
@@ -407,13 +388,13 @@ void CDlgMeter::DrawName(QPainter& painter)
     if (m_nameBox.isNull()) {
         const QPoint at = ToQPoint(anchor.point);
         const QPoint origin = AnchoredTextOrigin(
-            QFontMetrics(m_font, &m_offscreen), m_name, at, anchor.h, anchor.v);
+            QFontMetrics(m_font, &MetricsSurface()), m_name, at, anchor.h, anchor.v);
         m_nameBox = AnchoredTextBounds(m_font, m_name, at, anchor.h, anchor.v);
         m_nameText.setText(m_name);
         m_nameText.setTextFormat(Qt::PlainText);
         m_nameText.prepare(QTransform(), m_font);
         // A static text is drawn by the top of its line: the baseline less the ascent.
-        const qreal ascent = QFontMetricsF(m_font, &m_offscreen).ascent();
+        const qreal ascent = QFontMetricsF(m_font, &MetricsSurface()).ascent();
         m_nameTop = QPointF(origin.x(), origin.y() - ascent);
     }
     const auto inBand = [this](const QRect& band) { return band.intersects(m_nameBox); };
@@ -482,7 +463,7 @@ void CDlgMeter::DrawDiagnostics(QPainter& painter)
 
 void CDlgMeter::DrawDisplayOff(QPainter& painter)
 {
-    painter.fillRect(m_offscreen.rect(), Qt::black);
+    painter.fillRect(QRect(0, 0, m_width, m_height), Qt::black);
     // In whatever colour and alignment the surface's text last had.
     painter.setPen(m_text.color);
     DrawAnchoredText(painter, QStringLiteral("Display OFF"),

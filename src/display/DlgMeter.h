@@ -91,10 +91,10 @@ public:
     // That area.
     QRegion ChangedArea() const;
 
-    // The paint's drawing without the copy to the screen: composes the off-screen surface
+    // A paint's drawing into an off-screen surface instead of the window's backing store,
     // within `dirty` (the whole window when empty).
     void ComposeOffscreen(const QRect& dirty = QRect());
-    // The rectangles the last composition covered (and a paint copies to the screen).
+    // The rectangles the last paint or composition restored from the face.
     const std::vector<QRect>& ComposedBands() const { return m_bands; }
     const QImage& Offscreen() const { return m_offscreen; }
 
@@ -120,8 +120,7 @@ private:
     void MakeOffscreen(int width, int height);
     void UpdateFont();
     void RebuildShapes();
-    void Compose(const QRegion& area);
-    bool CopyFace(const QRect& area);
+    void Draw(QPainter& painter, const QRegion& area);
     void DrawName(QPainter& painter);
     void DrawPeak(QPainter& painter);
     void DrawNeedle(QPainter& painter, const QRegion& dirty);
@@ -133,7 +132,7 @@ private:
     int m_height = 768;
     int m_displayOn = 1;
     const MeterFaceSurface* m_face = nullptr; // not owned
-    QImage m_offscreen;                       // m_width x m_height
+    QImage m_offscreen;                       // m_width x m_height, once composed into
     QFont m_font;                             // 60 face units high on, 20 off
     TextState m_text;
     ColorSet m_colors = DefaultColorSet();
@@ -159,7 +158,7 @@ private:
     QBasicTimer m_lampTimer;      // TIMER_OVER_LAMP
     QRegion m_needleClip;         // cached for the size, scale and needle settings
     QRegion m_peakRing;           // cached for the scale, clipped to the window
-    std::vector<QRect> m_bands;   // what the last composition covered
+    std::vector<QRect> m_bands;   // what the last paint or composition restored
     kerrion::MovingParts m_drawn; // the moving parts as the screen shows them
     bool m_drawnValid = false;    // false: the screen may show anything (settings, size changed)
     struct ChangedCache {
