@@ -3,6 +3,7 @@
 #include "display/QtShapes.h"
 
 #include <QFontMetrics>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -49,13 +50,34 @@ void CLoudnessReadout::SetStandard(const kerrion::LoudnessStandard& standard)
     update();
 }
 
+// Only the figures that changed are repainted: the momentary and short-term loudness change
+// nearly every frame, the rest seldom, and every place keeps its width.
 void CLoudnessReadout::ShowReadings(const kerrion::LoudnessReadings& readings)
 {
     m_readings = readings;
     const std::array<Field, kCount> before = m_fields;
     UpdateFields(readings);
-    if (m_fields != before)
-        update();
+    for (int i = 0; i < kCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (m_fields[index] != before[index])
+            update(FieldBox(i));
+    }
+}
+
+QRect CLoudnessReadout::FieldBox(int index) const
+{
+    int x = 0;
+    int line = 0;
+    for (int i = 0;; ++i) {
+        if (m_twoLines && i == kRange) {
+            x = 0;
+            line = 1;
+        }
+        const int width = FieldWidth(m_fields[static_cast<std::size_t>(i)]);
+        if (i == index)
+            return { x, line * kLineHeight, width, kLineHeight };
+        x += width + kGap;
+    }
 }
 
 void CLoudnessReadout::UpdateFields(const kerrion::LoudnessReadings& r)
@@ -137,23 +159,20 @@ QString CLoudnessReadout::Text() const
     return parts.join(QStringLiteral("  "));
 }
 
-void CLoudnessReadout::paintEvent(QPaintEvent*)
+void CLoudnessReadout::paintEvent(QPaintEvent* event)
 {
-    QPainter painter(this);
+    QPainter painter(this); // clipped to the paint's region by Qt
     painter.fillRect(rect(), kBackground);
     painter.setFont(m_font);
     const QFontMetrics metrics(m_font);
-    int x = 0;
-    int line = 0;
     for (int i = 0; i < kCount; ++i) {
-        if (m_twoLines && i == kRange) {
-            x = 0;
-            line = 1;
-        }
+        const QRect box = FieldBox(i);
+        if (!event->region().intersects(box))
+            continue;
         const Field& field = m_fields[static_cast<std::size_t>(i)];
         const int baseline
-            = line * kLineHeight + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
-        int at = x;
+            = box.top() + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
+        int at = box.left();
         if (!field.label.isEmpty()) {
             painter.setPen(kLabel);
             painter.drawText(at, baseline, field.label + u' ');
@@ -170,6 +189,5 @@ void CLoudnessReadout::paintEvent(QPaintEvent*)
             painter.setPen(kLabel);
             painter.drawText(at, baseline, u' ' + field.unit);
         }
-        x += FieldWidth(field) + kGap;
     }
 }

@@ -8,7 +8,7 @@
 // two where it has not.
 //
 // User-interface thread only. The main window hands it the engine's readings once a frame; it
-// repaints only when a figure it shows changed.
+// repaints only the figures that changed.
 
 #include "meter/LoudnessReadings.h"
 #include "meter/LoudnessStandard.h"
@@ -59,6 +59,8 @@ private:
     void UpdateFields(const kerrion::LoudnessReadings& readings);
     int FieldWidth(const Field& field) const;
     int LineWidth(int first, int last) const;
+    // Where field `index` is drawn, as wide as its widest figure.
+    QRect FieldBox(int index) const;
 
     kerrion::LoudnessStandard m_standard;
     kerrion::LoudnessReadings m_readings;
