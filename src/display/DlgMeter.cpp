@@ -364,7 +364,7 @@ void CDlgMeter::Draw(QPainter& painter, const QRegion& area)
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     DrawName(painter);
     if (m_peakVisible == 1)
-        DrawPeak(painter);
+        DrawPeak(painter, dirty);
     if (m_vuVisible == 1)
         DrawNeedle(painter, QRegion(dirty));
     if (!m_diagText.isEmpty())
@@ -404,28 +404,33 @@ void CDlgMeter::DrawName(QPainter& painter)
     painter.drawStaticText(m_nameTop, m_nameText); // as DrawAnchoredText would
 }
 
-void CDlgMeter::DrawPeak(QPainter& painter)
+// What lies wholly outside `dirty` is not drawn at all: the painter's clip would drop every
+// pixel of it, after the cost of building and clipping the shape.
+void CDlgMeter::DrawPeak(QPainter& painter, const QRect& dirty)
 {
     if (m_overEnable == 1) {
-        if (m_lampOn == 1)
-            FillRegion(painter, QRegion(ToQRect(LampBox(m_s)), QRegion::Ellipse),
-                ToQColor(m_colors[kColorOver]));
-        FillRegion(painter, QRegion(ToQRect(ThresholdDot(m_thresholdPos, m_s)), QRegion::Ellipse),
-            ToQColor(m_colors[kColorOverTh]));
+        const QRect lamp = ToQRect(LampBox(m_s));
+        if (m_lampOn == 1 && lamp.intersects(dirty))
+            FillRegion(painter, QRegion(lamp, QRegion::Ellipse), ToQColor(m_colors[kColorOver]));
+        const QRect dot = ToQRect(ThresholdDot(m_thresholdPos, m_s));
+        if (dot.intersects(dirty))
+            FillRegion(painter, QRegion(dot, QRegion::Ellipse), ToQColor(m_colors[kColorOverTh]));
     }
     const QColor peak = ToQColor(m_colors[kColorPeak]);
-    // The sector is filled through the cached ring as a clip: the rasteriser only visits the
-    // ring's spans, far cheaper than building the sector's region on every paint.
-    const RegionExpr sector = PeakBarSector(m_peakPos, m_s);
-    std::array<QPoint, 3> corners;
-    for (size_t i = 0; i < corners.size(); ++i)
-        corners[i] = ToQPoint(sector.Points()[i]);
-    painter.save();
-    painter.setClipRegion(m_peakRing, Qt::IntersectClip);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(peak);
-    painter.drawPolygon(corners.data(), static_cast<int>(corners.size()), Qt::OddEvenFill);
-    painter.restore();
+    if (m_peakRing.boundingRect().intersects(dirty)) {
+        // The sector is filled through the cached ring as a clip: the rasteriser only visits
+        // the ring's spans, far cheaper than building the sector's region on every paint.
+        const RegionExpr sector = PeakBarSector(m_peakPos, m_s);
+        std::array<QPoint, 3> corners;
+        for (size_t i = 0; i < corners.size(); ++i)
+            corners[i] = ToQPoint(sector.Points()[i]);
+        painter.save();
+        painter.setClipRegion(m_peakRing, Qt::IntersectClip);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(peak);
+        painter.drawPolygon(corners.data(), static_cast<int>(corners.size()), Qt::OddEvenFill);
+        painter.restore();
+    }
     if (m_holdPos > 0.0 && m_holdMs != 0)
         DrawLine(painter, HoldTick(m_holdPos, m_s), peak);
 }

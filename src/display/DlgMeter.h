@@ -122,7 +122,7 @@ private:
     void RebuildShapes();
     void Draw(QPainter& painter, const QRegion& area);
     void DrawName(QPainter& painter);
-    void DrawPeak(QPainter& painter);
+    void DrawPeak(QPainter& painter, const QRect& dirty);
     void DrawNeedle(QPainter& painter, const QRegion& dirty);
     void DrawDiagnostics(QPainter& painter);
     void DrawDisplayOff(QPainter& painter);

@@ -41,12 +41,14 @@ CLoudnessReadout::CLoudnessReadout(QWidget* parent)
     m_reset->setFocusPolicy(Qt::NoFocus);
     connect(m_reset, &QPushButton::clicked, this, &CLoudnessReadout::ResetRequested);
     UpdateFields(m_readings);
+    LayOutFields();
 }
 
 void CLoudnessReadout::SetStandard(const kerrion::LoudnessStandard& standard)
 {
     m_standard = standard;
     UpdateFields(m_readings);
+    LayOutFields();
     update();
 }
 
@@ -66,16 +68,23 @@ void CLoudnessReadout::ShowReadings(const kerrion::LoudnessReadings& readings)
 
 QRect CLoudnessReadout::FieldBox(int index) const
 {
+    return m_boxes[static_cast<std::size_t>(index)];
+}
+
+// Measuring the text costs more than drawing it: the places are measured when the layout or
+// the standard's name changes, not on every frame.
+void CLoudnessReadout::LayOutFields()
+{
     int x = 0;
     int line = 0;
-    for (int i = 0;; ++i) {
+    for (int i = 0; i < kCount; ++i) {
         if (m_twoLines && i == kRange) {
             x = 0;
             line = 1;
         }
-        const int width = FieldWidth(m_fields[static_cast<std::size_t>(i)]);
-        if (i == index)
-            return { x, line * kLineHeight, width, kLineHeight };
+        const auto index = static_cast<std::size_t>(i);
+        const int width = FieldWidth(m_fields[index]);
+        m_boxes[index] = QRect(x, line * kLineHeight, width, kLineHeight);
         x += width + kGap;
     }
 }
@@ -139,6 +148,7 @@ void CLoudnessReadout::Place(const QRect& area)
 {
     const int oneLine = LineWidth(kMomentary, kStandard) + kGap + kButtonWidth;
     m_twoLines = oneLine > area.width();
+    LayOutFields();
     const int text = m_twoLines
         ? std::max(LineWidth(kMomentary, kIntegrated), LineWidth(kRange, kStandard))
         : LineWidth(kMomentary, kStandard);

@@ -61,10 +61,12 @@ private:
     int LineWidth(int first, int last) const;
     // Where field `index` is drawn, as wide as its widest figure.
     QRect FieldBox(int index) const;
+    void LayOutFields(); // measures every field's place for the layout and the standard
 
     kerrion::LoudnessStandard m_standard;
     kerrion::LoudnessReadings m_readings;
     std::array<Field, kCount> m_fields;
+    std::array<QRect, kCount> m_boxes; // where each field is drawn
     QFont m_font;
     QPushButton* m_reset = nullptr;
     bool m_twoLines = false;
