@@ -431,8 +431,16 @@ void CDlgMeter::DrawPeak(QPainter& painter, const QRect& dirty)
         painter.drawPolygon(corners.data(), static_cast<int>(corners.size()), Qt::OddEvenFill);
         painter.restore();
     }
-    if (m_holdPos > 0.0 && m_holdMs != 0)
-        DrawLine(painter, HoldTick(m_holdPos, m_s), peak);
+    if (m_holdPos > 0.0 && m_holdMs != 0) {
+        const LineShape tick = HoldTick(m_holdPos, m_s);
+        // A round-capped line is stroked as a path, the dearest shape of a frame.
+        const int reach = tick.width + 2;
+        const QRect box = QRect(ToQPoint(tick.from), ToQPoint(tick.to))
+                              .normalized()
+                              .adjusted(-reach, -reach, reach, reach);
+        if (box.intersects(dirty))
+            DrawLine(painter, tick, peak);
+    }
 }
 
 void CDlgMeter::DrawNeedle(QPainter& painter, const QRegion& dirty)
