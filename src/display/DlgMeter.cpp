@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 using namespace kerrion;
 

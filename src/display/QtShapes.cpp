@@ -39,37 +39,6 @@ QRegion ToQRegion(const RegionExpr& expr)
     return {};
 }
 
-std::vector<QRect> BandCover(const QRegion& region, int bandLines, int joinGap)
-{
-    std::vector<QRect> cover;
-    const QRect bounds = region.boundingRect();
-    if (bounds.isEmpty() || bandLines < 1)
-        return cover;
-    // Per band, the column runs ([left, right] pairs) of the region's rectangles that reach it.
-    const int bands = (bounds.height() + bandLines - 1) / bandLines;
-    std::vector<std::vector<std::pair<int, int>>> runs(static_cast<std::size_t>(bands));
-    for (const QRect& r : region) {
-        const int first = (r.top() - bounds.top()) / bandLines;
-        const int last = (r.bottom() - bounds.top()) / bandLines;
-        for (int b = first; b <= last; ++b)
-            runs[static_cast<std::size_t>(b)].emplace_back(r.left(), r.right());
-    }
-    for (int b = 0; b < bands; ++b) {
-        auto& band = runs[static_cast<std::size_t>(b)];
-        std::sort(band.begin(), band.end());
-        const int top = bounds.top() + b * bandLines;
-        const int height = std::min(bandLines, bounds.bottom() + 1 - top);
-        for (std::size_t i = 0; i < band.size();) {
-            const int left = band[i].first;
-            int right = band[i].second;
-            for (++i; i < band.size() && band[i].first <= right + joinGap; ++i)
-                right = std::max(right, band[i].second);
-            cover.emplace_back(left, top, right - left + 1, height);
-        }
-    }
-    return cover;
-}
-
 void FillRegion(QPainter& painter, const QRegion& region, const QColor& color)
 {
     for (const QRect& r : region)

@@ -14,7 +14,6 @@
 #include <QRect>
 #include <QRegion>
 
-#include <vector>
 
 class QFontMetrics;
 class QPainter;
@@ -28,13 +27,6 @@ inline QRect ToQRect(const BoxI& b) { return { b.left, b.top, b.Width(), b.Heigh
 
 // The region an expression describes, in the same pixels.
 QRegion ToQRegion(const RegionExpr& expr);
-
-// Rectangles that together hold every pixel of `region`: the region cut into bands of
-// `bandLines` rows, each band's pixels held by one rectangle per run of columns, runs less than
-// `joinGap` pixels apart joined. Few rectangles, not much more than the region's area: a copy
-// over them is cheap where one over the bounding rectangle would move twice the pixels, and one
-// under the region itself as a clip would visit hundreds of spans.
-std::vector<QRect> BandCover(const QRegion& region, int bandLines, int joinGap);
 
 // Fills every pixel of `region` with `color`.
 void FillRegion(QPainter& painter, const QRegion& region, const QColor& color);

@@ -23,6 +23,12 @@ bool BlockLevelsRing::Push(const BlockLevels& levels)
     return true;
 }
 
+void BlockLevelsRing::Clear()
+{
+    m_taken.store(m_written.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    m_dropped.store(0, std::memory_order_relaxed);
+}
+
 bool BlockLevelsRing::Take(BlockLevels& out)
 {
     const std::size_t taken = m_taken.load(std::memory_order_relaxed);

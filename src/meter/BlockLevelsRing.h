@@ -24,7 +24,9 @@ public:
     bool Push(const BlockLevels& levels);
     // Reader: the oldest block not taken yet; false when there is none.
     bool Take(BlockLevels& out);
-    // Blocks the writer found no room for, since construction.
+    // Forgets every block waiting and the count of dropped ones; only while no writer runs.
+    void Clear();
+    // Blocks the writer found no room for, since construction or Clear.
     uint64_t Dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 
 private:

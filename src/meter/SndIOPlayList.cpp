@@ -142,13 +142,10 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.loudness.store(kSilenceDb);
     c.loudnessResetRequested.store(false);
     c.loudnessR128.Publish(kerrion::LoudnessReadings {}); // nothing measured in this run yet
-    if (c.blockLevels) { // an empty ring: no block of an earlier run is left to take
-        try {
-            c.blockLevels = std::make_unique<kerrion::BlockLevelsRing>(c.blockLevels->Capacity());
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-    }
+    // No block of an earlier run is left to take. Its worker has ended: an abandoned one
+    // writes the old context's ring, not this one.
+    if (c.blockLevels)
+        c.blockLevels->Clear();
 
     try {
         m_thread = std::make_unique<kerrion::Thread>();

@@ -3,6 +3,7 @@
 #include "meter/SndIOPlayList.h"
 #include "platform/sync/Clock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -28,23 +29,19 @@ LevelOutput::LevelOutput(MeterFormat format, const std::array<int, kMeters>& cha
         Write(CsvHeader(true));
 }
 
+// The latest block's levels, for the table.
 LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
 {
     double peak[CSndIOPlayList::kLevels];
     double vu[CSndIOPlayList::kLevels];
     playList.GetMeterLevels(peak, vu);
-    LevelRecord record;
-    record.block = m_blocks;
-    record.frames = playList.GetCounters().lastBlockFrames;
-    for (size_t i = 0; i < kMeters; ++i) {
-        record.peak[i] = peak[i];
-        record.vu[i] = vu[i];
-        record.meterVu[i] = vu[i] - (m_calibration[i] + 20.0);
-    }
-    record.loudness = playList.GetLoudness();
-    record.hasR128 = true;
-    record.r128 = playList.GetLoudnessR128();
-    return record;
+    BlockLevels latest;
+    latest.frames = playList.GetCounters().lastBlockFrames;
+    std::copy_n(peak, latest.peak.size(), latest.peak.begin());
+    std::copy_n(vu, latest.vu.size(), latest.vu.begin());
+    latest.loudness = playList.GetLoudness();
+    latest.r128 = playList.GetLoudnessR128();
+    return Read(latest);
 }
 
 LevelRecord LevelOutput::Read(const BlockLevels& levels) const

@@ -2,8 +2,9 @@
 
 // Prints the levels of each block in the chosen format to standard output: csv and jsonl one
 // record per block, of the levels the engine kept for that block, written in batches (a write
-// per block would cost more than the metering at small blocks); table redrawn in place on a terminal at most 10 times a second, or printed
-// once a second when standard output is not a terminal.
+// per block would cost more than the metering at small blocks); table redrawn in place on a
+// terminal at most 10 times a second, or printed once a second when standard output is not a
+// terminal.
 
 #include "CommandLine.h"
 #include "LevelPrinter.h"
