@@ -2,9 +2,9 @@
 // moving (noise modulated at a different slow rate on each channel), Refresh 1, for a number of
 // seconds. Prints the CPU use of the process, of each thread and of the X server, the resident
 // memory, the level messages taken per second, the frames each meter was repainted per second
-// and the longest gap between two of them, the delay from the posting of a level message to the
-// first paint of a meter it changed (largest and 99th percentile), and the largest backlog of
-// the window's message queue.
+// and the longest gap between two of them (while it had something new to show), the delay from the
+// posting of a level message to the first paint of a meter it changed (largest and 99th
+// percentile), and the largest backlog of the window's message queue.
 //
 //   MainWindowBench [SECONDS] [--frames N | --jack PERIOD] [--fps RATE]
 //
@@ -143,9 +143,13 @@ private:
         m_lastEmptied = Clock::now();
         for (int i = 0; i < kMeters; ++i) {
             const auto index = static_cast<std::size_t>(i);
-            if (CSonaltDlg::SameOnScreen(CSonaltDlg::StateOf(m_window.Meter(i)), m_shown[index]))
+            if (CSonaltDlg::SameOnScreen(CSonaltDlg::StateOf(m_window.Meter(i)), m_shown[index])) {
                 m_waiting[index].reset(); // back to what the screen shows
-            else if (!m_waiting[index])
+                // Nothing to paint (a needle resting at the end of the scale, or still for a
+                // frame): the screen is current, so a gap between frames counts from here.
+                if (m_lastPaint[index])
+                    m_lastPaint[index] = m_lastEmptied;
+            } else if (!m_waiting[index])
                 m_waiting[index] = posted;
         }
         return true;

@@ -117,7 +117,6 @@ int main(int argc, char** argv)
         meterSum += meter;
     }
     std::printf("mean: bare wake-up chain %.2f%%, kerrion-meter %.2f%%: %.2f x the chain\n",
-        100.0 * chainSum / options.rounds, 100.0 * meterSum / options.rounds,
-        meterSum / chainSum);
+        100.0 * chainSum / options.rounds, 100.0 * meterSum / options.rounds, meterSum / chainSum);
     return 0;
 }

@@ -180,8 +180,7 @@ void CLoudnessReadout::paintEvent(QPaintEvent* event)
         if (!event->region().intersects(box))
             continue;
         const Field& field = m_fields[static_cast<std::size_t>(i)];
-        const int baseline
-            = box.top() + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
+        const int baseline = box.top() + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
         int at = box.left();
         if (!field.label.isEmpty()) {
             painter.setPen(kLabel);

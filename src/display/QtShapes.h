@@ -14,7 +14,6 @@
 #include <QRect>
 #include <QRegion>
 
-
 class QFontMetrics;
 class QPainter;
 class QString;

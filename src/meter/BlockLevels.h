@@ -14,11 +14,11 @@ namespace kerrion {
 struct BlockLevels {
     static constexpr int kMeters = 8;
 
-    uint32_t frames = 0;                  // input frames of the block
-    std::array<double, kMeters> peak {};  // dBFS
-    std::array<double, kMeters> vu {};    // dB (0 = 20 dB below full scale)
-    double loudness = 0.0;                // LKFS, BS.1770 over the meters
-    LoudnessReadings r128;                // after the block
+    uint32_t frames = 0;                 // input frames of the block
+    std::array<double, kMeters> peak {}; // dBFS
+    std::array<double, kMeters> vu {};   // dB (0 = 20 dB below full scale)
+    double loudness = 0.0;               // LKFS, BS.1770 over the meters
+    LoudnessReadings r128;               // after the block
 };
 
 } // namespace kerrion

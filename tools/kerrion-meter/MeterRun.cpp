@@ -17,7 +17,7 @@ namespace {
 
 using PL = CSndIOPlayList;
 
-constexpr int kBatchMs = 20;            // between two takings of the waiting records
+constexpr int kBatchMs = 20;              // between two takings of the waiting records
 constexpr std::size_t kKeptBlocks = 1024; // records that may wait: 1.4 s of 64-frame blocks
 
 std::atomic<bool> g_interrupted { false };
