@@ -53,7 +53,7 @@ ASIOError SignalDriver::start()
     if (m_running.load())
         return ASE_OK;
     JoinClock(); // a clock stopped from inside a buffer switch ends here
-    m_stopRequested = false;
+    m_stopRequested.Store(0);
     m_running = true;
     m_clock = std::thread(&SignalDriver::RunClock, this);
     return ASE_OK;
@@ -61,11 +61,8 @@ ASIOError SignalDriver::start()
 
 ASIOError SignalDriver::stop()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopRequested = true;
-    }
-    m_wake.notify_all();
+    m_stopRequested.Store(1);
+    m_stopRequested.WakeAll();
     // Called from the host's buffer switch the clock cannot be joined here; it ends on return.
     if (m_clock.joinable() && m_clock.get_id() != std::this_thread::get_id())
         m_clock.join();
@@ -85,24 +82,32 @@ void SignalDriver::RunClock()
         m_config.bufferFrames / m_config.rate / m_config.speed);
     const auto begin = std::chrono::steady_clock::now();
     uint64_t switches = 0;
-    std::unique_lock lock(m_mutex);
-    while (!m_stopRequested) {
+    while (m_stopRequested.Load() == 0) {
         // Deadlines count from the start, so a late switch does not delay the ones after it.
         const auto deadline = begin
             + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                 period * static_cast<double>(switches + 1));
-        if (m_wake.wait_until(lock, deadline, [this] { return m_stopRequested; }))
+        if (!SleepUntil(deadline))
             break;
         if (m_config.stallAfter != 0 && switches >= m_config.stallAfter) {
-            m_wake.wait(
-                lock, [this] { return m_stopRequested; }); // a stalled clock: no more switches
+            while (m_stopRequested.Load() == 0) // a stalled clock: no more switches
+                m_stopRequested.SleepWhile(0);
             break;
         }
-        lock.unlock();
         SwitchBuffers(static_cast<int>(switches & 1u), switches);
         ++switches;
-        lock.lock();
     }
+}
+
+// False when a stop was asked for before `deadline`.
+bool SignalDriver::SleepUntil(std::chrono::steady_clock::time_point deadline)
+{
+    while (m_stopRequested.Load() == 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return true;
+        m_stopRequested.SleepWhile(0, deadline);
+    }
+    return false;
 }
 
 void SignalDriver::SwitchBuffers(int half, uint64_t switches)

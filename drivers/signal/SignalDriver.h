@@ -12,11 +12,11 @@
 #include "SignalConfig.h"
 #include "SignalSource.h"
 #include "platform/asio/AsioDriver.h"
+#include "platform/sync/FutexWord.h"
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +67,7 @@ private:
     };
 
     void RunClock(); // the clock thread
+    bool SleepUntil(std::chrono::steady_clock::time_point deadline); // false: stop asked for
     void SwitchBuffers(int half, uint64_t switches);
     void JoinClock();
     int ChannelLimit(bool input) const; // channel numbers below this take buffers
@@ -82,9 +83,7 @@ private:
     ASIOTime m_time {};            // handed to the host; clock thread
 
     std::thread m_clock;
-    std::mutex m_mutex; // guards m_stopRequested
-    std::condition_variable m_wake;
-    bool m_stopRequested = false;
+    kerrion::FutexWord m_stopRequested; // 1 once stop is asked for; the clock sleeps on it
     std::atomic<bool> m_running { false };
     std::atomic<uint64_t> m_samplePosition { 0 }; // frames, at the last buffer switch
     std::atomic<uint64_t> m_systemTime { 0 };     // ns, at the last buffer switch

@@ -22,15 +22,11 @@ WaitSet::~WaitSet()
 }
 
 // Runs under the signalled object's mutex, so the set cannot be unregistered and destroyed
-// meanwhile; the wake itself comes after the set's own mutex is released, so that the woken
-// thread does not find it still held.
+// meanwhile.
 void WaitSet::Notify()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_generation;
-    }
-    m_changed.notify_all();
+    m_generation.Increment();
+    m_generation.WakeAll();
 }
 
 // The mark is made under the signalled object's mutex, which keeps the set registered; the
@@ -39,13 +35,12 @@ void WaitSet::Notify()
 void WaitSet::Mark()
 {
     m_marking.fetch_add(1, std::memory_order_relaxed);
-    std::lock_guard lock(m_mutex);
-    ++m_generation;
+    m_generation.Increment();
 }
 
 void WaitSet::WakeMarked()
 {
-    m_changed.notify_all();
+    m_generation.WakeAll();
     m_marking.fetch_sub(1, std::memory_order_release);
 }
 
@@ -60,24 +55,21 @@ int WaitSet::TryTakeFirst()
 
 int WaitSet::Wait(uint32_t milliseconds)
 {
+    const bool timed = milliseconds != kWaitForever;
     const auto deadline
-        = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        = FutexWord::Clock::now() + std::chrono::milliseconds(timed ? milliseconds : 0);
     for (;;) {
-        uint64_t seen;
-        {
-            std::lock_guard lock(m_mutex);
-            seen = m_generation;
-        }
         // Any signal after `seen` was read bumps the generation, so the sleep below cannot miss it.
+        const uint32_t seen = m_generation.Load();
         const int index = TryTakeFirst();
         if (index != kTimedOut || milliseconds == 0)
             return index;
-        std::unique_lock lock(m_mutex);
-        const auto changed = [&] { return m_generation != seen; };
-        if (milliseconds == kWaitForever)
-            m_changed.wait(lock, changed);
-        else if (!m_changed.wait_until(lock, deadline, changed))
+        if (timed && FutexWord::Clock::now() >= deadline)
             return kTimedOut;
+        if (timed)
+            m_generation.SleepWhile(seen, deadline);
+        else
+            m_generation.SleepWhile(seen);
     }
 }
 

@@ -35,9 +35,7 @@ private:
     int TryTakeFirst();
 
     std::vector<Waitable*> m_objects;
-    std::mutex m_mutex; // guards m_generation; never held while an object's is taken
-    std::condition_variable m_changed;
-    uint64_t m_generation = 0; // counts notifications, so none is lost between look and sleep
+    FutexWord m_generation; // counts notifications, so none is lost between look and sleep
     std::atomic<int> m_marking { 0 }; // marks whose wake is still to come; the set outlives them
 };
 

@@ -11,18 +11,21 @@ Waitable::~Waitable() = default;
 
 bool Waitable::Wait(uint32_t milliseconds)
 {
-    std::unique_lock lock(m_mutex);
-    if (TryTakeLocked())
-        return true;
-    if (milliseconds == 0)
-        return false;
-    if (milliseconds == kWaitForever) {
-        m_changed.wait(lock, [this] { return TryTakeLocked(); });
-        return true;
-    }
+    const bool timed = milliseconds != kWaitForever;
     const auto deadline
-        = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    return m_changed.wait_until(lock, deadline, [this] { return TryTakeLocked(); });
+        = FutexWord::Clock::now() + std::chrono::milliseconds(timed ? milliseconds : 0);
+    for (;;) {
+        // A signal after `seen` was read changes the word, so the sleep below cannot miss it.
+        const uint32_t seen = m_changed.Load();
+        if (TryTake())
+            return true;
+        if (milliseconds == 0 || (timed && FutexWord::Clock::now() >= deadline))
+            return false;
+        if (timed)
+            m_changed.SleepWhile(seen, deadline);
+        else
+            m_changed.SleepWhile(seen);
+    }
 }
 
 Waitable::SetsToWake Waitable::NotifySetsLocked()
@@ -43,7 +46,8 @@ void Waitable::WakeWaiters(const SetsToWake& sets)
 {
     for (std::size_t i = 0; i < sets.count; ++i)
         sets.sets[i]->WakeMarked();
-    m_changed.notify_all();
+    m_changed.Increment();
+    m_changed.WakeAll();
 }
 
 bool Waitable::TryTake()

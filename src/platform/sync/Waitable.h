@@ -3,8 +3,9 @@
 // Base of the objects a thread can wait for (events, semaphores, a thread's end). Every
 // operation may be called from any thread; waits are timed in milliseconds.
 
+#include "platform/sync/FutexWord.h"
+
 #include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -57,7 +58,7 @@ private:
     void AddObserver(WaitSet* set);
     void RemoveObserver(WaitSet* set);
 
-    std::condition_variable m_changed;
+    FutexWord m_changed; // bumped at every signal; a Wait without a set sleeps on it
     std::vector<WaitSet*> m_observers; // wait sets that include this object
 };
 
