@@ -1,5 +1,6 @@
 #include "display/DlgMeter.h"
 
+#include "display/ImageBlit.h"
 #include "display/MeterFaceSurface.h"
 #include "display/QtShapes.h"
 #include "display/geometry/FaceGeometry.h"
@@ -355,12 +356,10 @@ void CDlgMeter::Draw(QPainter& painter, const QRegion& area)
         DrawDisplayOff(painter);
         return;
     }
-    // Each band is a few lines: copied one by one, they stay below the size at which the raster
-    // engine hands a copy to its thread pool, whose wake-ups would cost more than the copy.
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& band : m_bands)
-        painter.drawImage(band.topLeft(), m_face->Image(), band);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // Each band is a few lines: copied one by one through a painter, they stay below the size at
+    // which the raster engine hands a copy to its thread pool, whose wake-ups would cost more
+    // than the copy.
+    CopyImageRects(painter, m_face->Image(), m_bands);
     DrawName(painter);
     if (m_peakVisible == 1)
         DrawPeak(painter, dirty);
