@@ -6,12 +6,13 @@
 // posting of a level message to the first paint of a meter it changed (largest and 99th
 // percentile), and the largest backlog of the window's message queue.
 //
-//   MainWindowBench [SECONDS] [--frames N | --jack PERIOD] [--fps RATE]
+//   MainWindowBench [SECONDS] [--frames N | --jack PERIOD [--peer]] [--fps RATE]
 //
 // --frames: the signal generator at N-frame blocks (64 unless given). --jack: a private JACK
 // server on the dummy driver at PERIOD frames, metered through the JACK bridge, the noise
-// played by a client in a process of its own, which the figures leave out. --fps:
-// Meter/FrameRate.
+// played by a client in a process of its own, which the figures leave out. --peer: then the same
+// for the lightest needle meter on the same server and signal (see PeerMeter.h), and Kerrion's
+// cost as a multiple of its. --fps: Meter/FrameRate.
 //
 // The window is watched from outside: an application event filter sees the socket notifier of
 // the window's queue (or the timer of a batched delivery) fire and runs that delivery itself, so
@@ -21,6 +22,7 @@
 // Runs on the offscreen platform, or on the X server named by DISPLAY when there is one.
 
 #include "BenchWorkload.h"
+#include "PeerMeter.h"
 #include "PlayerProcess.h"
 #include "ProcessTimes.h"
 #include "app/IniProfile.h"
@@ -238,6 +240,7 @@ struct Options {
     int seconds = 10;
     int frames = 64; // signal generator block, or JACK period
     bool jack = false;
+    bool peer = false; // with jack: measure the peer meter too
     int frameRate = 0; // Meter/FrameRate; 0 leaves the default
 };
 
@@ -250,6 +253,8 @@ Options ParseOptions(int argc, char** argv)
         if ((arg == "--frames" || arg == "--jack") && hasValue) {
             options.jack = arg == "--jack";
             options.frames = std::max(16, std::atoi(argv[++i]));
+        } else if (arg == "--peer") {
+            options.peer = true;
         } else if (arg == "--fps" && hasValue) {
             options.frameRate = std::atoi(argv[++i]);
         } else {
@@ -294,8 +299,10 @@ void PrintFrames(const WindowProbe& probe, double wall)
             static_cast<double>(probe.PaintPixels()) / probe.Paints());
 }
 
-int Measure(
-    QApplication& app, const Options& options, int driver, const std::function<void()>& started)
+// Meters for the options' time and prints the figures; `share` is set to the program's and the
+// X server's CPU in all, as a share of one core.
+int Measure(QApplication& app, const Options& options, int driver,
+    const std::function<void()>& started, double& share)
 {
     CSettingsRecord settings;
     std::string ini = "[Meter]\nNum=8\nRefresh=1\n";
@@ -338,9 +345,12 @@ int Measure(
         kMeters, options.jack ? "JACK" : "signal generator", options.frames, wall,
         qPrintable(QGuiApplication::platformName()));
     std::printf("process CPU:   %6.2f%% of one core\n", 100.0 * cpu / wall);
-    if (xBefore && xAfter)
+    share = cpu / wall;
+    if (xBefore && xAfter) {
+        share = (cpu + *xAfter - *xBefore) / wall;
         std::printf("X server CPU:  %6.2f%% of one core; program + X server %.2f%%\n",
-            100.0 * (*xAfter - *xBefore) / wall, 100.0 * (cpu + *xAfter - *xBefore) / wall);
+            100.0 * (*xAfter - *xBefore) / wall, 100.0 * share);
+    }
     std::printf("resident memory: %ld KiB\n", kerrion::bench::ResidentKiB());
     PrintThreads(threadsBefore, threadsAfter, wall);
     std::printf("level messages taken: %.1f /s (engine blocks %d, %.1f kHz, %u frames)\n",
@@ -360,6 +370,23 @@ int Measure(
     window.OnCommand(CSonaltDlg::IDC_STOP);
     WaitFor([&] { return !window.IsRunning(); }, 5000);
     return 0;
+}
+
+void PrintPeer(const Options& options, double kerrionShare)
+{
+    std::vector<std::string> ports;
+    for (int i = 1; i <= kMeters; ++i)
+        ports.push_back("player:out_" + std::to_string(i));
+    const auto peer = kerrion::bench::MeasurePeerMeter(ports, options.seconds);
+    if (!peer) {
+        std::printf("peer meter: not run (apt-get install meterbridge)\n");
+        return;
+    }
+    const double inAll = peer->program + peer->xServer;
+    std::printf("peer meter (meterbridge, 8 VU needles, same server and signal): program %.2f%%, "
+                "X server %.2f%%, in all %.2f%%; Kerrion %.2f x that\n",
+        100.0 * peer->program, 100.0 * peer->xServer, 100.0 * inAll,
+        inAll > 0.0 ? kerrionShare / inAll : 0.0);
 }
 
 } // namespace
@@ -395,10 +422,16 @@ int main(int argc, char** argv)
     if (driver < 0) {
         std::fprintf(stderr, "no driver named \"%s\"\n", driverName);
     } else {
-        status = Measure(app, options, driver, [&] {
-            if (player && !player->Connect())
-                std::fprintf(stderr, "the player could not be connected to Kerrion\n");
-        });
+        double share = 0.0;
+        status = Measure(
+            app, options, driver,
+            [&] {
+                if (player && !player->Connect())
+                    std::fprintf(stderr, "the player could not be connected to Kerrion\n");
+            },
+            share);
+        if (status == 0 && options.jack && options.peer)
+            PrintPeer(options, share);
     }
     player.reset();
     server.reset();
