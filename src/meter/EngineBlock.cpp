@@ -17,6 +17,7 @@ using PL = CSndIOPlayList;
 // stopped): the run ends with the transfer failure status instead of metering frozen silence.
 // Single time-outs of a slow moment stay harmless.
 constexpr uint64_t kDeviceLostMs = 5000;
+constexpr uint32_t kCpuTimeBlocks = 32;
 
 double FirstValue(const CSndIOBuffer& result)
 {
@@ -65,8 +66,9 @@ int32_t EngineRun::RunBlock()
     m_context.missedSlots.store(
         m_device->InputStream().m_missedSlots.load(std::memory_order_relaxed),
         std::memory_order_relaxed);
-    m_context.engineCpuSeconds.store(ThreadCpuSeconds() - m_cpuStart, std::memory_order_relaxed);
-    m_context.blockCounter.fetch_add(1, std::memory_order_relaxed);
+    // A thread's CPU clock is a system call; read every few blocks and when the run ends.
+    if (m_context.blockCounter.fetch_add(1, std::memory_order_relaxed) % kCpuTimeBlocks == 0)
+        StoreCpuTime();
     if (m_context.blockLevels)
         KeepLevels(frames);
     m_context.Post(WM_SNDIO_LEVELS, 0, 0);

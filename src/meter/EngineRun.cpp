@@ -96,10 +96,17 @@ int32_t EngineRun::Fail(int32_t status, bool post)
 int32_t EngineRun::Run()
 {
     int32_t status = SetUp();
-    if (status == PL::kStatusOk)
+    if (status == PL::kStatusOk) {
         status = RunRepetitions();
+        StoreCpuTime();
+    }
     End();
     return status == PL::kStatusOk ? m_context.status.load() : status;
+}
+
+void EngineRun::StoreCpuTime()
+{
+    m_context.engineCpuSeconds.store(ThreadCpuSeconds() - m_cpuStart, std::memory_order_relaxed);
 }
 
 int32_t EngineRun::SetUp()

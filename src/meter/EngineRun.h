@@ -41,6 +41,7 @@ private:
     int32_t Prime();
     int32_t RunRepetitions();
     int32_t RunBlock();
+    void StoreCpuTime(); // the worker's CPU time since its blocks began, into the counters
     bool DeviceLost(int transferResult, uint32_t frames);
     void Measure(uint32_t frames);
     void MeasureR128();
