@@ -6,13 +6,13 @@
 // posting of a level message to the first paint of a meter it changed (largest and 99th
 // percentile), and the largest backlog of the window's message queue.
 //
-//   MainWindowBench [SECONDS] [--frames N | --jack PERIOD [--peer]] [--fps RATE]
+//   MainWindowBench [SECONDS] [--frames N | --jack PERIOD [--peer]] [--fps RATE] [--no-readout]
 //
 // --frames: the signal generator at N-frame blocks (64 unless given). --jack: a private JACK
 // server on the dummy driver at PERIOD frames, metered through the JACK bridge, the noise
 // played by a client in a process of its own, which the figures leave out. --peer: then the same
 // for the lightest needle meter on the same server and signal (see PeerMeter.h), and Kerrion's
-// cost as a multiple of its. --fps: Meter/FrameRate.
+// cost as a multiple of its. --fps: Meter/FrameRate. --no-readout: the loudness readout hidden.
 //
 // The window is watched from outside: an application event filter sees the socket notifier of
 // the window's queue (or the timer of a batched delivery) fire and runs that delivery itself, so
@@ -240,8 +240,9 @@ struct Options {
     int seconds = 10;
     int frames = 64; // signal generator block, or JACK period
     bool jack = false;
-    bool peer = false; // with jack: measure the peer meter too
-    int frameRate = 0; // Meter/FrameRate; 0 leaves the default
+    bool peer = false;   // with jack: measure the peer meter too
+    int frameRate = 0;   // Meter/FrameRate; 0 leaves the default
+    bool readout = true; // Loudness/Show
 };
 
 Options ParseOptions(int argc, char** argv)
@@ -253,6 +254,8 @@ Options ParseOptions(int argc, char** argv)
         if ((arg == "--frames" || arg == "--jack") && hasValue) {
             options.jack = arg == "--jack";
             options.frames = std::max(16, std::atoi(argv[++i]));
+        } else if (arg == "--no-readout") {
+            options.readout = false;
         } else if (arg == "--peer") {
             options.peer = true;
         } else if (arg == "--fps" && hasValue) {
@@ -308,6 +311,8 @@ int Measure(QApplication& app, const Options& options, int driver,
     std::string ini = "[Meter]\nNum=8\nRefresh=1\n";
     if (options.frameRate > 0)
         ini += "FrameRate=" + std::to_string(options.frameRate) + "\n";
+    if (!options.readout)
+        ini += "[Loudness]\nShow=0\n";
     settings.Load(CIniProfile(ini + "[Device]\nType=2\nID=" + std::to_string(driver) + "\n"));
     CSonaltDlg window(settings);
     window.show();
@@ -341,9 +346,10 @@ int Measure(QApplication& app, const Options& options, int driver,
     const int64_t takenCount = taken() - takenBefore;
     const auto counters = window.Engine().GetCounters();
 
-    std::printf("main window, %d moving meters, %s at %d frames, Refresh 1, %.1f s on %s\n",
-        kMeters, options.jack ? "JACK" : "signal generator", options.frames, wall,
-        qPrintable(QGuiApplication::platformName()));
+    std::printf("main window, %d moving meters, %s at %d frames, Refresh 1, loudness readout %s, "
+                "%.1f s on %s\n",
+        kMeters, options.jack ? "JACK" : "signal generator", options.frames,
+        options.readout ? "shown" : "hidden", wall, qPrintable(QGuiApplication::platformName()));
     std::printf("process CPU:   %6.2f%% of one core\n", 100.0 * cpu / wall);
     share = cpu / wall;
     if (xBefore && xAfter) {

@@ -75,6 +75,7 @@ QRect CLoudnessReadout::FieldBox(int index) const
 // the standard's name changes, not on every frame.
 void CLoudnessReadout::LayOutFields()
 {
+    const QFontMetrics metrics(m_font);
     int x = 0;
     int line = 0;
     for (int i = 0; i < kCount; ++i) {
@@ -83,9 +84,23 @@ void CLoudnessReadout::LayOutFields()
             line = 1;
         }
         const auto index = static_cast<std::size_t>(i);
-        const int width = FieldWidth(m_fields[index]);
+        const Field& field = m_fields[index];
+        const int width = FieldWidth(field);
         m_boxes[index] = QRect(x, line * kLineHeight, width, kLineHeight);
         x += width + kGap;
+        FieldText& text = m_texts[index];
+        text.label = field.label;
+        text.unit = field.unit;
+        text.labelText = QStaticText(field.label + u' ');
+        text.unitText = QStaticText(u' ' + field.unit);
+        for (QStaticText* part : { &text.labelText, &text.unitText }) {
+            part->setTextFormat(Qt::PlainText);
+            part->prepare(QTransform(), m_font);
+        }
+        text.labelAdvance
+            = field.label.isEmpty() ? 0 : metrics.horizontalAdvance(field.label + u' ');
+        text.place = field.label.isEmpty() ? metrics.horizontalAdvance(field.value)
+                                           : metrics.horizontalAdvance(QStringLiteral("-000.0"));
     }
 }
 
@@ -175,28 +190,40 @@ void CLoudnessReadout::paintEvent(QPaintEvent* event)
     painter.fillRect(rect(), kBackground);
     painter.setFont(m_font);
     const QFontMetrics metrics(m_font);
-    for (int i = 0; i < kCount; ++i) {
-        const QRect box = FieldBox(i);
-        if (!event->region().intersects(box))
-            continue;
-        const Field& field = m_fields[static_cast<std::size_t>(i)];
-        const int baseline = box.top() + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
-        int at = box.left();
-        if (!field.label.isEmpty()) {
-            painter.setPen(kLabel);
-            painter.drawText(at, baseline, field.label + u' ');
-            at += metrics.horizontalAdvance(field.label + u' ');
-        }
-        painter.setPen(field.color);
-        const int place = field.label.isEmpty()
-            ? metrics.horizontalAdvance(field.value)
-            : metrics.horizontalAdvance(QStringLiteral("-000.0"));
-        painter.drawText(
-            at + place - metrics.horizontalAdvance(field.value), baseline, field.value);
-        at += place;
-        if (!field.unit.isEmpty()) {
-            painter.setPen(kLabel);
-            painter.drawText(at, baseline, u' ' + field.unit);
-        }
+    for (int i = 0; i < kCount; ++i)
+        if (event->region().intersects(FieldBox(i)))
+            DrawField(painter, i, metrics);
+}
+
+// The label and unit are drawn as laid out (a field's label or unit changes only with the
+// standard, which lays the fields out again); only the figure is shaped on every frame.
+void CLoudnessReadout::DrawField(QPainter& painter, int index, const QFontMetrics& metrics)
+{
+    const auto at = static_cast<std::size_t>(index);
+    const Field& field = m_fields[at];
+    const FieldText& text = m_texts[at];
+    const QRect box = FieldBox(index);
+    const int baseline = box.top() + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
+    const int top = baseline - metrics.ascent(); // a static text is placed by its top
+    const bool laidOut = field.label == text.label && field.unit == text.unit;
+    int x = box.left();
+    if (!field.label.isEmpty()) {
+        painter.setPen(kLabel);
+        if (laidOut)
+            painter.drawStaticText(x, top, text.labelText);
+        else
+            painter.drawText(x, baseline, field.label + u' ');
+        x += laidOut ? text.labelAdvance : metrics.horizontalAdvance(field.label + u' ');
+    }
+    painter.setPen(field.color);
+    const int place = field.label.isEmpty() ? metrics.horizontalAdvance(field.value) : text.place;
+    painter.drawText(x + place - metrics.horizontalAdvance(field.value), baseline, field.value);
+    x += place;
+    if (!field.unit.isEmpty()) {
+        painter.setPen(kLabel);
+        if (laidOut)
+            painter.drawStaticText(x, top, text.unitText);
+        else
+            painter.drawText(x, baseline, u' ' + field.unit);
     }
 }

@@ -15,11 +15,14 @@
 
 #include <QColor>
 #include <QFont>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 
+class QFontMetrics;
+class QPainter;
 class QPushButton;
 
 class CLoudnessReadout : public QWidget {
@@ -56,7 +59,19 @@ private:
         bool operator==(const Field&) const = default;
     };
 
+    // What of a field stays from frame to frame, laid out once: its label and unit, and where
+    // its figure goes.
+    struct FieldText {
+        QString label; // as in the field, to tell when it changed
+        QString unit;
+        QStaticText labelText; // the label and a space
+        QStaticText unitText;  // a space and the unit
+        int labelAdvance = 0;
+        int place = 0; // the figure's width, or the place of the widest figure
+    };
+
     void UpdateFields(const kerrion::LoudnessReadings& readings);
+    void DrawField(QPainter& painter, int index, const QFontMetrics& metrics);
     int FieldWidth(const Field& field) const;
     int LineWidth(int first, int last) const;
     // Where field `index` is drawn, as wide as its widest figure.
@@ -67,6 +82,7 @@ private:
     kerrion::LoudnessReadings m_readings;
     std::array<Field, kCount> m_fields;
     std::array<QRect, kCount> m_boxes; // where each field is drawn
+    std::array<FieldText, kCount> m_texts;
     QFont m_font;
     QPushButton* m_reset = nullptr;
     bool m_twoLines = false;
