@@ -136,9 +136,13 @@ QRegion CDlgMeter::ChangedArea() const
         return m_changed.area;
     const MovingLook look { m_s, m_width, m_height, m_vuVisible == 1, m_peakVisible == 1,
         m_overEnable == 1, m_needleType, m_needleThick };
-    QRegion area;
+    // The boxes are a region's rectangles as they stand (one a band, top to bottom): taken as
+    // they are, not united one by one.
+    m_damageRects.clear();
     for (const BoxI& box : MeterDamage(look, m_drawn, now))
-        area += ToQRect(box);
+        m_damageRects.push_back(ToQRect(box));
+    QRegion area;
+    area.setRects(m_damageRects.data(), static_cast<int>(m_damageRects.size()));
     if (!m_diagText.isEmpty())
         area += ToQRect(DiagnosticRect(m_s));
     m_changed = { true, m_drawn, now, area };

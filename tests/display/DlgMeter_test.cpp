@@ -515,6 +515,10 @@ TEST_F(DlgMeterTest, FramesOfWhatMovedMatchAWholeRepaint)
                 meter.ResetPeak();
             meter.render(&screen, QPoint(), QRegion(0, 0, 40, 40)); // an expose of a corner
             const QRegion changed = meter.ChangedArea();
+            QRegion united;
+            for (const QRect& r : changed)
+                united += r;
+            EXPECT_EQ(changed, united); // well formed, as uniting its rectangles makes it
             EXPECT_LT(changed.boundingRect().width() * changed.boundingRect().height(),
                 meter.width() * meter.height());
             meter.render(&screen, changed.boundingRect().topLeft(), changed);

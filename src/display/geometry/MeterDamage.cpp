@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <utility>
 
 namespace kerrion {
 
@@ -23,6 +23,7 @@ class BandSpans {
 public:
     explicit BandSpans(const BoxI& bounds)
         : m_bounds(bounds)
+        , m_spans(static_cast<std::size_t>(std::max(0, Band(bounds.bottom) + 1)), kNoSpan)
     {
     }
 
@@ -57,17 +58,29 @@ public:
             { box.right - 0.0, box.bottom - 0.0 }, { box.left - 0.0, box.bottom - 0.0 } });
     }
 
+    // One box a band, top to bottom; bands one above the other of the same reach are one box,
+    // so that the boxes are the rectangles of a region as they stand.
     std::vector<BoxI> Boxes() const
     {
         std::vector<BoxI> boxes;
-        for (const auto& [band, span] : m_spans) {
-            BoxI box { static_cast<int>(std::floor(span.first)), band * kDamageBandLines,
-                static_cast<int>(std::ceil(span.second)) + 1, (band + 1) * kDamageBandLines };
+        for (std::size_t band = 0; band < m_spans.size(); ++band) {
+            const Span& span = m_spans[band];
+            if (span.first > span.second)
+                continue;
+            const int top = static_cast<int>(band) * kDamageBandLines;
+            BoxI box { static_cast<int>(std::floor(span.first)), top,
+                static_cast<int>(std::ceil(span.second)) + 1, top + kDamageBandLines };
             box.left = std::max(box.left, m_bounds.left);
             box.top = std::max(box.top, m_bounds.top);
             box.right = std::min(box.right, m_bounds.right);
             box.bottom = std::min(box.bottom, m_bounds.bottom);
-            if (box.left < box.right && box.top < box.bottom)
+            if (box.left >= box.right || box.top >= box.bottom)
+                continue;
+            BoxI* above = boxes.empty() ? nullptr : &boxes.back();
+            if (above != nullptr && above->bottom == box.top && above->left == box.left
+                && above->right == box.right)
+                above->bottom = box.bottom;
+            else
                 boxes.push_back(box);
         }
         return boxes;
@@ -92,17 +105,21 @@ private:
         right = std::max({ right, xa, xb });
     }
 
+    // Bands outside the meter hold nothing to repaint.
     void Widen(int band, double left, double right)
     {
-        auto [it, fresh] = m_spans.try_emplace(band, left, right);
-        if (!fresh) {
-            it->second.first = std::min(it->second.first, left);
-            it->second.second = std::max(it->second.second, right);
-        }
+        if (band < 0 || band >= static_cast<int>(m_spans.size()))
+            return;
+        Span& span = m_spans[static_cast<std::size_t>(band)];
+        span.first = std::min(span.first, left);
+        span.second = std::max(span.second, right);
     }
 
+    using Span = std::pair<double, double>; // [left, right]; empty while left > right
+    static constexpr Span kNoSpan { 1e300, -1e300 };
+
     BoxI m_bounds;
-    std::map<int, std::pair<double, double>> m_spans; // band -> [left, right]
+    std::vector<Span> m_spans; // by band, from the meter's top
 };
 
 // A line of `width` pixels with round caps as the rectangle that holds it.
