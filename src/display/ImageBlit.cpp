@@ -8,8 +8,6 @@
 namespace kerrion {
 namespace {
 
-constexpr int kCacheLine = 64;
-
 // True when a pixel of `from` copied as it is into an image of `to` is the pixel the painter
 // would draw there. An RGB32 pixel is an opaque ARGB32 one, premultiplied or not (its top byte is
 // 0xff): a window's backing store is often premultiplied, a meter's face never has alpha.
@@ -47,35 +45,16 @@ QImage* DirectTarget(QPainter& painter, const QImage& source, QPoint& offset)
     return image;
 }
 
-void Prefetch(const uchar* row, int bytes, bool forWriting)
-{
-    for (int at = 0; at < bytes; at += kCacheLine) {
-        if (forWriting)
-            __builtin_prefetch(row + at, 1);
-        else
-            __builtin_prefetch(row + at, 0);
-    }
-    if (forWriting)
-        __builtin_prefetch(row + bytes - 1, 1);
-    else
-        __builtin_prefetch(row + bytes - 1, 0);
-}
-
-// One rectangle, already inside both images: every row's memory is asked for first, so that the
-// misses overlap instead of coming one after another, then the rows are copied.
+// One rectangle, already inside both images, row by row.
 void CopyRect(const QImage& source, const QRect& from, QImage& target, const QPoint& to)
 {
-    const int bytes = from.width() * 4;
+    const auto bytes = static_cast<size_t>(from.width()) * 4;
     const qsizetype sourceStride = source.bytesPerLine();
     const qsizetype targetStride = target.bytesPerLine();
     const uchar* in = source.constScanLine(from.top()) + qsizetype { from.left() } * 4;
     uchar* out = target.scanLine(to.y()) + qsizetype { to.x() } * 4;
-    for (int y = 0; y < from.height(); ++y) {
-        Prefetch(in + y * sourceStride, bytes, false);
-        Prefetch(out + y * targetStride, bytes, true);
-    }
     for (int y = 0; y < from.height(); ++y)
-        std::memcpy(out + y * targetStride, in + y * sourceStride, static_cast<size_t>(bytes));
+        std::memcpy(out + y * targetStride, in + y * sourceStride, bytes);
 }
 
 } // namespace
