@@ -82,32 +82,21 @@ void SignalDriver::RunClock()
         m_config.bufferFrames / m_config.rate / m_config.speed);
     const auto begin = std::chrono::steady_clock::now();
     uint64_t switches = 0;
-    while (m_stopRequested.Load() == 0) {
+    const auto stopAsked = [this] { return m_stopRequested.Load() != 0; };
+    while (!stopAsked()) {
         // Deadlines count from the start, so a late switch does not delay the ones after it.
         const auto deadline = begin
             + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                 period * static_cast<double>(switches + 1));
-        if (!SleepUntil(deadline))
+        if (m_stopRequested.WaitUntil(stopAsked, deadline))
             break;
         if (m_config.stallAfter != 0 && switches >= m_config.stallAfter) {
-            while (m_stopRequested.Load() == 0) // a stalled clock: no more switches
-                m_stopRequested.SleepWhile(0);
+            m_stopRequested.WaitUntil(stopAsked); // a stalled clock: no more switches
             break;
         }
         SwitchBuffers(static_cast<int>(switches & 1u), switches);
         ++switches;
     }
-}
-
-// False when a stop was asked for before `deadline`.
-bool SignalDriver::SleepUntil(std::chrono::steady_clock::time_point deadline)
-{
-    while (m_stopRequested.Load() == 0) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return true;
-        m_stopRequested.SleepWhile(0, deadline);
-    }
-    return false;
 }
 
 void SignalDriver::SwitchBuffers(int half, uint64_t switches)

@@ -67,7 +67,6 @@ private:
     };
 
     void RunClock(); // the clock thread
-    bool SleepUntil(std::chrono::steady_clock::time_point deadline); // false: stop asked for
     void SwitchBuffers(int half, uint64_t switches);
     void JoinClock();
     int ChannelLimit(bool input) const; // channel numbers below this take buffers

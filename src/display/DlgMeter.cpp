@@ -14,6 +14,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -138,11 +139,11 @@ QRegion CDlgMeter::ChangedArea() const
         m_overEnable == 1, m_needleType, m_needleThick };
     // The boxes are a region's rectangles as they stand (one a band, top to bottom): taken as
     // they are, not united one by one.
-    m_damageRects.clear();
+    QVarLengthArray<QRect, 64> rects;
     for (const BoxI& box : MeterDamage(look, m_drawn, now))
-        m_damageRects.push_back(ToQRect(box));
+        rects.push_back(ToQRect(box));
     QRegion area;
-    area.setRects(m_damageRects.data(), static_cast<int>(m_damageRects.size()));
+    area.setRects(rects.data(), static_cast<int>(rects.size()));
     if (!m_diagText.isEmpty())
         area += ToQRect(DiagnosticRect(m_s));
     m_changed = { true, m_drawn, now, area };

@@ -154,14 +154,13 @@ private:
     int m_vuVisible = 0;
     int m_peakVisible = 0;
     QString m_diagText;
-    QBasicTimer m_holdTimer;                  // TIMER_PEAK_HOLD
-    QBasicTimer m_lampTimer;                  // TIMER_OVER_LAMP
-    QRegion m_needleClip;                     // cached for the size, scale and needle settings
-    QRegion m_peakRing;                       // cached for the scale, clipped to the window
-    std::vector<QRect> m_bands;               // what the last paint or composition restored
-    mutable std::vector<QRect> m_damageRects; // ChangedArea's rectangles, kept for their room
-    kerrion::MovingParts m_drawn;             // the moving parts as the screen shows them
-    bool m_drawnValid = false; // false: the screen may show anything (settings, size changed)
+    QBasicTimer m_holdTimer;      // TIMER_PEAK_HOLD
+    QBasicTimer m_lampTimer;      // TIMER_OVER_LAMP
+    QRegion m_needleClip;         // cached for the size, scale and needle settings
+    QRegion m_peakRing;           // cached for the scale, clipped to the window
+    std::vector<QRect> m_bands;   // what the last paint or composition restored
+    kerrion::MovingParts m_drawn; // the moving parts as the screen shows them
+    bool m_drawnValid = false;    // false: the screen may show anything (settings, size changed)
     struct ChangedCache {
         bool valid = false;
         kerrion::MovingParts from;

@@ -89,18 +89,14 @@ void CLoudnessReadout::LayOutFields()
         m_boxes[index] = QRect(x, line * kLineHeight, width, kLineHeight);
         x += width + kGap;
         FieldText& text = m_texts[index];
-        text.label = field.label;
-        text.unit = field.unit;
         text.labelText = QStaticText(field.label + u' ');
         text.unitText = QStaticText(u' ' + field.unit);
         for (QStaticText* part : { &text.labelText, &text.unitText }) {
             part->setTextFormat(Qt::PlainText);
             part->prepare(QTransform(), m_font);
         }
-        text.labelAdvance
-            = field.label.isEmpty() ? 0 : metrics.horizontalAdvance(field.label + u' ');
-        text.place = field.label.isEmpty() ? metrics.horizontalAdvance(field.value)
-                                           : metrics.horizontalAdvance(QStringLiteral("-000.0"));
+        text.labelAdvance = LabelAdvance(field, metrics);
+        text.place = FigurePlace(field, metrics);
     }
 }
 
@@ -134,15 +130,23 @@ void CLoudnessReadout::UpdateFields(const kerrion::LoudnessReadings& r)
     m_fields[kStandard] = { QString(), name, QString(), kLabel };
 }
 
+int CLoudnessReadout::LabelAdvance(const Field& field, const QFontMetrics& metrics)
+{
+    return field.label.isEmpty() ? 0 : metrics.horizontalAdvance(field.label + u' ');
+}
+
+// A figure's place is as wide as the widest it takes, so the line does not jump about.
+int CLoudnessReadout::FigurePlace(const Field& field, const QFontMetrics& metrics)
+{
+    return field.label.isEmpty() ? metrics.horizontalAdvance(field.value)
+                                 : metrics.horizontalAdvance(QStringLiteral("-000.0"));
+}
+
 int CLoudnessReadout::FieldWidth(const Field& field) const
 {
     const QFontMetrics metrics(m_font);
-    // A figure's place is as wide as the widest it takes, so the line does not jump about.
-    const int value = field.label.isEmpty() ? metrics.horizontalAdvance(field.value)
-                                            : metrics.horizontalAdvance(QStringLiteral("-000.0"));
-    const int label = field.label.isEmpty() ? 0 : metrics.horizontalAdvance(field.label + u' ');
     const int unit = field.unit.isEmpty() ? 0 : metrics.horizontalAdvance(u' ' + field.unit);
-    return label + value + unit;
+    return LabelAdvance(field, metrics) + FigurePlace(field, metrics) + unit;
 }
 
 int CLoudnessReadout::LineWidth(int first, int last) const
@@ -195,8 +199,8 @@ void CLoudnessReadout::paintEvent(QPaintEvent* event)
             DrawField(painter, i, metrics);
 }
 
-// The label and unit are drawn as laid out (a field's label or unit changes only with the
-// standard, which lays the fields out again); only the figure is shaped on every frame.
+// The label and unit are drawn as laid out: they change only with the standard, which lays the
+// fields out again. Only the figure is shaped on every frame.
 void CLoudnessReadout::DrawField(QPainter& painter, int index, const QFontMetrics& metrics)
 {
     const auto at = static_cast<std::size_t>(index);
@@ -205,25 +209,18 @@ void CLoudnessReadout::DrawField(QPainter& painter, int index, const QFontMetric
     const QRect box = FieldBox(index);
     const int baseline = box.top() + (kLineHeight + metrics.ascent() - metrics.descent()) / 2;
     const int top = baseline - metrics.ascent(); // a static text is placed by its top
-    const bool laidOut = field.label == text.label && field.unit == text.unit;
     int x = box.left();
     if (!field.label.isEmpty()) {
         painter.setPen(kLabel);
-        if (laidOut)
-            painter.drawStaticText(x, top, text.labelText);
-        else
-            painter.drawText(x, baseline, field.label + u' ');
-        x += laidOut ? text.labelAdvance : metrics.horizontalAdvance(field.label + u' ');
+        painter.drawStaticText(x, top, text.labelText);
+        x += text.labelAdvance;
     }
     painter.setPen(field.color);
-    const int place = field.label.isEmpty() ? metrics.horizontalAdvance(field.value) : text.place;
-    painter.drawText(x + place - metrics.horizontalAdvance(field.value), baseline, field.value);
-    x += place;
+    painter.drawText(
+        x + text.place - metrics.horizontalAdvance(field.value), baseline, field.value);
+    x += text.place;
     if (!field.unit.isEmpty()) {
         painter.setPen(kLabel);
-        if (laidOut)
-            painter.drawStaticText(x, top, text.unitText);
-        else
-            painter.drawText(x, baseline, u' ' + field.unit);
+        painter.drawStaticText(x, top, text.unitText);
     }
 }

@@ -62,8 +62,6 @@ private:
     // What of a field stays from frame to frame, laid out once: its label and unit, and where
     // its figure goes.
     struct FieldText {
-        QString label; // as in the field, to tell when it changed
-        QString unit;
         QStaticText labelText; // the label and a space
         QStaticText unitText;  // a space and the unit
         int labelAdvance = 0;
@@ -72,6 +70,8 @@ private:
 
     void UpdateFields(const kerrion::LoudnessReadings& readings);
     void DrawField(QPainter& painter, int index, const QFontMetrics& metrics);
+    static int LabelAdvance(const Field& field, const QFontMetrics& metrics);
+    static int FigurePlace(const Field& field, const QFontMetrics& metrics);
     int FieldWidth(const Field& field) const;
     int LineWidth(int first, int last) const;
     // Where field `index` is drawn, as wide as its widest figure.

@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 #include <linux/futex.h>
 #include <sys/syscall.h>
@@ -44,31 +45,42 @@ public:
             Futex(FUTEX_WAKE_PRIVATE, INT_MAX, nullptr);
     }
 
-    // Sleeps while the word holds `seen`, until woken or, with a deadline, until it passes. May
-    // return early (a signal, a wake for another change): callers look again and loop.
-    void SleepWhile(uint32_t seen) { Sleep(seen, nullptr); }
-    void SleepWhile(uint32_t seen, Clock::time_point deadline)
+    // Looks with `done` until it answers true, sleeping between looks until the word changes;
+    // false once `deadline`, when there is one, has passed (after one last look). A change made
+    // after a look wakes the sleep that follows it: the word is read before each look.
+    template <class Done>
+    bool WaitUntil(Done done, std::optional<Clock::time_point> deadline = std::nullopt)
     {
-        const auto since = deadline.time_since_epoch();
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-        timespec until {};
-        until.tv_sec = static_cast<time_t>(seconds.count());
-        until.tv_nsec = static_cast<long>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
-        if (until.tv_sec >= 0)
-            Sleep(seen, &until);
+        for (;;) {
+            const uint32_t seen = Load();
+            if (done())
+                return true;
+            if (deadline && Clock::now() >= *deadline)
+                return false;
+            Sleep(seen, deadline);
+        }
     }
 
 private:
     std::atomic_ref<uint32_t> Word() const { return std::atomic_ref<uint32_t>(m_value); }
 
-    void Sleep(uint32_t seen, const timespec* until)
+    // Sleeps while the word holds `seen`, until woken or the deadline passes; may return early
+    // (a signal, a wake for another change).
+    void Sleep(uint32_t seen, std::optional<Clock::time_point> deadline)
     {
+        timespec until {};
+        if (deadline) {
+            const auto since = deadline->time_since_epoch();
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+            until.tv_sec = static_cast<time_t>(seconds.count());
+            until.tv_nsec = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+        }
         m_sleepers.fetch_add(1);
         // The kernel compares the word with `seen` before sleeping: a change made after the
         // caller looked, but before this, returns at once.
         if (Load() == seen)
-            Futex(FUTEX_WAIT_BITSET_PRIVATE, seen, until);
+            Futex(FUTEX_WAIT_BITSET_PRIVATE, seen, deadline ? &until : nullptr);
         m_sleepers.fetch_sub(1);
     }
 

@@ -1,6 +1,5 @@
 #include "platform/sync/WaitSet.h"
 
-#include <chrono>
 #include <thread>
 
 namespace kerrion {
@@ -55,22 +54,14 @@ int WaitSet::TryTakeFirst()
 
 int WaitSet::Wait(uint32_t milliseconds)
 {
-    const bool timed = milliseconds != kWaitForever;
-    const auto deadline
-        = FutexWord::Clock::now() + std::chrono::milliseconds(timed ? milliseconds : 0);
-    for (;;) {
-        // Any signal after `seen` was read bumps the generation, so the sleep below cannot miss it.
-        const uint32_t seen = m_generation.Load();
-        const int index = TryTakeFirst();
-        if (index != kTimedOut || milliseconds == 0)
-            return index;
-        if (timed && FutexWord::Clock::now() >= deadline)
-            return kTimedOut;
-        if (timed)
-            m_generation.SleepWhile(seen, deadline);
-        else
-            m_generation.SleepWhile(seen);
-    }
+    int index = kTimedOut;
+    m_generation.WaitUntil(
+        [&] {
+            index = TryTakeFirst();
+            return index != kTimedOut;
+        },
+        WaitDeadline(milliseconds));
+    return index;
 }
 
 } // namespace kerrion

@@ -3,7 +3,6 @@
 #include "platform/sync/WaitSet.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace kerrion {
 
@@ -11,21 +10,7 @@ Waitable::~Waitable() = default;
 
 bool Waitable::Wait(uint32_t milliseconds)
 {
-    const bool timed = milliseconds != kWaitForever;
-    const auto deadline
-        = FutexWord::Clock::now() + std::chrono::milliseconds(timed ? milliseconds : 0);
-    for (;;) {
-        // A signal after `seen` was read changes the word, so the sleep below cannot miss it.
-        const uint32_t seen = m_changed.Load();
-        if (TryTake())
-            return true;
-        if (milliseconds == 0 || (timed && FutexWord::Clock::now() >= deadline))
-            return false;
-        if (timed)
-            m_changed.SleepWhile(seen, deadline);
-        else
-            m_changed.SleepWhile(seen);
-    }
+    return m_changed.WaitUntil([this] { return TryTake(); }, WaitDeadline(milliseconds));
 }
 
 Waitable::SetsToWake Waitable::NotifySetsLocked()

@@ -6,15 +6,25 @@
 #include "platform/sync/FutexWord.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace kerrion {
 
 // Wait without a time limit.
 inline constexpr uint32_t kWaitForever = 0xFFFFFFFFu;
+
+// When a wait of `milliseconds` begun now ends; none for kWaitForever.
+inline std::optional<FutexWord::Clock::time_point> WaitDeadline(uint32_t milliseconds)
+{
+    if (milliseconds == kWaitForever)
+        return std::nullopt;
+    return FutexWord::Clock::now() + std::chrono::milliseconds(milliseconds);
+}
 
 class WaitSet;
 
@@ -58,7 +68,7 @@ private:
     void AddObserver(WaitSet* set);
     void RemoveObserver(WaitSet* set);
 
-    FutexWord m_changed; // bumped at every signal; a Wait without a set sleeps on it
+    FutexWord m_changed;               // bumped at every signal; a Wait without a set sleeps on it
     std::vector<WaitSet*> m_observers; // wait sets that include this object
 };
 
