@@ -5,19 +5,31 @@
 #include "meter/SndIODeviceFactory.h"
 #include "platform/instance/InstanceGuard.h"
 #include "platform/paths/DataPaths.h"
+#include "platform/process/TerminationSignals.h"
 
 #include "KerrionResources.h"
 
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTranslator>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
+
+// Changes come in bursts (a colour dragged, a dialog's fields one after another): the file is
+// written once a burst has had this long to settle, well within the 2 s a lost change may cost.
+constexpr int kSaveDelayMs = 1000;
+
+// The application whose settings an exit() saves; set while the record is loaded and not yet
+// saved for good.
+CSonaltApp* g_savingApp = nullptr;
 
 // Japanese texts and conventions, with "." kept as the decimal point of every number the
 // program reads or writes.
@@ -50,9 +62,18 @@ CSonaltApp::CSonaltApp(int& argc, char** argv)
     setWindowIcon(QIcon(QStringLiteral(":/kerrion/icon.png")));
     setOrganizationName(QStringLiteral("Marvane"));
     setQuitOnLastWindowClosed(false); // the modal run of the main window decides the end
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &CSonaltApp::SaveSettings);
+    connect(this, &QGuiApplication::commitDataRequest, this, &CSonaltApp::OnCommitData,
+        Qt::DirectConnection);
 }
 
-CSonaltApp::~CSonaltApp() = default;
+CSonaltApp::~CSonaltApp()
+{
+    if (g_savingApp == this)
+        g_savingApp = nullptr;
+}
 
 bool CSonaltApp::InitInstance()
 {
@@ -79,6 +100,7 @@ CSonaltApp::StartResult CSonaltApp::StartUp()
             = std::make_unique<QSocketNotifier>(m_guard->NoticeDescriptor(), QSocketNotifier::Read);
         connect(m_noticeWatch.get(), &QSocketNotifier::activated, this, &CSonaltApp::OnNotice);
     }
+    WatchTerminationSignals();
     SetJapaneseLocale();
     LoadQtTranslation(*this);
     LoadSettings();
@@ -89,8 +111,52 @@ void CSonaltApp::RunMainWindow()
 {
     CSonaltDlg window(m_settings);
     m_mainWnd = &window;
-    window.exec();
+    connect(&window, &CSonaltDlg::SettingsEdited, &m_saveTimer, [this] {
+        if (!m_saveTimer.isActive())
+            m_saveTimer.start();
+    });
+    if (!m_settingsProblem.empty())
+        window.ShowReport(
+            QStringLiteral("設定ファイルを読めません（%1）。この実行では保存しません。")
+                .arg(QString::fromStdString(m_settingsProblem)));
+    if (!m_sessionEnding)
+        window.exec();
     m_mainWnd = nullptr;
+}
+
+void CSonaltApp::WatchTerminationSignals()
+{
+    m_signals = std::make_unique<CTerminationSignals>();
+    if (!m_signals->IsValid())
+        return;
+    m_signalWatch
+        = std::make_unique<QSocketNotifier>(m_signals->Descriptor(), QSocketNotifier::Read);
+    connect(
+        m_signalWatch.get(), &QSocketNotifier::activated, this, &CSonaltApp::OnTerminationSignal);
+}
+
+void CSonaltApp::OnTerminationSignal()
+{
+    if (m_signals->TakeSignal() != 0)
+        EndSession();
+}
+
+// The session manager asks every program to save before a logout or a shutdown; the windows
+// are closed (or the program told to quit) afterwards, and the close must then not be refused.
+void CSonaltApp::OnCommitData(QSessionManager&)
+{
+    SaveSettings();
+    m_sessionEnding = true;
+    if (m_mainWnd != nullptr)
+        m_mainWnd->AllowSessionEnd();
+}
+
+void CSonaltApp::EndSession()
+{
+    m_sessionEnding = true;
+    SaveSettings();
+    if (m_mainWnd != nullptr)
+        m_mainWnd->EndSession();
 }
 
 // Another instance was started: bring this one to the front and show the user where to start.
@@ -103,8 +169,13 @@ void CSonaltApp::OnNotice()
 
 int CSonaltApp::ExitInstance()
 {
+    m_saveTimer.stop();
     if (m_settings.Meter.Num > 0)
         SaveSettings();
+    if (g_savingApp == this)
+        g_savingApp = nullptr;
+    m_signalWatch.reset();
+    m_signals.reset();
     m_noticeWatch.reset();
     m_guard.reset();
     return 0;
@@ -114,10 +185,31 @@ void CSonaltApp::LoadSettings()
 {
     const std::filesystem::path path = m_iniFile ? *m_iniFile : kerrion::SettingsFilePath();
     std::error_code error;
-    const bool firstStart = !std::filesystem::exists(path, error);
-    kerrion::LoadSettingsFile(m_settings, path);
+    const bool firstStart = !std::filesystem::exists(path, error) && !error;
+    const kerrion::SettingsLoad load = kerrion::LoadSettingsFile(m_settings, path);
+    m_settingsProblem.clear();
+    if (load.unreadable) {
+        m_settingsProblem = path.string() + ": " + load.reason;
+        std::fprintf(stderr,
+            "kerrion: the settings file %s cannot be read (%s); it is left as it is and nothing "
+            "is saved in this run\n",
+            path.c_str(), load.reason.c_str());
+    }
     if (firstStart)
         ChooseDeviceOnFirstStart();
+    if (g_savingApp == nullptr) {
+        g_savingApp = this;
+        static const bool registered = std::atexit(&CSonaltApp::SaveAtExit) == 0;
+        static_cast<void>(registered);
+    }
+}
+
+// Qt ends the process with exit() when the display connection is lost (the X server ended):
+// the settings are saved on the way out, as any other end saves them.
+void CSonaltApp::SaveAtExit()
+{
+    if (g_savingApp != nullptr)
+        g_savingApp->SaveSettings();
 }
 
 // A first start on a machine without any plain audio input (no sound card) meters the signal
@@ -144,10 +236,10 @@ void CSonaltApp::ChooseDeviceOnFirstStart()
     }
 }
 
-void CSonaltApp::SaveSettings()
+int CSonaltApp::SaveSettings()
 {
-    if (m_iniFile)
-        kerrion::SaveSettingsFile(m_settings, *m_iniFile);
-    else
-        kerrion::SaveUserSettings(m_settings);
+    if (!m_settingsProblem.empty())
+        return 0;
+    return m_iniFile ? kerrion::SaveSettingsFile(m_settings, *m_iniFile)
+                     : kerrion::SaveUserSettings(m_settings);
 }

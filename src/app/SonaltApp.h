@@ -2,11 +2,20 @@
 
 // The application object: decides whether this process is the only running Kerrion of its user,
 // prepares the process, loads the settings, runs the main window modally for the whole working
-// time and saves the settings when it closes. User-interface (main) thread only.
+// time and keeps the settings on disk. User-interface (main) thread only.
+//
+// A day rarely ends with the close button, so the settings are saved at every end: when the
+// window closes, at a termination signal (SIGTERM, SIGINT, SIGHUP), when the session manager
+// asks the program to save before a logout, at exit() (Qt's ending when the display connection
+// is lost) and, so that even SIGKILL or a power cut costs at most a moment's changes, about a
+// second after every change the main window reports. A file that could not be read at start is
+// never written in that run.
 
+#include "app/SettingsFile.h"
 #include "app/SettingsRecord.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -14,6 +23,8 @@
 
 class CInstanceGuard;
 class CSonaltDlg;
+class CTerminationSignals;
+class QSessionManager;
 class QSocketNotifier;
 
 class CSonaltApp : public QApplication {
@@ -40,21 +51,38 @@ public:
     // settings. kRun when the main window is to be run.
     StartResult StartUp();
     void LoadSettings();
-    void SaveSettings();
+    // Writes the record when something in it changed since the file was written; never over a
+    // file that could not be read at start. 1 when the file holds the record.
+    int SaveSettings();
+    // Why the settings file is left alone in this run; empty when it is not.
+    const std::string& SettingsProblem() const { return m_settingsProblem; }
 
     CSettingsRecord& Settings() { return m_settings; }
     CSonaltDlg* MainWindow() const { return m_mainWnd; }
     // Runs the main window modally; returns when it closes.
     void RunMainWindow();
 
+    // The session is ending (the session manager's request to save, a termination signal):
+    // saves at once and ends the main window without asking, metering or not.
+    void EndSession();
+
 private:
     void OnNotice();
+    void OnTerminationSignal();
+    void OnCommitData(QSessionManager& manager);
     void ChooseDeviceOnFirstStart();
+    void WatchTerminationSignals();
+    static void SaveAtExit();
 
     CSettingsRecord m_settings;
     std::optional<std::filesystem::path> m_iniFile;
     std::filesystem::path m_instanceFolder; // empty: the user's run-time folder
     std::unique_ptr<CInstanceGuard> m_guard;
     std::unique_ptr<QSocketNotifier> m_noticeWatch;
+    std::unique_ptr<CTerminationSignals> m_signals;
+    std::unique_ptr<QSocketNotifier> m_signalWatch;
+    QTimer m_saveTimer;              // a change waits this long for the ones that follow it
+    std::string m_settingsProblem;   // the file could not be read: why; it is then never written
+    bool m_sessionEnding = false;    // a signal or the session manager ends the run
     CSonaltDlg* m_mainWnd = nullptr; // while the main window runs
 };

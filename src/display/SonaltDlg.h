@@ -99,9 +99,24 @@ public:
     // goes to the start button.
     void BringToFront();
 
+    // Shows `text` in the report line beside the tool bar (a notice of the application's).
+    void ShowReport(const QString& text);
+
+    // The session is ending: from now on a close request (the session's own, or the user's)
+    // stops metering and closes instead of being refused.
+    void AllowSessionEnd() { m_sessionEnding = true; }
+    // Ends the window now: stops metering, closes every dialog and message box over it and
+    // closes without asking.
+    void EndSession();
+
     void accept() override; // Enter never closes the window
-    void
-    reject() override; // Esc, the close button, the window manager's close: closes unless metering
+    // Esc, the close button, the window manager's close: closes unless metering (or, once the
+    // session is ending, always).
+    void reject() override;
+
+signals:
+    // Something the settings file keeps was changed (a dialog, the peak hold choice, F1-F8).
+    void SettingsEdited();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -140,6 +155,7 @@ private:
     void OnPeakHold(int type);
     void OnToggleDisplay(int meter);
     void ProbeDevice();
+    bool LocateConfiguredDevice();
     void OnDeviceDialog();
     void OnAssignDialog();
     intptr_t OnMeterSettings(int row);
@@ -170,6 +186,7 @@ private:
     std::array<double, 8> m_calVu {};    // reference levels for the dialog
     std::array<double, 8> m_captured {}; // dBFS reading 0 VU, while open
     bool m_referenceOpen = false;        // the reference dialog runs
+    bool m_sessionEnding = false;        // a close is no longer refused
     intptr_t m_lastSegment = 0;          // nothing reads it
     int m_probedChannels = 0;            // nothing reads it
     QRect m_monitor { 0, 0, 1360, 768 };

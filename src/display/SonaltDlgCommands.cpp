@@ -10,6 +10,7 @@
 #include "meter/SndIODeviceFactory.h"
 #include "sndio/SndIODevice.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -69,6 +70,7 @@ intptr_t CSonaltDlg::WindowProc(uint32_t message, intptr_t wParam, intptr_t lPar
         break;
     case WM_SETTINGS_CHANGED:
         ApplySettings(wParam, lParam);
+        emit SettingsEdited();
         break;
     case WM_SNDIO_STARTED:
         OnStarted();
@@ -158,6 +160,8 @@ void CSonaltDlg::OnStart()
     if (m_running != 0)
         return;
     m_report->clear();
+    if (!LocateConfiguredDevice())
+        return;
     ClearFramePeaks(); // nothing of a former run
     PrepareEngine();
     const int started = m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump,
@@ -206,6 +210,8 @@ void CSonaltDlg::OnPeakHold(int type)
         meter->SetHoldMs(kerrion::HoldMsForType(type));
     }
     m_holdChoice[static_cast<std::size_t>(type)]->setChecked(true);
+    m_settings.PeakHold.type = type;
+    emit SettingsEdited();
 }
 
 QString CSonaltDlg::EngineReport() const { return m_report->text(); }
@@ -223,16 +229,39 @@ void CSonaltDlg::OnToggleDisplay(int meter)
     CDlgMeter& target = Meter(meter);
     target.SetDisplayOn(target.DisplayOn() == 0 ? 1 : 0);
     target.update();
+    emit SettingsEdited();
 }
 
 // Opens and selects the configured device once, as a check at start-up and after the device
 // dialog; the result is kept but nothing reads it.
 void CSonaltDlg::ProbeDevice()
 {
-    std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(m_settings.Device.Type);
     m_probedChannels = 0;
-    if (device && device->Initialize() == 1)
-        m_probedChannels = device->SelectDevice(static_cast<uint32_t>(m_settings.Device.ID));
+    const int32_t index = kerrion::LocateDevice(
+        m_settings.Device.Type, m_settings.Device.ID, m_settings.Device.Name);
+    std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(m_settings.Device.Type);
+    if (index >= 0 && device && device->Initialize() == 1)
+        m_probedChannels = device->SelectDevice(static_cast<uint32_t>(index));
+}
+
+// The device the user chose, found by its name where it is listed now (the record's index is
+// updated); false, with the report line naming it, when it is not there: another device is never
+// metered in its place.
+bool CSonaltDlg::LocateConfiguredDevice()
+{
+    const int32_t index = kerrion::LocateDevice(
+        m_settings.Device.Type, m_settings.Device.ID, m_settings.Device.Name);
+    if (index < 0) {
+        m_report->setText(
+            QStringLiteral("デバイス「%1」が見つかりません。接続とデバイス設定を確認してください。")
+                .arg(QString::fromStdString(m_settings.Device.Name)));
+        return false;
+    }
+    if (index != m_settings.Device.ID) {
+        m_settings.Device.ID = index;
+        emit SettingsEdited();
+    }
+    return true;
 }
 
 void CSonaltDlg::OnBrightness()
@@ -250,15 +279,32 @@ void CSonaltDlg::accept() { }
 
 void CSonaltDlg::reject()
 {
+    if (m_sessionEnding) {
+        EndSession();
+        return;
+    }
     if (m_running == 1) {
         ShowMessage(this, QStringLiteral("停止してから終了してください。"));
         return;
     }
-    const int hold = PeakHoldChoice();
-    if (hold >= 0)
-        m_settings.PeakHold.type = hold;
     QDialog::reject();
 }
+
+void CSonaltDlg::EndSession()
+{
+    m_sessionEnding = true;
+    m_engine->StopEngine();
+    m_running = 0;
+    // Each dialog's own modal run returns once it is done; this window's run then ends too.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog != nullptr && dialog != this && dialog->isVisible())
+            dialog->done(QDialog::Rejected);
+    }
+    QDialog::done(QDialog::Rejected);
+}
+
+void CSonaltDlg::ShowReport(const QString& text) { m_report->setText(text); }
 
 void CSonaltDlg::keyPressEvent(QKeyEvent* event)
 {

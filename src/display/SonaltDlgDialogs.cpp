@@ -16,7 +16,7 @@
 
 void CSonaltDlg::OnReferenceLevel()
 {
-    if (m_running == 1)
+    if (m_running == 1 || !LocateConfiguredDevice())
         return;
     PrepareEngine();
     if (m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump, m_channelMap.data(),
@@ -31,6 +31,7 @@ void CSonaltDlg::OnReferenceLevel()
         m_calVu = dialog.Levels();
         for (std::size_t i = 0; i < m_calVu.size(); ++i)
             m_settings.Channel[i].cal_vu = m_calVu[i];
+        emit SettingsEdited();
     }
     m_engine->StopEngine();
 }
@@ -44,6 +45,7 @@ void CSonaltDlg::OnDeviceDialog()
     m_settings.Device.Type = dialog.Type();
     m_settings.Device.ID = dialog.ID();
     m_settings.Device.Name = dialog.Name();
+    emit SettingsEdited();
     ProbeDevice(); // used from the next start; a running engine keeps its device
 }
 
@@ -58,6 +60,7 @@ void CSonaltDlg::OnAssignDialog()
         m_channelMap[i] = dialog.ChannelMap()[i];
         m_settings.Channel[i].device_ch = m_channelMap[i];
     }
+    emit SettingsEdited();
 }
 
 intptr_t CSonaltDlg::OnMeterSettings(int row)
@@ -67,6 +70,7 @@ intptr_t CSonaltDlg::OnMeterSettings(int row)
     CDlgConfig dialog(m_settings, this, row, this);
     dialog.exec();
     FillMeterList();
+    emit SettingsEdited();
     return 0;
 }
 
@@ -78,4 +82,5 @@ void CSonaltDlg::OnConfigDialog()
     dialog.exec();
     for (CDlgMeter* meter : m_meters)
         meter->setEnabled(true);
+    emit SettingsEdited();
 }

@@ -18,4 +18,14 @@ std::unique_ptr<CSndIODevice> CreateSndIODevice(int32_t deviceKind)
     }
 }
 
+int32_t LocateDevice(int32_t deviceKind, int32_t index, const std::string& name)
+{
+    if (name.empty())
+        return index;
+    std::unique_ptr<CSndIODevice> device = CreateSndIODevice(deviceKind);
+    if (!device || device->Initialize() != 1)
+        return -1;
+    return device->FindDevice(name, static_cast<uint32_t>(index));
+}
+
 } // namespace kerrion

@@ -83,6 +83,18 @@ int CSndIODevice::GetDeviceName(char (&name)[kNameLength]) const
     return 1;
 }
 
+int CSndIODevice::FindDevice(const std::string& name, uint32_t hint) const
+{
+    const std::string listed = name.substr(0, kNameLength - 1);
+    const auto count = std::min<uint32_t>(m_deviceCount, kMaxDevices);
+    if (hint < count && listed == m_deviceNames[hint])
+        return static_cast<int>(hint);
+    for (uint32_t i = 0; i < count; ++i)
+        if (listed == m_deviceNames[i])
+            return static_cast<int>(i);
+    return -1;
+}
+
 int CSndIODevice::AllocateRings(uint32_t frames)
 {
     if (!m_opened)

@@ -21,6 +21,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class CSndIODevice {
 public:
@@ -50,6 +51,10 @@ public:
 
     int GetDeviceNames(char names[kListedNames][kNameLength]) const;
     int GetDeviceName(char (&name)[kNameLength]) const;
+    // The index of the device called `name` (compared as the list holds names: cut to
+    // kNameLength - 1 bytes): `hint` when that device has the name, so that the chosen one of
+    // two alike devices stays chosen, else the first of that name; -1 when none has it.
+    int FindDevice(const std::string& name, uint32_t hint) const;
 
     int AllocateRings(uint32_t frames);
     int FreeRings();

@@ -16,12 +16,9 @@ using namespace kerrion::test;
 
 namespace {
 
-const QColor kFrame(128, 128, 128);     // default frame colour
-const QColor kFaceBg(236, 255, 172);    // default face background
-const QColor kWindowBg(35, 35, 35);     // the main window's background
-const QPoint kStartButton(44, 41);      // the centre of the start button
-const QPoint kSettingsButton(109, 41);  // the centre of the settings button
-const QPoint kMeterCountCombo(149, 25); // in the configuration dialog
+const QColor kFrame(128, 128, 128);  // default frame colour
+const QColor kFaceBg(236, 255, 172); // default face background
+const QColor kWindowBg(35, 35, 35);  // the main window's background
 
 bool g_windowManager = false; // openbox runs
 
@@ -47,30 +44,6 @@ QRect MeterRect(int screenW, int screenH, int count, int i)
         if (screen.pixelColor(p) != kFaceBg)
             return ::testing::AssertionFailure() << "no face at " << p.x() << "," << p.y();
     return ::testing::AssertionSuccess();
-}
-
-QStringList ProgramWindows(const QProcess& kerrion)
-{
-    return CommandOutput(
-        "xdotool", { "search", "--onlyvisible", "--pid", QString::number(kerrion.processId()) })
-        .split('\n', Qt::SkipEmptyParts);
-}
-
-// Where a window's own area is on the screen (inside any frame a window manager gave it).
-QRect WindowGeometry(const QString& window)
-{
-    const QString info = CommandOutput("xwininfo", { "-id", window });
-    const auto field = [&info](const char* name) {
-        const QRegularExpression line(QString("%1:\\s+(-?\\d+)").arg(name));
-        return line.match(info).captured(1).toInt();
-    };
-    return { field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
-        field("Height") };
-}
-
-bool Click(const QPoint& p)
-{
-    return Xdotool({ "mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1" });
 }
 
 class KerrionWindows : public ::testing::Test {
@@ -153,17 +126,8 @@ TEST_F(KerrionWindows, MetersStayInFrontThroughStartAndASecondStart)
 TEST_F(KerrionWindows, ADialogStaysAboveMetersThatAppearBehindIt)
 {
     ASSERT_TRUE(Start(4));
-    const QStringList before = ProgramWindows(m_kerrion);
-    ASSERT_TRUE(Click(kSettingsButton));
-    QString dialog;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            for (const QString& window : ProgramWindows(m_kerrion))
-                if (!before.contains(window))
-                    dialog = window;
-            return !dialog.isEmpty();
-        },
-        5000));
+    const QString dialog = OpenSettingsDialog(m_kerrion);
+    ASSERT_FALSE(dialog.isEmpty());
     QThread::msleep(500);
     const QRect area = WindowGeometry(dialog);
     SCOPED_TRACE(WindowProperty(dialog, "WM_NAME").toStdString());

@@ -15,6 +15,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using kerrion::test::ReadFileBytes;
 using kerrion::test::TempDir;
 using kerrion::test::WriteFileBytes;
@@ -107,6 +109,46 @@ TEST(SonaltApp, AFirstStartWithoutSoundCardMetersTheSignalGenerator)
     g_app->Settings() = CSettingsRecord();
     g_app->LoadSettings();
     EXPECT_EQ(g_app->Settings().Device.Type, 0); // not a first start: nothing is chosen
+}
+
+// A change reaches the file while the window is still open, within 2 s; a file that could not be
+// read at start (here a pipe in its place) is reported on screen and never written in that run.
+TEST(SonaltApp, ChangesReachTheFileWithinTwoSecondsUnlessItCouldNotBeRead)
+{
+    TempDir dir;
+    g_app->SetInstanceFolder(dir.Path());
+    for (const bool readable : { true, false }) {
+        const std::filesystem::path ini = dir / (readable ? "Kerrion.ini" : "pipe.ini");
+        if (readable)
+            WriteFileBytes(ini, "[Meter]\r\nNum=4\r\n; mine\r\n");
+        else
+            ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+        g_app->SetSettingsFile(ini);
+        ASSERT_EQ(g_app->StartUp(), CSonaltApp::StartResult::kRun);
+        QString report;
+        bool savedInTime = false;
+        QTimer::singleShot(0, [&] {
+            CSonaltDlg& window = *g_app->MainWindow();
+            report = window.EngineReport();
+            window.OnCommand(CSonaltDlg::IDC_HOLD_NONE + 2); // four seconds
+            savedInTime = WaitFor(
+                [&] {
+                    return readable
+                        && CIniProfile(ReadFileBytes(ini)).GetInt("PeakHold", "type", 0) == 2;
+                },
+                2000);
+            window.reject();
+        });
+        g_app->RunMainWindow();
+        g_app->ExitInstance();
+        EXPECT_EQ(savedInTime, readable);
+        EXPECT_EQ(report.contains(QStringLiteral("設定ファイル")), !readable)
+            << report.toStdString();
+        if (readable)
+            EXPECT_NE(ReadFileBytes(ini).find("; mine"), std::string::npos);
+        else
+            EXPECT_TRUE(std::filesystem::is_fifo(ini)); // not replaced by a file of defaults
+    }
 }
 
 int main(int argc, char** argv)

@@ -152,6 +152,23 @@ TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
     EXPECT_NE(r.err.find("--list-devices"), std::string::npos);
 }
 
+// The settings' device is found by its name wherever it is listed now: an interface that was
+// listed before it is gone, so the stored index names no device (or another one). A name
+// nowhere listed meters nothing.
+TEST_F(KerrionMeterMetering, TheSettingsDeviceIsFoundByItsName)
+{
+    WriteFileBytes(m_dir / "Kerrion.ini", "[Device]\nType=2\nID=1\nName=Kerrion Signal\n");
+    Result r = Run("--blocks 3 --format jsonl");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 3u);
+
+    WriteFileBytes(m_dir / "Kerrion.ini", "[Device]\nType=2\nID=0\nName=USB Interface\n");
+    r = Run("--blocks 3");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("\"USB Interface\""), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+}
+
 TEST_F(KerrionMeterMetering, FailuresExitWithTheirStatusAndNameWhatFailed)
 {
     Result r = Run("--device-type 1 --device-id 1000 --blocks 3"); // no such plain device

@@ -2,6 +2,7 @@
 
 #include "DeviceList.h"
 #include "LevelOutput.h"
+#include "meter/SndIODeviceFactory.h"
 #include "meter/SndIOPlayList.h"
 #include "platform/messages/MessageQueue.h"
 #include "platform/sync/Clock.h"
@@ -36,8 +37,18 @@ bool ChooseDevice(
 {
     choice.kind = options.deviceType.value_or(settings.Device.Type);
     choice.index = options.deviceId.value_or(settings.Device.ID);
-    if (!options.deviceName)
+    if (!options.deviceName && (options.deviceType || options.deviceId))
         return true;
+    if (!options.deviceName) {
+        // The settings' device by its name: its index may have moved since they were written.
+        choice.index = LocateDevice(choice.kind, choice.index, settings.Device.Name);
+        if (choice.index < 0)
+            std::fprintf(stderr,
+                "kerrion-meter: the device \"%s\" of %s is not there; the list of devices is "
+                "shown by --list-devices\n",
+                settings.Device.Name.c_str(), FamilyName(choice.kind).c_str());
+        return choice.index >= 0;
+    }
     const std::optional<DeviceInfo> found
         = FindDeviceByPrefix(EnumerateDevices(false), *options.deviceName);
     if (!found) {

@@ -66,7 +66,11 @@ int main(int argc, char** argv)
     }
 
     CSettingsRecord record;
-    kerrion::LoadSettingsFile(record, SettingsPath(options));
+    const kerrion::SettingsLoad load = kerrion::LoadSettingsFile(record, SettingsPath(options));
+    if (load.unreadable)
+        std::fprintf(stderr,
+            "kerrion-meter: the settings file %s cannot be read (%s); defaults are used\n",
+            SettingsPath(options).c_str(), load.reason.c_str());
     if (!options.printSettings && !options.saveSettings && !options.listDevices)
         return kerrion::cli::RunMetering(options, record);
     int status = kExitOk;
