@@ -63,6 +63,8 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
     m_repaintTimer.setSingleShot(true);
     m_repaintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_repaintTimer, &QTimer::timeout, this, &CSonaltDlg::RepaintNeedles);
+    m_awaitTimer.setInterval(1000);
+    connect(&m_awaitTimer, &QTimer::timeout, this, &CSonaltDlg::OnAwaitTick);
     m_pump
         = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
               WindowProc(message.message, message.wParam, message.lParam);

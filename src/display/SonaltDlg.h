@@ -83,6 +83,8 @@ public:
     CDlgMeter& Meter(int index) const { return *m_meters[static_cast<std::size_t>(index)]; }
     CImageButton& ToolbarButton(int id) const;
     bool IsRunning() const { return m_running != 0; }
+    // A device went away during metering and is awaited, to meter again once it is back.
+    bool IsAwaitingDevice() const { return m_awaitTimer.isActive(); }
     const kerrion::MeterLayout& Layout() const { return m_layout; }
     const QRect& MonitorRect() const { return m_monitor; }
     const CSndIOPlayList& Engine() const { return *m_engine; }
@@ -151,6 +153,10 @@ private:
     void OnStarted();
     void OnStop();
     void OnFinished();
+    void AwaitDevice(const QString& reason);
+    void OnAwaitTick();
+    void StopAwaiting();
+    bool DeviceAvailable() const;
     void OnReferenceLevel();
     void OnPeakHold(int type);
     void OnToggleDisplay(int meter);
@@ -169,6 +175,8 @@ private:
     std::array<std::unique_ptr<MeterFaceSurface>, 8> m_faces; // the whole scaled face
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
+    QTimer m_awaitTimer;   // while a lost device is awaited: looks for it once a second
+    bool m_resumeAfterLoss = false; // a device was lost: metering resumes once it is back
     QElapsedTimer m_lastRepaint;
     int m_frameIntervalMs = 33;               // 1000 / Meter/FrameRate
     std::array<NeedleState, 8> m_painted {};  // what each meter showed at its last repaint

@@ -46,6 +46,8 @@ QString EngineStatusText(int32_t status)
         return QStringLiteral("デバイスを開始できません。");
     case CSndIOPlayList::kStatusTransferFailed:
         return QStringLiteral("デバイスからの入力が止まりました。");
+    case CSndIOPlayList::kStatusDeviceLost:
+        return QStringLiteral("デバイスが失われました。");
     default:
         return QStringLiteral("計測が停止しました (%1)。").arg(status);
     }
@@ -173,6 +175,7 @@ void CSonaltDlg::OnStart()
 void CSonaltDlg::OnStarted()
 {
     m_running = 1;
+    m_resumeAfterLoss = false;
     m_deliveredChannels = m_engine->GetCounters().inputChannels;
     m_loudness->ShowReadings({}); // a run measures afresh
     SetToolbarEnabled(true, true, false);
@@ -182,6 +185,11 @@ void CSonaltDlg::OnStarted()
 
 void CSonaltDlg::OnStop()
 {
+    if (IsAwaitingDevice()) {
+        StopAwaiting();
+        m_report->clear();
+        return;
+    }
     if (m_running != 1)
         return;
     if (m_engine->StopEngine() == CSndIOPlayList::kStopTimedOut)
@@ -194,13 +202,65 @@ void CSonaltDlg::OnFinished()
 {
     // A run that ended by itself says why (a device unplugged, a server gone), so that stopped
     // needles are never mistaken for silence.
-    m_report->setText(EngineStatusText(m_engine->GetStatus()));
+    const int32_t status = m_engine->GetStatus();
+    m_report->setText(EngineStatusText(status));
     m_running = 0;
     SetToolbarEnabled(true, true, true);
     ToolbarButton(IDC_STOP).hide();
     ToolbarButton(IDC_START).show();
     m_engine->StopEngine();
     m_running = 0;
+    // A device that went away (or, once one has, is not back yet) is awaited: an unattended
+    // meter screen meters again by itself when the interface or the server returns.
+    const bool lost = status == CSndIOPlayList::kStatusDeviceLost
+        || status == CSndIOPlayList::kStatusTransferFailed;
+    const bool notBack = m_resumeAfterLoss
+        && (status == CSndIOPlayList::kStatusNoDevice
+            || status == CSndIOPlayList::kStatusStartFailed);
+    if ((lost || notBack) && !m_sessionEnding)
+        AwaitDevice(EngineStatusText(status));
+}
+
+// The report line says what happened; the stop button ends the wait.
+void CSonaltDlg::AwaitDevice(const QString& reason)
+{
+    m_resumeAfterLoss = true;
+    m_report->setText(reason + QStringLiteral(" 戻りしだい計測を再開します。"));
+    SetToolbarEnabled(false, true, false);
+    ToolbarButton(IDC_START).hide();
+    ToolbarButton(IDC_STOP).show();
+    m_awaitTimer.start();
+}
+
+void CSonaltDlg::StopAwaiting()
+{
+    m_awaitTimer.stop();
+    m_resumeAfterLoss = false;
+    SetToolbarEnabled(true, true, true);
+    ToolbarButton(IDC_STOP).hide();
+    ToolbarButton(IDC_START).show();
+}
+
+void CSonaltDlg::OnAwaitTick()
+{
+    if (m_running != 0 || !DeviceAvailable())
+        return;
+    m_awaitTimer.stop();
+    ToolbarButton(IDC_STOP).hide();
+    ToolbarButton(IDC_START).show();
+    OnStart();
+}
+
+// The configured device is listed (by its name) and can be opened.
+bool CSonaltDlg::DeviceAvailable() const
+{
+    const int32_t index = kerrion::LocateDevice(
+        m_settings.Device.Type, m_settings.Device.ID, m_settings.Device.Name);
+    if (index < 0)
+        return false;
+    std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(m_settings.Device.Type);
+    return device && device->Initialize() == 1
+        && device->SelectDevice(static_cast<uint32_t>(index)) > 0;
 }
 
 void CSonaltDlg::OnPeakHold(int type)
@@ -293,6 +353,7 @@ void CSonaltDlg::reject()
 void CSonaltDlg::EndSession()
 {
     m_sessionEnding = true;
+    m_awaitTimer.stop();
     m_engine->StopEngine();
     m_running = 0;
     // Each dialog's own modal run returns once it is done; this window's run then ends too.

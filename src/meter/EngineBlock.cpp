@@ -42,6 +42,8 @@ int32_t EngineRun::RunBlock()
     // A time-out (512) is no failure: the block counts with the frames it delivered.
     const int result = m_device->Transfer(
         m_buffers.output.Get(), m_outputs, m_blockFrames, m_buffers.input.Get(), m_inputs, frames);
+    if (m_device->IsLost())
+        return Fail(PL::kStatusDeviceLost, false);
     if (result == 0 || DeviceLost(result, frames))
         return Fail(PL::kStatusTransferFailed, false);
     m_context.outputTotal.fetch_add(static_cast<int32_t>(m_blockFrames), std::memory_order_relaxed);

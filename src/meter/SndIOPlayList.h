@@ -54,6 +54,7 @@ public:
         = 0x101; // a buffer or the device rings cannot be allocated
     static constexpr int kStatusDumpFile = 0x102;       // a dump file cannot be created
     static constexpr int kStatusTransferFailed = 0x103; // Transfer returned 0 (no device thread)
+    static constexpr int kStatusDeviceLost = 0x104; // the device went away (unplugged, server gone)
 
     // StopEngine results.
     static constexpr int kStopped = 1;

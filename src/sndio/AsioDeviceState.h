@@ -48,6 +48,9 @@ struct AsioDeviceState {
     // gives it back (0): a callback that would lap the thread plays silence instead.
     std::array<std::atomic<uint8_t>, kStagingSets> setHeldByThread {};
     std::atomic<uint32_t> overruns { 0 }; // buffer switches lost that way
+    // The driver asked the host to reset it (its server stopped, its rate or buffer size
+    // changed): the run cannot go on. Set from the driver's own thread, read by the device thread.
+    std::atomic<bool> resetRequested { false };
 
     Semaphore driverSemaphore { 0, kDriverSemaphoreMax }; // given once per buffer switch
     uint32_t stagingWidth = 0;                            // bytes per sample in the staging blocks

@@ -82,6 +82,13 @@ int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
     case kAsioEngineVersion:
         return 2;
     case kAsioResetRequest:
+        // The driver can no longer stream as it was set up: the device thread ends the run at
+        // once instead of waiting for buffer switches that will not come.
+        if (AsioDeviceState* state = g_running.load()) {
+            state->resetRequested.store(true);
+            state->driverSemaphore.Give();
+        }
+        return 1;
     case kAsioResyncRequest:
     case kAsioLatenciesChanged:
     case kAsioSupportsTimeInfo:
@@ -173,6 +180,7 @@ void StopSequence(
 
 void PrepareStart(CSndIOThreadContext& context, AsioDeviceState& st)
 {
+    st.resetRequested.store(false);
     const bool output = context.m_output->m_enabled != 0;
     const bool input = context.m_input->m_enabled != 0;
     for (int i = 0; i < 4; ++i)
@@ -322,6 +330,8 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
             s.driverStarted = true;
         }
         const int which = set.Wait(waitMs);
+        if (st.resetRequested.load() && !context.IsLost())
+            context.MarkLost(); // the engine stops the thread as for any end of a run
         if (which == WaitSet::kTimedOut)
             continue;
         Next next = Next::Idle;
@@ -330,6 +340,8 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
                 return next;
             continue;
         }
+        if (context.IsLost())
+            continue; // nothing more to move; the engine's stop comes as a command
         WritePositions(context, DriverPosition(s.framesHanded, s.driverStarted));
         if (s.running) {
             Semaphore& slot = output ? context.m_outputFilled : context.m_inputFree;

@@ -212,6 +212,7 @@ int CSndIODevice::StartStreaming()
         stream->m_engineSlot = 0;
         std::fill(std::begin(stream->m_slotFrames), std::end(stream->m_slotFrames), 0u);
     }
+    context.m_lost.store(false, std::memory_order_release);
     SendCommand(CSndIOThreadContext::kCommandStart);
     if (!m_thread.HasEnded() && WaitReply(kCommandTimeoutMs) == kWaitTimedOut)
         return kWaitTimedOut;
@@ -232,6 +233,8 @@ int CSndIODevice::Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_
             return started;
     }
     CSndIOThreadContext& context = *m_context;
+    if (context.IsLost())
+        return 0;
     const uint32_t slotWait = 40u * static_cast<uint32_t>(context.m_slotMilliseconds);
     CSndIOBuffer views[CSndIOStream::kMaxChannels];
     CSndIOBuffer interleaved;
@@ -241,6 +244,8 @@ int CSndIODevice::Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_
     if (out.m_enabled && outputBuffers != nullptr && outputCount > 0) {
         if (!context.m_outputFree.Wait(slotWait)) {
             result = kWaitTimedOut;
+        } else if (context.IsLost()) {
+            return 0; // woken by the loss, not by a free slot
         } else {
             const uint32_t s = out.m_engineSlot;
             out.m_engineSlot = (s + 1) % CSndIOStream::kSlots;
@@ -265,6 +270,8 @@ int CSndIODevice::Transfer(CSndIOBuffer* outputBuffers, int outputCount, uint32_
     if (in.m_enabled && inputBuffers != nullptr && inputCount > 0) {
         if (!context.m_inputFilled.Wait(slotWait))
             return kWaitTimedOut;
+        if (context.IsLost())
+            return 0;
         const uint32_t s = in.m_engineSlot;
         in.m_engineSlot = (s + 1) % CSndIOStream::kSlots;
         const int k = std::min<int>(inputCount, static_cast<int>(in.m_activeChannels));

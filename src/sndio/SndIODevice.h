@@ -81,6 +81,8 @@ public:
     bool HasInput() const { return m_hasInput != 0; }
     bool RingsAllocated() const { return m_ringsAllocated != 0; }
     bool IsStreaming() const { return m_streaming != 0; }
+    // The device thread found the device gone; Transfer returns 0 until the next start.
+    bool IsLost() const { return m_context->IsLost(); }
     void SetStreaming(bool streaming) { m_streaming = streaming ? 1 : 0; }
     uint32_t DeviceKind() const { return m_deviceKind; }
     uint32_t DeviceCount() const { return m_deviceCount; }

@@ -33,3 +33,10 @@ void CSndIOThreadContext::Reply(int32_t code)
     m_replyCode = code;
     m_replyEvent.Set();
 }
+
+void CSndIOThreadContext::MarkLost()
+{
+    m_lost.store(true, std::memory_order_release);
+    m_inputFilled.Give();
+    m_outputFree.Give();
+}

@@ -47,6 +47,10 @@ public:
     void SendCommand(int32_t code);
     // Device thread: write the reply code, then set the reply event.
     void Reply(int32_t code);
+    // Device thread: the device went away (unplugged, its server stopped). Transfer fails from
+    // now on, at once, instead of waiting out its time-outs; a Transfer that waits now is woken.
+    void MarkLost();
+    bool IsLost() const { return m_lost.load(std::memory_order_acquire); }
 
     CSndIOStream* m_output;             // points at m_outputStream
     CSndIOStream* m_input;              // points at m_inputStream
@@ -62,7 +66,8 @@ public:
     kerrion::Semaphore m_inputFilled { 0, 4 };  // input slots waiting for the engine
     kerrion::Semaphore m_inputFree { 4, 4 };    // empty input slots the device may fill
     kerrion::Event m_positionEvent;
-    bool m_syncCreated = false; // engine thread: the objects above are in use
+    bool m_syncCreated = false;         // engine thread: the objects above are in use
+    std::atomic<bool> m_lost { false }; // device thread sets, StartStreaming clears
 
     CSndIOStream m_outputStream;
     CSndIOStream m_inputStream;

@@ -106,6 +106,7 @@ void ReportFailure(int32_t status, const DeviceChoice& device, const MeterComman
     case PL::kStatusNoDevice:
     case PL::kStatusStartFailed:
     case PL::kStatusTransferFailed:
+    case PL::kStatusDeviceLost:
         std::fprintf(stderr,
             "kerrion-meter: %s: %s; the list of devices is shown by --list-devices\n",
             which.c_str(), StatusText(status));
@@ -143,6 +144,8 @@ const char* StatusText(int32_t status)
         return "a dump file cannot be created";
     case PL::kStatusTransferFailed:
         return "the device stopped delivering blocks";
+    case PL::kStatusDeviceLost:
+        return "the device went away (unplugged, or its server stopped)";
     default:
         return "unknown status";
     }
@@ -156,6 +159,7 @@ int ExitStatusFor(int32_t status)
     case PL::kStatusNoDevice:
     case PL::kStatusStartFailed:
     case PL::kStatusTransferFailed:
+    case PL::kStatusDeviceLost:
         return kExitDevice;
     case PL::kStatusDumpFile:
         return kExitDumpFile;

@@ -58,6 +58,9 @@ public:
     // which the next server reuses under any process still mapping it: tests on a shared
     // machine must not leave that behind.)
     bool Kill();
+    // Starts the server again under the same name, as a session tool restarting it does; true
+    // once it takes clients.
+    bool Restart() { return m_ready = Launch() && WaitUntilReady(); }
 
     // A name for a server that does not run.
     static std::string UniqueName();
