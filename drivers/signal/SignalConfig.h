@@ -1,8 +1,10 @@
 #pragma once
 
 // Settings of the signal generator driver, read from an INI file when the driver initialises:
-// the file named by KERRION_SIGNAL_CONFIG, else $XDG_CONFIG_HOME/Marvane/Kerrion/signal.ini
-// (default ~/.config), else built-in defaults. Host thread only.
+// the file named by KERRION_SIGNAL_CONFIG, else signal.ini in the per-user configuration folder
+// ($XDG_CONFIG_HOME/Marvane/Kerrion, default ~/.config), else built-in defaults. Host thread only.
+
+#include "app/IniProfile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -44,6 +46,8 @@ std::filesystem::path SignalConfigPath();
 // Defaults, overridden by the file's values where it exists and is readable. Out-of-range
 // numbers are clamped to what the driver can run.
 SignalConfig LoadSignalConfig(const std::filesystem::path& path);
+// The same from a file already read; relative WAVE file names start at `folder`.
+SignalConfig ReadSignalConfig(const CIniProfile& ini, const std::filesystem::path& folder);
 
 // The defaults as INI text, with comments explaining every key.
 std::string DefaultSignalConfigText();

@@ -543,7 +543,7 @@ TEST_F(JackDriver, ConnectionsComeBackAfterADisposeAndInTheNextDriverAndTheFileK
 
     m_object.reset();
     EXPECT_EQ(kerrion::test::ReadFileBytes(m_dir / "jack.ini"),
-        "; my bridge\n[JACK]\nInputs=3\nAutoConnect=0 ; by hand\n\n[Other]\nKey=kept\n\n"
+        "; my bridge\n[JACK]\nInputs=3\nAutoConnect=0 ; by hand\n\n[Other]\nKey=kept\n"
         "[Connections]\nin_1=player:out_1\nin_2=player:out_2\n");
     CreateBuffers(Load(), 3);
     EXPECT_EQ(Peers(graph, "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });
