@@ -1,7 +1,6 @@
 #include "DriverIni.h"
 
 #include "platform/paths/DataPaths.h"
-#include "platform/text/AsciiText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,6 +9,31 @@
 #include <system_error>
 
 namespace kerrion::driver {
+namespace {
+
+bool WriteKeys(
+    const std::filesystem::path& path, std::string_view section, const IniAssignments& keys)
+{
+    CIniProfile ini;
+    if (ini.Load(path) == FileRead::kRefused)
+        return false;
+    ini.SetLineEnd("\n");
+    const std::string before = ini.Text();
+    for (const auto& [key, value] : keys) {
+        if (value.empty())
+            ini.RemoveKey(section, key);
+        else
+            ini.WriteString(section, key, value);
+    }
+    if (ini.Text() == before)
+        return true;
+    std::error_code error;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), error);
+    return ini.SaveFile(path) == 1;
+}
+
+} // namespace
 
 std::filesystem::path DriverConfigPath(const char* overrideVariable, const char* fileName)
 {
@@ -54,23 +78,12 @@ int64_t IniInteger(const CIniProfile& ini, std::string_view section, std::string
 bool WriteIniKeys(
     const std::filesystem::path& path, std::string_view section, const IniAssignments& keys)
 {
-    CIniProfile ini;
-    if (ini.Load(path) == FileRead::kRefused)
+    // Called on the drivers' own threads too, where an exception would end the host.
+    try {
+        return WriteKeys(path, section, keys);
+    } catch (...) {
         return false;
-    ini.SetLineEnd("\n");
-    const std::string before = ini.Text();
-    for (const auto& [key, value] : keys) {
-        if (value.empty())
-            ini.RemoveKey(section, key);
-        else
-            ini.WriteString(section, key, value);
     }
-    if (ini.Text() == before)
-        return true;
-    std::error_code error;
-    if (path.has_parent_path())
-        std::filesystem::create_directories(path.parent_path(), error);
-    return ini.SaveFile(path) == 1;
 }
 
 } // namespace kerrion::driver

@@ -191,9 +191,13 @@ bool JackDriver::FollowRouting()
         if (!WaitNotice(static_cast<int>(wait)))
             return false;
         std::lock_guard lock(m_clientMutex);
-        RememberConnections();
-        if (WriteRouting())
-            m_lastRoutingWrite = std::chrono::steady_clock::now();
+        try {
+            RememberConnections();
+            if (WriteRouting())
+                m_lastRoutingWrite = std::chrono::steady_clock::now();
+        } catch (...) {
+            // Out of memory: the file keeps what it had; the next change or the close tries again.
+        }
     } while (m_routingChanged.exchange(false));
     return true;
 }

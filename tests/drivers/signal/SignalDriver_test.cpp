@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -322,10 +324,17 @@ TEST_F(SignalDriver, FileSourcePlaysTheChosenChannelOnceOrLooped)
         le(static_cast<uint32_t>(f * 100), 2);
     }
     kerrion::test::WriteFileBytes(m_dir / "ramp.wav", wave);
+    // Neither a FIFO (which would block its reader) nor /dev/zero (which never ends) is read.
+    ASSERT_EQ(mkfifo((m_dir / "fifo.wav").c_str(), 0600), 0);
     Load("[Signal]\nSpeed=20\nBufferFrames=64\n"
          "[Input1]\nSource=file\nFile=ramp.wav\nFileChannel=2\nLoop=0\n"
-         "[Input2]\nSource=file\nFile=ramp.wav\nFileChannel=2\n");
-    Run(2, 4);
+         "[Input2]\nSource=file\nFile=ramp.wav\nFileChannel=2\n"
+         "[Input3]\nSource=file\nFile=fifo.wav\n[Input4]\nSource=file\nFile=/dev/zero\n");
+    Run(4, 4);
+    for (size_t input : { 2u, 3u }) {
+        const auto silent = Int32Samples(input);
+        EXPECT_EQ(std::count(silent.begin(), silent.end(), 0), std::ssize(silent)) << input;
+    }
     const auto once = Int32Samples(0);
     const auto looped = Int32Samples(1);
     ASSERT_GE(once.size(), 256u);
