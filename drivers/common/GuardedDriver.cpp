@@ -30,7 +30,8 @@ ASIOError GuardedDriver::Guard(Call call) noexcept
 
 ASIOBool GuardedDriver::init(void* sysHandle)
 {
-    const ASIOError result = Guard([&] { return m_inner->init(sysHandle) ? ASE_OK : ASE_NotPresent; });
+    const ASIOError result
+        = Guard([&] { return m_inner->init(sysHandle) ? ASE_OK : ASE_NotPresent; });
     return result == ASE_OK ? ASIOTrue : ASIOFalse;
 }
 

@@ -22,8 +22,7 @@ JackConfig ReadJackConfig(const CIniProfile& ini)
     using driver::IniInteger;
     constexpr std::string_view s = "JACK";
     JackConfig config;
-    config.inputs
-        = static_cast<int>(IniInteger(ini, s, "Inputs", config.inputs, 1, kMaxChannels));
+    config.inputs = static_cast<int>(IniInteger(ini, s, "Inputs", config.inputs, 1, kMaxChannels));
     config.outputs
         = static_cast<int>(IniInteger(ini, s, "Outputs", config.outputs, 0, kMaxChannels));
     config.autoConnect = driver::IniNumber(ini, s, "AutoConnect", 1) != 0;

@@ -407,6 +407,6 @@ ASIOError JackDriver::outputReady()
 extern "C" __attribute__((visibility("default"))) int32_t KerrionAsioCreateDriver(
     const kerrion::AsioClassId* classId, uint32_t interfaceVersion, kerrion::IAsioDriver** driver)
 {
-    return kerrion::driver::CreateGuardedDriver(classId, interfaceVersion, kerrion::jack::kJackClassId,
-        driver, [] { return new kerrion::jack::JackDriver(); });
+    return kerrion::driver::CreateGuardedDriver(classId, interfaceVersion,
+        kerrion::jack::kJackClassId, driver, [] { return new kerrion::jack::JackDriver(); });
 }

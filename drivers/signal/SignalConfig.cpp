@@ -67,8 +67,7 @@ void ReadInput(const CIniProfile& ini, std::string_view section,
     // Beyond +20 dBFS every sample clips anyway; the bound keeps the amplitude finite.
     input.level = std::min(kMaxLevelDb, IniNumber(ini, section, "Level", fresh.level));
     // An hour at most, so that the lengths in frames fit their counters.
-    input.burstOn
-        = std::clamp(IniNumber(ini, section, "BurstOn", fresh.burstOn), 1.0, kMaxBurstMs);
+    input.burstOn = std::clamp(IniNumber(ini, section, "BurstOn", fresh.burstOn), 1.0, kMaxBurstMs);
     input.burstOff
         = std::clamp(IniNumber(ini, section, "BurstOff", fresh.burstOff), 0.0, kMaxBurstMs);
     // A file name is taken as the file holds it: a path is bytes, not text to convert.

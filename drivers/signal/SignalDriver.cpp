@@ -284,6 +284,7 @@ ASIOError SignalDriver::outputReady() { return ASE_OK; }
 extern "C" __attribute__((visibility("default"))) int32_t KerrionAsioCreateDriver(
     const kerrion::AsioClassId* classId, uint32_t interfaceVersion, kerrion::IAsioDriver** driver)
 {
-    return kerrion::driver::CreateGuardedDriver(classId, interfaceVersion, kerrion::signal::kSignalClassId,
-        driver, [] { return new kerrion::signal::SignalDriver(); });
+    return kerrion::driver::CreateGuardedDriver(classId, interfaceVersion,
+        kerrion::signal::kSignalClassId, driver,
+        [] { return new kerrion::signal::SignalDriver(); });
 }

@@ -142,8 +142,8 @@ TEST(KerrionMeterJack, ARoutingMadeWhileMeteringReachesTheFileWithinTwoSecondsAn
     int status = 0;
     ASSERT_EQ(waitpid(meter, &status, 0), meter);
     ASSERT_TRUE(connected) << ReadFileBytes(dir / "err.txt");
-    EXPECT_TRUE(WIFSIGNALED(status)) << "kerrion-meter stopped before it was killed: "
-                                     << ReadFileBytes(dir / "err.txt");
+    EXPECT_TRUE(WIFSIGNALED(status))
+        << "kerrion-meter stopped before it was killed: " << ReadFileBytes(dir / "err.txt");
     EXPECT_EQ(written, expected) << "within 2 s of the connection";
     EXPECT_EQ(ReadFileBytes(dir / "jack.ini"), expected) << "after the kill";
 }

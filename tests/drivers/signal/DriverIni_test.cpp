@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-
 using kerrion::driver::IniAssignments;
 using kerrion::driver::IniInteger;
 using kerrion::driver::IniNumber;
@@ -30,8 +29,7 @@ TEST(DriverIni, NumbersThatAreMissingMalformedOrNotFiniteGiveTheFallback)
 
 TEST(DriverIni, IntegersAreCutAndHeldWithinTheirBounds)
 {
-    const CIniProfile ini(
-        "[s]\nframes=512.9\nbig=1e300\nsmall=-1e300\nnegative=-3.7\nnan=nan\n");
+    const CIniProfile ini("[s]\nframes=512.9\nbig=1e300\nsmall=-1e300\nnegative=-3.7\nnan=nan\n");
     EXPECT_EQ(IniInteger(ini, "s", "frames", 64, 16, 16384), 512);
     EXPECT_EQ(IniInteger(ini, "s", "big", 64, 16, 16384), 16384);
     EXPECT_EQ(IniInteger(ini, "s", "small", 64, 16, 16384), 16);
@@ -50,8 +48,7 @@ TEST(DriverIni, WritingSetsAndRemovesTheSectionsKeysAndKeepsEveryOtherLine)
     };
     const Case cases[] = {
         { "no file yet", nullptr, { { "in_1", "a:x" }, { "in_2", "" } }, "[S]\nin_1=a:x\n" },
-        { "in place",
-            "; top\n[A]\nin_1=a\n[s]\n# note\nIN_1 = old\nother=x\n\n[B]\ny=2\n",
+        { "in place", "; top\n[A]\nin_1=a\n[s]\n# note\nIN_1 = old\nother=x\n\n[B]\ny=2\n",
             { { "in_1", "new" }, { "in_2", "add" }, { "out_1", "" } },
             "; top\n[A]\nin_1=a\n[s]\n# note\nIN_1=new\nother=x\nin_2=add\n\n[B]\ny=2\n" },
         { "removed with its duplicates", "[S]\nin_1=a\nkeep=1\r\nIN_1=dup\n", { { "in_1", "" } },

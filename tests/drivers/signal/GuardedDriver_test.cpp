@@ -23,7 +23,7 @@ public:
         : m_released(released)
     {
     }
-    std::function<void()> m_throw = [] { };
+    std::function<void()> m_throw = [] {};
 
     ASIOBool init(void*) override { return m_throw(), ASIOTrue; }
     void getDriverName(char* name) override { std::strcpy(name, "Throwing"); }
@@ -88,7 +88,7 @@ TEST(GuardedDriver, ACallThatThrowsFailsWithItsCodeAndSaysWhy)
         { [] { throw std::bad_alloc(); }, ASE_NoMemory, "The driver ran out of memory" },
         { [] { throw std::runtime_error("disk"); }, ASE_HWMalfunction, "The driver failed: disk" },
         { [] { throw 42; }, ASE_HWMalfunction, "The driver failed" },
-        { [] { }, ASE_OK, "own message" },
+        { [] {}, ASE_OK, "own message" },
     };
     for (const Case& c : cases) {
         inner->m_throw = c.thrower;
@@ -111,14 +111,13 @@ TEST(GuardedDriver, TheFactoryRefusesOtherIdsAndVersionsAndADriverThatCannotBeMa
     const auto make = [&] { return new ThrowingDriver(released); };
     const kerrion::AsioClassId other = { 9, 2, 3, { 4, 5, 6, 7, 8, 9, 10, 11 } };
     IAsioDriver* driver = nullptr;
-    EXPECT_EQ(CreateGuardedDriver(&other, kerrion::kAsioDriverInterfaceVersion, kId, &driver, make),
+    EXPECT_EQ(
+        CreateGuardedDriver(&other, kerrion::kAsioDriverInterfaceVersion, kId, &driver, make), -1);
+    EXPECT_EQ(
+        CreateGuardedDriver(&kId, kerrion::kAsioDriverInterfaceVersion + 1, kId, &driver, make),
         -1);
-    EXPECT_EQ(CreateGuardedDriver(&kId, kerrion::kAsioDriverInterfaceVersion + 1, kId, &driver,
-                  make),
-        -1);
-    EXPECT_EQ(CreateGuardedDriver(nullptr, kerrion::kAsioDriverInterfaceVersion, kId, &driver,
-                  make),
-        -1);
+    EXPECT_EQ(
+        CreateGuardedDriver(nullptr, kerrion::kAsioDriverInterfaceVersion, kId, &driver, make), -1);
     EXPECT_EQ(CreateGuardedDriver(&kId, kerrion::kAsioDriverInterfaceVersion, kId, &driver,
                   []() -> IAsioDriver* { throw std::bad_alloc(); }),
         -1);
