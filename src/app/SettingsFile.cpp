@@ -17,8 +17,7 @@ int SaveSettingsFile(const CSettingsRecord& record, const std::filesystem::path&
     if (record.Meter.Num <= 0)
         return 0;
     CIniProfile profile;
-    std::error_code error;
-    if (!profile.LoadFile(path) && std::filesystem::exists(path, error))
+    if (profile.Load(path) == FileRead::kRefused)
         return 0; // a file we cannot read is never replaced: its settings would be lost
     record.Save(profile);
     return profile.SaveFile(path);
