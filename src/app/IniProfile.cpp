@@ -290,7 +290,7 @@ void CIniProfile::InsertLineAfter(int lineIndex, const std::string& content)
     line.contentEnd = pos + content.size();
     line.end = line.contentEnd + m_newLine.size();
     line.section = previous.kind == LineKind::kSection ? lineIndex : previous.section;
-    m_text.insert(pos, content + std::string(m_newLine));
+    m_text.insert(pos, content + m_newLine);
     const std::size_t inserted = line.end - line.begin;
     ClassifyLine(line);
 

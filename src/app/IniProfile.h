@@ -102,7 +102,7 @@ private:
     void AppendSection(std::string_view section, const std::string& keyLine);
 
     std::string m_text;
-    std::string_view m_newLine = "\r\n"; // of added lines; points at a literal
+    std::string m_newLine = "\r\n"; // of added lines
     std::vector<Line> m_lines;
     std::vector<int> m_sectionLines; // indexes into m_lines, in file order
 };
