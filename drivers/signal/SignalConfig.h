@@ -23,7 +23,7 @@ struct InputSettings {
     double level = -20.0;       // dBFS: peak of a sine or burst, RMS of noise
     double burstOn = 250.0;     // ms of tone per burst
     double burstOff = 750.0;    // ms of silence between bursts
-    std::filesystem::path file; // 16-bit PCM WAVE (relative to the INI file's folder)
+    std::filesystem::path file; // 16-bit PCM WAVE, at most 64 MiB (relative to the INI's folder)
     int fileChannel = 1;        // 1-based
     bool loop = true;
 };
