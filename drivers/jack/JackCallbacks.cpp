@@ -188,8 +188,14 @@ bool JackDriver::FollowRouting()
             std::chrono::steady_clock::now() - m_lastRoutingWrite);
         const auto wait = std::clamp<int64_t>(kRoutingSaveMilliseconds - sinceSave.count(),
             kRoutingSettleMilliseconds, kRoutingSaveMilliseconds);
-        if (!WaitNotice(static_cast<int>(wait)))
+        if (!WaitNotice(static_cast<int>(wait), true))
             return false;
+        if (m_unreported.load() != 0) {
+            // The host hears of trouble first; the routing is followed on the next round.
+            m_routingChanged = true;
+            sem_post(&m_notify);
+            return true;
+        }
         std::lock_guard lock(m_clientMutex);
         try {
             RememberConnections();
@@ -203,7 +209,7 @@ bool JackDriver::FollowRouting()
 }
 
 // Waits for a post (up to `milliseconds`, or for ever when negative); false once told to quit.
-bool JackDriver::WaitNotice(int milliseconds)
+bool JackDriver::WaitNotice(int milliseconds, bool wakeOnTrouble)
 {
     if (milliseconds < 0) {
         while (sem_wait(&m_notify) != 0 && errno == EINTR) { }
@@ -219,6 +225,8 @@ bool JackDriver::WaitNotice(int milliseconds)
     }
     while (!m_quitNotifier.load()) {
         if (sem_timedwait(&m_notify, &deadline) != 0 && errno == ETIMEDOUT)
+            return true;
+        if (wakeOnTrouble && m_unreported.load() != 0)
             return true;
     }
     return false;

@@ -126,7 +126,10 @@ private:
     void PlayOutputs(int half, size_t offset, jack_nframes_t frames);
     void Silence(jack_nframes_t frames);
     void RunNotifier();
-    bool WaitNotice(int milliseconds);
+    // Waits for a post (up to `milliseconds`, or for ever when negative); false once told to
+    // quit. A timed wait lets posts pass until its end, unless `wakeOnTrouble` and trouble was
+    // raised.
+    bool WaitNotice(int milliseconds, bool wakeOnTrouble = false);
     void StopNotifier();
 
     JackConfig m_config;
