@@ -5,7 +5,9 @@
 
 #include "SampleScaling.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 
@@ -148,12 +150,8 @@ void JackDriver::Raise(uint32_t trouble)
 void JackDriver::RunNotifier()
 {
     while (WaitNotice(-1)) {
-        if (m_routingChanged.exchange(false)) {
-            if (!WaitNotice(kRoutingSettleMilliseconds))
-                return;
-            std::lock_guard lock(m_clientMutex);
-            RememberConnections();
-        }
+        if (m_routingChanged.exchange(false) && !FollowRouting())
+            return;
         const uint32_t trouble = m_unreported.exchange(0);
         ASIOCallbacks callbacks;
         {
@@ -179,8 +177,39 @@ void JackDriver::RunNotifier()
     }
 }
 
+// Reads the ports' connections once the graph has settled and writes what changed to jack.ini,
+// no sooner than kRoutingSaveMilliseconds after the last write, so a burst of changes (a patch
+// bay restoring a session) costs a write a second; a change reaches the file within about two
+// seconds, so a killed host loses no more. False once told to quit.
+bool JackDriver::FollowRouting()
+{
+    do {
+        const auto sinceSave = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - m_lastRoutingWrite);
+        const auto wait = std::clamp<int64_t>(kRoutingSaveMilliseconds - sinceSave.count(),
+            kRoutingSettleMilliseconds, kRoutingSaveMilliseconds);
+        if (!WaitNotice(static_cast<int>(wait), true))
+            return false;
+        if (m_unreported.load() != 0) {
+            // The host hears of trouble first; the routing is followed on the next round.
+            m_routingChanged = true;
+            sem_post(&m_notify);
+            return true;
+        }
+        std::lock_guard lock(m_clientMutex);
+        try {
+            RememberConnections();
+            if (WriteRouting())
+                m_lastRoutingWrite = std::chrono::steady_clock::now();
+        } catch (...) {
+            // Out of memory: the file keeps what it had; the next change or the close tries again.
+        }
+    } while (m_routingChanged.exchange(false));
+    return true;
+}
+
 // Waits for a post (up to `milliseconds`, or for ever when negative); false once told to quit.
-bool JackDriver::WaitNotice(int milliseconds)
+bool JackDriver::WaitNotice(int milliseconds, bool wakeOnTrouble)
 {
     if (milliseconds < 0) {
         while (sem_wait(&m_notify) != 0 && errno == EINTR) { }
@@ -196,6 +225,8 @@ bool JackDriver::WaitNotice(int milliseconds)
     }
     while (!m_quitNotifier.load()) {
         if (sem_timedwait(&m_notify, &deadline) != 0 && errno == ETIMEDOUT)
+            return true;
+        if (wakeOnTrouble && m_unreported.load() != 0)
             return true;
     }
     return false;

@@ -14,19 +14,20 @@ std::filesystem::path JackConfigPath()
 
 JackConfig LoadJackConfig(const std::filesystem::path& path)
 {
+    return ReadJackConfig(driver::ReadDriverIni(path));
+}
+
+JackConfig ReadJackConfig(const CIniProfile& ini)
+{
+    using driver::IniInteger;
+    constexpr std::string_view s = "JACK";
     JackConfig config;
-    const auto sections = driver::ReadIniFile(path);
-    const auto found = sections.find("jack");
-    if (found == sections.end())
-        return config;
-    const driver::IniSection& s = found->second;
-    config.inputs
-        = static_cast<int>(driver::IniInteger(s, "inputs", config.inputs, 1, kMaxChannels));
+    config.inputs = static_cast<int>(IniInteger(ini, s, "Inputs", config.inputs, 1, kMaxChannels));
     config.outputs
-        = static_cast<int>(driver::IniInteger(s, "outputs", config.outputs, 0, kMaxChannels));
-    config.autoConnect = driver::IniNumber(s, "autoconnect", 1) != 0;
+        = static_cast<int>(IniInteger(ini, s, "Outputs", config.outputs, 0, kMaxChannels));
+    config.autoConnect = driver::IniNumber(ini, s, "AutoConnect", 1) != 0;
     config.bufferPeriods = static_cast<int>(
-        driver::IniInteger(s, "bufferperiods", config.bufferPeriods, 0, kMaxBufferPeriods));
+        IniInteger(ini, s, "BufferPeriods", config.bufferPeriods, 0, kMaxBufferPeriods));
     return config;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 // Settings of the JACK driver, read when the driver initialises: the file named by
-// KERRION_JACK_CONFIG, else $XDG_CONFIG_HOME/Marvane/Kerrion/jack.ini (default ~/.config), else
-// built-in defaults. Host thread only.
+// KERRION_JACK_CONFIG, else jack.ini in the per-user configuration folder
+// ($XDG_CONFIG_HOME/Marvane/Kerrion, default ~/.config), else built-in defaults. Host thread only.
+
+#include "app/IniProfile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -29,5 +31,6 @@ std::filesystem::path JackConfigPath();
 
 // Defaults, overridden by the file's [JACK] section where it exists; counts are clamped.
 JackConfig LoadJackConfig(const std::filesystem::path& path);
+JackConfig ReadJackConfig(const CIniProfile& ini);
 
 } // namespace kerrion::jack

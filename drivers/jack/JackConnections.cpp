@@ -1,5 +1,6 @@
 // The connections of the bridge's ports across its clients: made again when a client
-// activates, read while it is active, written to jack.ini when it closes.
+// activates, read while it is active, written to jack.ini shortly after they change and when the
+// client closes.
 
 #include "JackDriver.h"
 
@@ -60,18 +61,24 @@ void JackDriver::RememberConnections()
 
 void JackDriver::SaveConnections()
 {
-    if (!m_routed)
-        return;
+    WriteRouting();
     m_routed = false;
-    if (m_routing == m_savedRouting)
-        return;
+}
+
+bool JackDriver::WriteRouting()
+{
+    if (!m_routed || m_routing == m_savedRouting)
+        return false;
     std::vector<std::string> ports;
     for (int i = 0; i < m_config.inputs; ++i)
         ports.push_back("in_" + std::to_string(i + 1));
     for (int i = 0; i < m_config.outputs; ++i)
         ports.push_back("out_" + std::to_string(i + 1));
+    // A file that could not be written (or is there but could not be read, and so is never
+    // replaced) is tried again at the next change and when the client closes.
     if (m_routing.Save(m_configPath, ports))
         m_savedRouting = m_routing;
+    return true;
 }
 
 void JackDriver::ConnectPhysicalCaptures()

@@ -1,6 +1,7 @@
 #include "JackDriver.h"
 
 #include "DriverReplies.h"
+#include "GuardedDriver.h"
 
 #include <pthread.h>
 
@@ -406,10 +407,6 @@ ASIOError JackDriver::outputReady()
 extern "C" __attribute__((visibility("default"))) int32_t KerrionAsioCreateDriver(
     const kerrion::AsioClassId* classId, uint32_t interfaceVersion, kerrion::IAsioDriver** driver)
 {
-    if (classId == nullptr || driver == nullptr
-        || interfaceVersion != kerrion::kAsioDriverInterfaceVersion
-        || std::memcmp(classId, &kerrion::jack::kJackClassId, sizeof *classId) != 0)
-        return -1;
-    *driver = new (std::nothrow) kerrion::jack::JackDriver();
-    return *driver != nullptr ? 0 : -1;
+    return kerrion::driver::CreateGuardedDriver(classId, interfaceVersion,
+        kerrion::jack::kJackClassId, driver, [] { return new kerrion::jack::JackDriver(); });
 }

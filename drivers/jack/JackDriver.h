@@ -7,8 +7,9 @@
 // server's period. The client is opened by init (never starting a server), active from
 // createBuffers to disposeBuffers (so connections made by the user survive a stop and a start),
 // and switches buffers only between start and stop. Its ports' connections outlive the client:
-// read before it deactivates, followed while it is active, written to jack.ini when it closes
-// and made again when the next client activates (JackRouting says how they are kept).
+// read before it deactivates, followed while it is active, written to jack.ini within about two
+// seconds of a change (at most once a second) and when it closes, and made again when the next
+// client activates (JackRouting says how they are kept).
 //
 // Threads:
 // - the host calls the driver interface from its threads, one call at a time;
@@ -19,8 +20,8 @@
 //   port-connect callback only sets m_routingChanged and posts m_notify;
 // - the notifier thread (RunNotifier) passes that trouble on to the host's message callback,
 //   so the host is never called from a signal-handler context, reads the ports' connections
-//   after a change (while the server is there to ask), and closes the client of a server that
-//   went away.
+//   after a change (while the server is there to ask) and writes them to jack.ini, and closes
+//   the client of a server that went away. Files are written only there and on host threads.
 
 #include "JackConfig.h"
 #include "JackRouting.h"
@@ -31,6 +32,7 @@
 #include <semaphore.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -83,6 +85,8 @@ public:
     // How long the notifier lets the graph settle after a connection change before reading it:
     // a port that goes away is disconnected just before it is unregistered.
     static constexpr int kRoutingSettleMilliseconds = 50;
+    // The shortest time between two writes of the routing to jack.ini while the client is active.
+    static constexpr int kRoutingSaveMilliseconds = 1000;
 
 private:
     ~JackDriver() override;
@@ -101,6 +105,10 @@ private:
     void RestoreConnections();  // host thread, once the client is active
     void RememberConnections(); // host threads or the notifier, while the server is there
     void SaveConnections();     // host threads or the notifier, as the client closes
+    // Writes the routing when it differs from the file's; true when a write was tried. Only a
+    // client that has been active writes.
+    bool WriteRouting();
+    bool FollowRouting(); // the notifier, after a connection change
     void ConnectPhysicalCaptures();
     bool CheckUsable();    // false (with m_error) when the server went away or changed
     void TakeServerSize(); // m_periodFrames, m_periods and m_bufferFrames from the server
@@ -118,7 +126,10 @@ private:
     void PlayOutputs(int half, size_t offset, jack_nframes_t frames);
     void Silence(jack_nframes_t frames);
     void RunNotifier();
-    bool WaitNotice(int milliseconds);
+    // Waits for a post (up to `milliseconds`, or for ever when negative); false once told to
+    // quit. A timed wait lets posts pass until its end, unless `wakeOnTrouble` and trouble was
+    // raised.
+    bool WaitNotice(int milliseconds, bool wakeOnTrouble = false);
     void StopNotifier();
 
     JackConfig m_config;
@@ -165,6 +176,7 @@ private:
     std::atomic<bool> m_quitNotifier { false };
     std::atomic<uint32_t> m_unreported { 0 };     // trouble raised and not yet passed to the host
     std::atomic<bool> m_routingChanged { false }; // a connection changed since the notifier read
+    std::chrono::steady_clock::time_point m_lastRoutingWrite {}; // notifier only
     std::mutex m_callbackMutex; // guards m_callbacks between host calls and the notifier
     // Guards m_client and the ports between host calls and the notifier, which closes the
     // client of a server that went away: a client left open then would be freed by libjack

@@ -1,7 +1,7 @@
 #include "JackRouting.h"
 
 #include "DriverIni.h"
-#include "IniUpdate.h"
+#include "platform/text/AsciiText.h"
 
 #include <algorithm>
 
@@ -13,7 +13,7 @@ std::vector<std::string> SplitPeers(std::string_view text)
     std::vector<std::string> peers;
     while (!text.empty()) {
         const size_t bar = text.find(JackRouting::kSeparator);
-        const std::string_view peer = driver::Trim(text.substr(0, bar));
+        const std::string_view peer = TrimBlanks(text.substr(0, bar));
         if (!peer.empty())
             peers.emplace_back(peer);
         text = bar == std::string_view::npos ? std::string_view() : text.substr(bar + 1);
@@ -24,8 +24,13 @@ std::vector<std::string> SplitPeers(std::string_view text)
 std::string JoinPeers(const std::vector<std::string>& peers)
 {
     std::string text;
-    for (const std::string& peer : peers)
-        text += (text.empty() ? "" : std::string(1, JackRouting::kSeparator)) + peer;
+    for (const std::string& peer : peers) {
+        if (!JackRouting::Writable(peer))
+            continue;
+        if (!text.empty())
+            text += JackRouting::kSeparator;
+        text += peer;
+    }
     return text;
 }
 
@@ -38,17 +43,24 @@ bool Contains(const std::vector<std::string>& names, const std::string& name)
 
 JackRouting JackRouting::Load(const std::filesystem::path& path)
 {
+    return Read(driver::ReadDriverIni(path));
+}
+
+JackRouting JackRouting::Read(const CIniProfile& ini)
+{
     JackRouting routing;
-    const auto sections = driver::ReadIniFile(path);
-    const auto found = sections.find(driver::Lower(kSection));
-    if (found == sections.end())
-        return routing;
-    for (const auto& [port, value] : found->second) {
-        std::vector<std::string> peers = SplitPeers(value);
+    for (const std::string& port : ini.GetKeys(kSection)) {
+        std::vector<std::string> peers = SplitPeers(ini.FindValue(kSection, port).value_or(""));
         if (!peers.empty())
-            routing.m_peers[port] = std::move(peers);
+            routing.m_peers[AsciiLower(port)] = std::move(peers);
     }
     return routing;
+}
+
+bool JackRouting::Writable(std::string_view name)
+{
+    return !name.empty() && TrimBlanks(name).size() == name.size()
+        && name.find_first_of(std::string_view("|\r\n\0", 4)) == std::string_view::npos;
 }
 
 bool JackRouting::Save(
@@ -57,7 +69,7 @@ bool JackRouting::Save(
     driver::IniAssignments keys;
     for (const std::string& port : ports)
         keys.emplace_back(port, JoinPeers(Peers(port)));
-    return driver::UpdateIniSection(path, kSection, keys);
+    return driver::WriteIniKeys(path, kSection, keys);
 }
 
 bool JackRouting::Empty() const { return m_peers.empty(); }

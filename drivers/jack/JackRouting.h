@@ -8,15 +8,23 @@
 //     [Connections]
 //     in_1=system:capture_1|mixer:bus_L
 //
+// A peer whose name cannot be written as it is (one holding '|', a line break, CR or NUL, or
+// blanks at either end, which a reading would drop) is not written: it is left out of the file
+// and so not made again by the next client; never escaped, so that every name in the file is the
+// server's own.
+//
 // A connection is forgotten only when it is undone while both of its ports exist: one whose
 // other port went away (its program quit, the server is stopping) stays remembered, so that it
 // comes back with that port. Pure (no libjack); the driver calls it from the host's threads and
 // its notifier, under its client lock.
 
+#include "app/IniProfile.h"
+
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kerrion::jack {
@@ -28,9 +36,13 @@ public:
 
     // What `path` remembers; nothing when it has no [Connections] section.
     static JackRouting Load(const std::filesystem::path& path);
+    static JackRouting Read(const CIniProfile& ini);
     // Writes the keys of `ports` (a port with no peer loses its key); the file's other lines
-    // stay. False when the file could not be written.
+    // stay. False when the file could not be written, or is there but could not be read.
     bool Save(const std::filesystem::path& path, const std::vector<std::string>& ports) const;
+
+    // True when `name` can be written to the file as it is.
+    static bool Writable(std::string_view name);
 
     // True when no port has a remembered peer: the bridge has never been connected.
     bool Empty() const;

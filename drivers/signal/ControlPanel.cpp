@@ -5,22 +5,21 @@
 #include "SignalDriver.h"
 
 #include "BackgroundLaunch.h"
-
-#include <fstream>
+#include "app/IniProfile.h"
 
 namespace kerrion::signal {
 namespace {
 
-// Writes the defaults when the file does not exist yet; false when it cannot be created.
+// Writes the defaults when there is nothing by that name yet (as every settings file is written:
+// atomically, by CIniProfile); false when it cannot be created.
 bool EnsureConfigFile(const std::filesystem::path& path)
 {
     std::error_code error;
-    if (std::filesystem::exists(path, error))
-        return true;
-    std::filesystem::create_directories(path.parent_path(), error);
-    std::ofstream out(path);
-    out << DefaultSignalConfigText();
-    return static_cast<bool>(out);
+    if (path.empty() || std::filesystem::exists(path, error))
+        return !path.empty();
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), error);
+    return CIniProfile(DefaultSignalConfigText()).SaveFile(path) == 1;
 }
 
 // Long enough for xdg-open to find that no program handles the file, which it does at once.

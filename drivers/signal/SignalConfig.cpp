@@ -1,6 +1,7 @@
 #include "SignalConfig.h"
 
 #include "DriverIni.h"
+#include "platform/text/AsciiText.h"
 
 #include <algorithm>
 
@@ -9,16 +10,14 @@ namespace {
 
 using driver::IniInteger;
 using driver::IniNumber;
-using driver::IniSection;
-using driver::Lower;
 
 constexpr double kMaxLevelDb = 20.0;
 constexpr double kMaxBurstMs = 3600000.0;
 constexpr int64_t kMaxCount = int64_t { 1 } << 53;
 
-SourceKind ParseSource(const std::string& text, SourceKind fallback)
+SourceKind ParseSource(std::string_view text, SourceKind fallback)
 {
-    const std::string name = Lower(text);
+    const std::string name = AsciiLower(text);
     if (name == "sine")
         return SourceKind::Sine;
     if (name == "noise")
@@ -57,23 +56,25 @@ void SetDefaultInputs(SignalConfig& config)
     }
 }
 
-void ReadInput(const IniSection& section, const std::filesystem::path& folder, InputSettings& input)
+void ReadInput(const CIniProfile& ini, std::string_view section,
+    const std::filesystem::path& folder, InputSettings& input)
 {
     InputSettings fresh; // a section of its own starts from a 1 kHz sine at -20 dBFS
     fresh.source = SourceKind::Sine;
-    const auto source = section.find("source");
-    input.source
-        = source == section.end() ? fresh.source : ParseSource(source->second, fresh.source);
-    input.frequency = IniNumber(section, "frequency", fresh.frequency);
+    const auto source = ini.FindValue(section, "Source");
+    input.source = source ? ParseSource(*source, fresh.source) : fresh.source;
+    input.frequency = IniNumber(ini, section, "Frequency", fresh.frequency);
     // Beyond +20 dBFS every sample clips anyway; the bound keeps the amplitude finite.
-    input.level = std::min(kMaxLevelDb, IniNumber(section, "level", fresh.level));
+    input.level = std::min(kMaxLevelDb, IniNumber(ini, section, "Level", fresh.level));
     // An hour at most, so that the lengths in frames fit their counters.
-    input.burstOn = std::clamp(IniNumber(section, "burston", fresh.burstOn), 1.0, kMaxBurstMs);
-    input.burstOff = std::clamp(IniNumber(section, "burstoff", fresh.burstOff), 0.0, kMaxBurstMs);
-    const auto file = section.find("file");
-    input.file = file == section.end() ? std::filesystem::path() : folder / file->second;
-    input.fileChannel = static_cast<int>(IniInteger(section, "filechannel", 1, 1, 65535));
-    input.loop = IniNumber(section, "loop", 1) != 0;
+    input.burstOn = std::clamp(IniNumber(ini, section, "BurstOn", fresh.burstOn), 1.0, kMaxBurstMs);
+    input.burstOff
+        = std::clamp(IniNumber(ini, section, "BurstOff", fresh.burstOff), 0.0, kMaxBurstMs);
+    // A file name is taken as the file holds it: a path is bytes, not text to convert.
+    const auto file = ini.FindValue(section, "File");
+    input.file = file ? folder / std::string(*file) : std::filesystem::path();
+    input.fileChannel = static_cast<int>(IniInteger(ini, section, "FileChannel", 1, 1, 65535));
+    input.loop = IniNumber(ini, section, "Loop", 1) != 0;
 }
 
 } // namespace
@@ -85,29 +86,30 @@ std::filesystem::path SignalConfigPath()
 
 SignalConfig LoadSignalConfig(const std::filesystem::path& path)
 {
+    return ReadSignalConfig(driver::ReadDriverIni(path), path.parent_path());
+}
+
+SignalConfig ReadSignalConfig(const CIniProfile& ini, const std::filesystem::path& folder)
+{
     SignalConfig config;
     SetDefaultInputs(config);
-    const auto sections = driver::ReadIniFile(path);
-    const auto main = sections.find("signal");
-    if (main != sections.end()) {
-        const IniSection& s = main->second;
-        config.inputs = static_cast<int>(IniInteger(s, "inputs", config.inputs, 0, kMaxChannels));
-        config.outputs
-            = static_cast<int>(IniInteger(s, "outputs", config.outputs, 0, kMaxChannels));
-        config.rate = std::clamp(IniNumber(s, "rate", config.rate), 1000.0, 768000.0);
-        config.bufferFrames
-            = static_cast<int>(IniInteger(s, "bufferframes", config.bufferFrames, 16, 16384));
-        // Codes outside the published ones are refused later as unknown types.
-        config.sampleType
-            = static_cast<int32_t>(IniInteger(s, "sampletype", config.sampleType, -1, 1000));
-        config.speed = std::clamp(IniNumber(s, "speed", config.speed), 0.01, 1000.0);
-        config.stallAfter = static_cast<uint64_t>(IniInteger(s, "stallafter", 0, 0, kMaxCount));
-        config.failInit = IniNumber(s, "failinit", 0) != 0;
-    }
+    constexpr std::string_view s = "Signal";
+    config.inputs = static_cast<int>(IniInteger(ini, s, "Inputs", config.inputs, 0, kMaxChannels));
+    config.outputs
+        = static_cast<int>(IniInteger(ini, s, "Outputs", config.outputs, 0, kMaxChannels));
+    config.rate = std::clamp(IniNumber(ini, s, "Rate", config.rate), 1000.0, 768000.0);
+    config.bufferFrames
+        = static_cast<int>(IniInteger(ini, s, "BufferFrames", config.bufferFrames, 16, 16384));
+    // Codes outside the published ones are refused later as unknown types.
+    config.sampleType
+        = static_cast<int32_t>(IniInteger(ini, s, "SampleType", config.sampleType, -1, 1000));
+    config.speed = std::clamp(IniNumber(ini, s, "Speed", config.speed), 0.01, 1000.0);
+    config.stallAfter = static_cast<uint64_t>(IniInteger(ini, s, "StallAfter", 0, 0, kMaxCount));
+    config.failInit = IniNumber(ini, s, "FailInit", 0) != 0;
     for (int i = 0; i < kMaxChannels; ++i) {
-        const auto section = sections.find("input" + std::to_string(i + 1));
-        if (section != sections.end())
-            ReadInput(section->second, path.parent_path(), config.input[i]);
+        const std::string section = "Input" + std::to_string(i + 1);
+        if (ini.HasSection(section))
+            ReadInput(ini, section, folder, config.input[static_cast<size_t>(i)]);
     }
     return config;
 }
@@ -135,7 +137,8 @@ std::string DefaultSignalConfigText()
            "\n"
            "; [Input1] .. [Input64]: Source = sine | noise | silence | file | burst\n"
            "; Frequency in Hz; Level in dBFS (peak of a sine or burst, RMS of noise);\n"
-           "; burst: BurstOn, BurstOff in ms; file: File (16-bit PCM WAVE), FileChannel, Loop\n"
+           "; burst: BurstOn, BurstOff in ms; file: File (16-bit PCM WAVE, at most 64 MiB),\n"
+           "; FileChannel, Loop\n"
            "[Input1]\nSource=sine\nFrequency=1000\nLevel=-20\n\n"
            "[Input2]\nSource=sine\nFrequency=440\nLevel=-10\n\n"
            "[Input3]\nSource=sine\nFrequency=100\nLevel=-30\n\n"

@@ -1,8 +1,10 @@
 #pragma once
 
 // Settings of the signal generator driver, read from an INI file when the driver initialises:
-// the file named by KERRION_SIGNAL_CONFIG, else $XDG_CONFIG_HOME/Marvane/Kerrion/signal.ini
-// (default ~/.config), else built-in defaults. Host thread only.
+// the file named by KERRION_SIGNAL_CONFIG, else signal.ini in the per-user configuration folder
+// ($XDG_CONFIG_HOME/Marvane/Kerrion, default ~/.config), else built-in defaults. Host thread only.
+
+#include "app/IniProfile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -21,7 +23,7 @@ struct InputSettings {
     double level = -20.0;       // dBFS: peak of a sine or burst, RMS of noise
     double burstOn = 250.0;     // ms of tone per burst
     double burstOff = 750.0;    // ms of silence between bursts
-    std::filesystem::path file; // 16-bit PCM WAVE (relative to the INI file's folder)
+    std::filesystem::path file; // 16-bit PCM WAVE, at most 64 MiB (relative to the INI's folder)
     int fileChannel = 1;        // 1-based
     bool loop = true;
 };
@@ -44,6 +46,8 @@ std::filesystem::path SignalConfigPath();
 // Defaults, overridden by the file's values where it exists and is readable. Out-of-range
 // numbers are clamped to what the driver can run.
 SignalConfig LoadSignalConfig(const std::filesystem::path& path);
+// The same from a file already read; relative WAVE file names start at `folder`.
+SignalConfig ReadSignalConfig(const CIniProfile& ini, const std::filesystem::path& folder);
 
 // The defaults as INI text, with comments explaining every key.
 std::string DefaultSignalConfigText();

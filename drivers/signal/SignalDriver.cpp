@@ -1,6 +1,7 @@
 #include "SignalDriver.h"
 
 #include "DriverReplies.h"
+#include "GuardedDriver.h"
 
 #include "SampleWriter.h"
 
@@ -283,10 +284,7 @@ ASIOError SignalDriver::outputReady() { return ASE_OK; }
 extern "C" __attribute__((visibility("default"))) int32_t KerrionAsioCreateDriver(
     const kerrion::AsioClassId* classId, uint32_t interfaceVersion, kerrion::IAsioDriver** driver)
 {
-    if (classId == nullptr || driver == nullptr
-        || interfaceVersion != kerrion::kAsioDriverInterfaceVersion
-        || std::memcmp(classId, &kerrion::signal::kSignalClassId, sizeof *classId) != 0)
-        return -1;
-    *driver = new (std::nothrow) kerrion::signal::SignalDriver();
-    return *driver != nullptr ? 0 : -1;
+    return kerrion::driver::CreateGuardedDriver(classId, interfaceVersion,
+        kerrion::signal::kSignalClassId, driver,
+        [] { return new kerrion::signal::SignalDriver(); });
 }

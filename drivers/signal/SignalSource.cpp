@@ -1,10 +1,10 @@
 #include "SignalSource.h"
 
+#include "platform/paths/RegularFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 
 namespace kerrion::signal {
@@ -22,19 +22,25 @@ uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1
 bool ReadWaveChannel(const std::filesystem::path& path, int channel, std::vector<double>& samples)
 {
     samples.clear();
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> bytes(
-        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0
-        || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+    std::string file;
+    return ReadRegularFile(path, kMaxWaveFileBytes, file) == FileRead::kRead
+        && ParseWaveChannel(file, channel, samples);
+}
+
+bool ParseWaveChannel(std::string_view file, int channel, std::vector<double>& samples)
+{
+    samples.clear();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
+    if (channel < 1 || file.size() < 12 || std::memcmp(bytes, "RIFF", 4) != 0
+        || std::memcmp(bytes + 8, "WAVE", 4) != 0)
         return false;
     int channels = 0;
     bool pcm16 = false;
     size_t pos = 12;
-    while (pos + 8 <= bytes.size()) {
+    while (pos + 8 <= file.size()) {
         const uint32_t size = Le32(&bytes[pos + 4]);
         const size_t body = pos + 8;
-        const size_t available = std::min<size_t>(size, bytes.size() - body);
+        const size_t available = std::min<size_t>(size, file.size() - body);
         if (std::memcmp(&bytes[pos], "fmt ", 4) == 0 && available >= 16) {
             channels = Le16(&bytes[body + 2]);
             pcm16 = Le16(&bytes[body]) == 1 && Le16(&bytes[body + 14]) == 16;

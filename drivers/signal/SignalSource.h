@@ -5,6 +5,7 @@
 
 #include "SignalConfig.h"
 
+#include <string_view>
 #include <vector>
 
 namespace kerrion::signal {
@@ -34,7 +35,14 @@ private:
     size_t m_filePosition = 0;    // frames
 };
 
-// Reads channel `channel` (1-based) of a 16-bit PCM WAVE file; false when it is not one.
+// The largest WAVE file the generator plays: 64 MiB, over eleven minutes of mono 16-bit sound
+// at 48 kHz (held as doubles, four times the file's share of the chosen channel).
+inline constexpr size_t kMaxWaveFileBytes = size_t { 64 } << 20;
+
+// Reads channel `channel` (1-based) of a 16-bit PCM WAVE file; false when it is not one, or is
+// not a regular file of at most kMaxWaveFileBytes (it is opened without blocking).
 bool ReadWaveChannel(const std::filesystem::path& path, int channel, std::vector<double>& samples);
+// The same from the file's bytes; a data chunk cut short gives the frames that are there.
+bool ParseWaveChannel(std::string_view file, int channel, std::vector<double>& samples);
 
 } // namespace kerrion::signal

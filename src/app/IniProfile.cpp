@@ -1,6 +1,8 @@
 #include "app/IniProfile.h"
 
 #include "app/ProfileText.h"
+#include "platform/paths/RegularFile.h"
+#include "platform/text/AsciiText.h"
 #include "platform/text/TextEncoding.h"
 
 #include <fcntl.h>
@@ -15,19 +17,10 @@
 
 namespace {
 
+using kerrion::EqualNoCase;
+using kerrion::IsBlank;
+
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr std::string_view kNewLine = "\r\n";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return FoldCase(x) == FoldCase(y);
-    });
-}
 
 // Narrows [begin, end) of `text` to exclude blanks at both ends.
 void Trim(std::string_view text, std::size_t& begin, std::size_t& end)
@@ -232,22 +225,72 @@ void CIniProfile::WriteString(
     ShiftLines(static_cast<std::size_t>(keyLine) + 1, delta);
 }
 
+void CIniProfile::RemoveKey(std::string_view section, std::string_view key)
+{
+    const int sectionLine = FindSection(section);
+    if (sectionLine < 0)
+        return;
+    bool removed = false;
+    // From the last line back, so that the earlier lines' offsets stay right.
+    for (auto i = static_cast<int>(m_lines.size()) - 1; i > sectionLine; --i) {
+        const Line& line = m_lines[static_cast<std::size_t>(i)];
+        if (line.section == sectionLine && line.kind == LineKind::kKey
+            && EqualNoCase(NameOf(line), key)) {
+            m_text.erase(line.begin, line.end - line.begin);
+            removed = true;
+        }
+    }
+    if (removed)
+        Parse();
+}
+
+bool CIniProfile::HasSection(std::string_view section) const { return FindSection(section) >= 0; }
+
+std::vector<std::string> CIniProfile::GetKeys(std::string_view section) const
+{
+    std::vector<std::string> keys;
+    const int sectionLine = FindSection(section);
+    if (sectionLine < 0)
+        return keys;
+    for (std::size_t i = static_cast<std::size_t>(sectionLine) + 1; i < m_lines.size(); ++i) {
+        const Line& line = m_lines[i];
+        if (line.kind == LineKind::kSection)
+            break;
+        const std::string_view name = NameOf(line);
+        if (line.kind == LineKind::kKey
+            && std::none_of(keys.begin(), keys.end(),
+                [&](const std::string& known) { return EqualNoCase(known, name); }))
+            keys.emplace_back(name);
+    }
+    return keys;
+}
+
+std::optional<std::string_view> CIniProfile::FindValue(
+    std::string_view section, std::string_view key) const
+{
+    const int sectionLine = FindSection(section);
+    const int keyLine = sectionLine < 0 ? -1 : FindKey(sectionLine, key);
+    if (keyLine < 0)
+        return std::nullopt;
+    return ValueOf(m_lines[static_cast<std::size_t>(keyLine)]);
+}
+
 void CIniProfile::InsertLineAfter(int lineIndex, const std::string& content)
 {
     const auto index = static_cast<std::size_t>(lineIndex);
     Line& previous = m_lines[index];
     std::size_t pos = previous.end;
     if (previous.end == m_text.size() && m_text.back() != '\n') {
-        m_text += kNewLine; // the file's last line had no line end
-        previous.end += kNewLine.size();
+        m_text += m_newLine; // the file's last line had no line end
+        previous.end += m_newLine.size();
         pos = previous.end;
     }
     Line line;
     line.begin = pos;
     line.contentEnd = pos + content.size();
-    line.end = line.contentEnd + kNewLine.size();
+    line.end = line.contentEnd + m_newLine.size();
     line.section = previous.kind == LineKind::kSection ? lineIndex : previous.section;
-    m_text.insert(pos, content + std::string(kNewLine));
+    m_text.insert(pos, content + m_newLine);
     const std::size_t inserted = line.end - line.begin;
     ClassifyLine(line);
 
@@ -265,7 +308,7 @@ void CIniProfile::AppendSection(std::string_view section, const std::string& key
 {
     std::size_t from = m_text.size();
     if (!m_text.empty() && m_text.back() != '\n' && m_text != kBom) {
-        m_text += kNewLine;
+        m_text += m_newLine;
         // The last line changes: forget it and read it again with the new lines.
         from = m_lines.back().begin;
         if (m_lines.back().kind == LineKind::kSection)
@@ -275,42 +318,22 @@ void CIniProfile::AppendSection(std::string_view section, const std::string& key
     m_text += "[";
     m_text += section;
     m_text += "]";
-    m_text += kNewLine;
+    m_text += m_newLine;
     m_text += keyLine;
-    m_text += kNewLine;
+    m_text += m_newLine;
     ParseFrom(from);
 }
 
 bool CIniProfile::LoadFile(const std::filesystem::path& path)
 {
-    m_text.clear();
+    return Load(path) == kerrion::FileRead::kRead;
+}
+
+kerrion::FileRead CIniProfile::Load(const std::filesystem::path& path)
+{
+    const kerrion::FileRead result = kerrion::ReadRegularFile(path, kMaxFileBytes, m_text);
     Parse();
-    // O_NONBLOCK: opening a FIFO must not wait for a writer. Only a regular file is read.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info { };
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return false;
-    }
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = read(fd, buffer, sizeof buffer);
-        if (count > 0) {
-            text.append(buffer, static_cast<std::size_t>(count));
-        } else if (count == 0) {
-            break;
-        } else if (errno != EINTR) {
-            close(fd);
-            return false;
-        }
-    }
-    close(fd);
-    m_text = std::move(text);
-    Parse();
-    return true;
+    return result;
 }
 
 namespace {
@@ -359,6 +382,8 @@ int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::
 
 int CIniProfile::SaveFile(const std::filesystem::path& path) const
 {
+    if (path.empty())
+        return 0; // never the current folder, which may be anyone's
     const std::filesystem::path target = ResolveSaveTarget(path);
     std::filesystem::path temporary;
     const int fd = CreateTemporaryBeside(target, temporary);

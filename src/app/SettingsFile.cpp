@@ -13,19 +13,21 @@
 namespace kerrion {
 namespace {
 
-// Why the file at `path` could not be read, or nothing when it is simply not there.
-SettingsLoad WhyUnreadable(const std::filesystem::path& path)
+// Why a file that is there could not be read, in the system's words.
+std::string WhyRefused(const std::filesystem::path& path)
 {
     struct stat info { };
     if (stat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? SettingsLoad {} : SettingsLoad { true, std::strerror(errno) };
+        return std::strerror(errno);
     if (!S_ISREG(info.st_mode))
-        return { true, "not a regular file" };
+        return "not a regular file";
+    if (static_cast<std::size_t>(info.st_size) > CIniProfile::kMaxFileBytes)
+        return "larger than a settings file can be";
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return { true, std::strerror(errno) };
+        return std::strerror(errno);
     close(fd);
-    return { true, "read error" };
+    return "read error";
 }
 
 } // namespace
@@ -34,8 +36,8 @@ SettingsLoad LoadSettingsFile(CSettingsRecord& record, const std::filesystem::pa
 {
     CIniProfile profile;
     SettingsLoad result;
-    if (!profile.LoadFile(path))
-        result = WhyUnreadable(path);
+    if (profile.Load(path) == FileRead::kRefused)
+        result = { true, WhyRefused(path) };
     record.Load(profile);
     return result;
 }
@@ -45,7 +47,7 @@ int SaveSettingsFile(const CSettingsRecord& record, const std::filesystem::path&
     if (record.Meter.Num <= 0)
         return 0;
     CIniProfile profile;
-    if (!profile.LoadFile(path) && WhyUnreadable(path).unreadable)
+    if (profile.Load(path) == FileRead::kRefused)
         return 0; // a file we cannot read is never replaced: its settings would be lost
     const std::string before = profile.Text();
     record.Save(profile);

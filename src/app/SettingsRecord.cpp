@@ -2,9 +2,9 @@
 
 #include "app/IniProfile.h"
 #include "app/ProfileText.h"
+#include "platform/text/AsciiText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
@@ -98,10 +98,7 @@ std::string OneOf(
     const std::string& text, std::initializer_list<const char*> allowed, const char* fallback)
 {
     for (const char* candidate : allowed) {
-        const std::string_view c = candidate;
-        if (text.size() == c.size()
-            && std::equal(text.begin(), text.end(), c.begin(),
-                [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+        if (kerrion::EqualNoCase(text, candidate))
             return candidate;
     }
     return fallback;

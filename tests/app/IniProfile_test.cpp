@@ -126,6 +126,45 @@ TEST(IniProfileWrite, AValueCannotAddLines)
     EXPECT_EQ(profile.GetString("Channel1", "name", ""), "x  [Meter] Num=0");
 }
 
+TEST(IniProfileWrite, RemoveKeyTakesEveryLineOfTheKeyInItsSectionOnly)
+{
+    struct Case {
+        const char* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        { "[A]\nk=1\nj=2\nK = 3\n[B]\nk=4\n", "[A]\nj=2\n[B]\nk=4\n" },
+        { "; c\n[a]\r\nk=1\r\n\r\n[A]\nk=9\n", "; c\n[a]\r\n\r\n[A]\nk=9\n" },
+        { "[A]\nj=1", "[A]\nj=1" },
+        { "[B]\nk=1\n", "[B]\nk=1\n" },
+        { "[A]\nk=1", "[A]\n" },
+    };
+    for (const Case& c : cases) {
+        CIniProfile profile(c.before);
+        profile.RemoveKey("A", "k");
+        EXPECT_EQ(profile.Text(), c.after) << c.before;
+        profile.WriteString("A", "new", "v"); // the lines are still known where they are
+        EXPECT_EQ(profile.GetString("A", "new", ""), "v") << c.before;
+        EXPECT_EQ(profile.GetString("A", "k", "gone"), "gone") << c.before;
+    }
+}
+
+TEST(IniProfileRead, KeysAndRawValuesOfASection)
+{
+    const std::string longValue(3000, 'x');
+    CIniProfile profile("[S]\nb=1\nA= 2 \nB=3\n; c=4\nlong=" + longValue + "\n[T]\nz=1\n");
+    EXPECT_EQ(profile.GetKeys("s"), (std::vector<std::string> { "b", "A", "long" }));
+    EXPECT_TRUE(profile.GetKeys("none").empty());
+    EXPECT_TRUE(profile.HasSection("t"));
+    EXPECT_FALSE(profile.HasSection("U"));
+    EXPECT_EQ(profile.FindValue("S", "a"), "2");
+    EXPECT_EQ(profile.FindValue("S", "long"), longValue); // no capacity cut
+    EXPECT_FALSE(profile.FindValue("S", "c").has_value());
+    profile.SetLineEnd("\n");
+    profile.WriteString("T", "y", "2");
+    EXPECT_EQ(profile.Text().substr(profile.Text().size() - 9), "\nz=1\ny=2\n");
+}
+
 TEST(IniProfileFile, MissingDirectoryOrPipeLoadsEmptyWithoutBlocking)
 {
     TempDir dir;
@@ -135,6 +174,12 @@ TEST(IniProfileFile, MissingDirectoryOrPipeLoadsEmptyWithoutBlocking)
     EXPECT_FALSE(profile.LoadFile(dir.Path()));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(profile.LoadFile(dir / "fifo")); // would hang if it waited for a writer
+    EXPECT_EQ(profile.Load(dir / "fifo"), kerrion::FileRead::kRefused);
+    EXPECT_EQ(profile.Load(dir / "missing.ini"), kerrion::FileRead::kMissing);
+    EXPECT_FALSE(profile.LoadFile("/dev/zero")); // would grow without end if it were read
+    WriteFileBytes(dir / "large.ini", std::string(CIniProfile::kMaxFileBytes + 1, '\n'));
+    EXPECT_FALSE(profile.LoadFile(dir / "large.ini"));
+    EXPECT_EQ(profile.SaveFile(""), 0); // never the current folder
 }
 
 TEST(IniProfileFile, SaveReplacesTheFileAndKeepsItsPermissions)

@@ -256,6 +256,14 @@ TEST(SettingsRecordSave, AFileThatCannotBeReadIsNeverReplaced)
     EXPECT_EQ(record.Meter.Num, 4);
     EXPECT_EQ(SaveSettingsFile(record, path), 0);
     EXPECT_TRUE(std::filesystem::is_directory(path));
+
+    // Too large to be a settings file: neither read nor replaced.
+    const std::string large = "[Meter]\nNum=2\n" + std::string(CIniProfile::kMaxFileBytes, ';');
+    WriteFileBytes(dir / "large.ini", large);
+    LoadSettingsFile(record, dir / "large.ini");
+    EXPECT_EQ(record.Meter.Num, 4);
+    EXPECT_EQ(SaveSettingsFile(record, dir / "large.ini"), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "large.ini"), large);
 }
 
 TEST(SettingsRecordSave, SaveAllAddsTheReadOnlyKeys)

@@ -1,11 +1,11 @@
 #include "CommandLine.h"
 
 #include "OptionValues.h"
+#include "platform/text/AsciiText.h"
 
 #include <functional>
 #include <initializer_list>
 #include <map>
-#include <strings.h>
 
 namespace {
 
@@ -78,7 +78,7 @@ std::string SetChoice(std::optional<std::string>& target, const char* option,
 {
     std::string list;
     for (const char* a : allowed) {
-        if (strcasecmp(a, v.c_str()) == 0) {
+        if (kerrion::EqualNoCase(a, v)) {
             target = a;
             return "";
         }

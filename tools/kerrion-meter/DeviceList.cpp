@@ -1,10 +1,10 @@
 #include "DeviceList.h"
 
 #include "meter/SndIODeviceFactory.h"
+#include "platform/text/AsciiText.h"
 #include "sndio/SndIODeviceASIO.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace kerrion::cli {
 namespace {
@@ -53,13 +53,6 @@ void AddFamily(int32_t kind, bool details, std::vector<DeviceInfo>& devices)
     devices.insert(devices.end(), failed.begin(), failed.end());
 }
 
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 } // namespace
 
 std::vector<DeviceInfo> EnumerateDevices(bool details)
@@ -98,9 +91,8 @@ void PrintDevices(const std::vector<DeviceInfo>& devices, std::FILE* out)
 std::optional<DeviceInfo> FindDeviceByPrefix(
     const std::vector<DeviceInfo>& devices, const std::string& prefix)
 {
-    const std::string wanted = Lower(prefix);
     for (const DeviceInfo& d : devices) {
-        if (Lower(d.name).rfind(wanted, 0) == 0)
+        if (d.name.size() >= prefix.size() && EqualNoCase(d.name.substr(0, prefix.size()), prefix))
             return d;
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #include "platform/asio/AsioRegistryFiles.h"
 
+#include "platform/paths/DataPaths.h"
+
 #include <cstdlib>
 #include <system_error>
 
@@ -38,17 +40,8 @@ std::filesystem::path ShippedRegistry()
 
 std::filesystem::path UserRegistry()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path root;
-    if (config != nullptr && config[0] == '/') {
-        root = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (home == nullptr || home[0] == '\0')
-            return {};
-        root = std::filesystem::path(home) / ".config";
-    }
-    return root / "Marvane/Kerrion/asio.reg";
+    const std::filesystem::path folder = ConfigFolder();
+    return folder.empty() ? folder : folder / "asio.reg";
 }
 
 } // namespace

@@ -6,8 +6,11 @@
 // - Otherwise the registry shipped with the program (<program's folder>/../share/kerrion/asio.reg
 //   when it exists, as in an installed or moved prefix; else the build tree's generated one when
 //   the running program lies inside the build tree; else the one of the configured install
-//   prefix), followed by the optional per-user file $XDG_CONFIG_HOME/Marvane/Kerrion/asio.reg
-//   (default ~/.config), which can add drivers or remove shipped ones with [-key] lines.
+//   prefix), followed by the optional per-user file asio.reg in ConfigFolder()
+//   ($XDG_CONFIG_HOME/Marvane/Kerrion, default ~/.config), which can add drivers or remove
+//   shipped ones with [-key] lines.
+//
+// A file is read only when it is a regular file of at most 1 MiB (kMaxTextFileBytes).
 //
 // A relative plug-in path in a registry file starts at that file's folder (the installed
 // registry names ../../lib/kerrion/...).
@@ -21,7 +24,8 @@ namespace kerrion {
 
 std::vector<std::filesystem::path> AsioRegistryFiles();
 
-// Loads every file of AsioRegistryFiles() that exists; 1 when at least one was read, else 0.
+// Loads every file of AsioRegistryFiles() that exists and may be read; 1 when at least one was
+// read, else 0.
 int LoadAsioRegistry(Registry& registry);
 
 // The registry paths of the driver entries.

@@ -1,7 +1,8 @@
 #include "platform/asio/Registry.h"
 
+#include "platform/paths/RegularFile.h"
+
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 
 namespace kerrion {
@@ -11,15 +12,6 @@ std::vector<std::string> SplitPath(std::string_view path, bool lower);
 
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // Appends code point cp as UTF-8.
 void AppendUtf8(std::string& out, uint32_t cp)
@@ -78,7 +70,7 @@ std::vector<std::string> SplitPath(std::string_view path, bool lower)
         size_t end = path.find('\\', start);
         if (end == std::string_view::npos)
             end = path.size();
-        const std::string_view part = Trim(path.substr(start, end - start));
+        const std::string_view part = TrimBlanks(path.substr(start, end - start));
         if (!part.empty())
             parts.push_back(lower ? AsciiLower(part) : std::string(part));
         start = end + 1;
@@ -121,22 +113,11 @@ bool ReadQuoted(std::string_view text, size_t& pos, std::string& out)
 
 } // namespace
 
-std::string AsciiLower(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 int Registry::LoadFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string raw;
+    if (ReadRegularFile(path, kMaxTextFileBytes, raw) != FileRead::kRead)
         return 0;
-    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return LoadText(raw, path.parent_path());
 }
 
@@ -149,7 +130,7 @@ int Registry::LoadText(std::string_view raw, const std::filesystem::path& folder
     Key* current = nullptr;
     while (!rest.empty()) {
         const size_t newline = rest.find('\n');
-        const std::string_view line = Trim(rest.substr(0, newline));
+        const std::string_view line = TrimBlanks(rest.substr(0, newline));
         rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
         if (continuation) {
             continuation = !line.empty() && line.back() == '\\';
@@ -200,7 +181,7 @@ void Registry::ParseLine(std::string_view line, Key*& current, const std::filesy
         ++pos;
     if (pos >= line.size() || line[pos] != '=')
         return;
-    const std::string_view data = Trim(line.substr(pos + 1));
+    const std::string_view data = TrimBlanks(line.substr(pos + 1));
     if (data == "-") {
         current->values.erase(AsciiLower(name));
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text/AsciiText.h" // AsciiLower, which the registry's users need too
+
 // The part of the Windows registry that driver discovery reads, kept in text files in the syntax
 // of registry export files (.reg):
 //
@@ -28,6 +30,7 @@ namespace kerrion {
 class Registry {
 public:
     // Reads a file and merges it in: 1, or 0 when it cannot be read or lacks the header line.
+    // Only a regular file of at most kMaxTextFileBytes is read, opened without blocking.
     int LoadFile(const std::filesystem::path& path);
     // The same for text in memory; `folder` is reported by KeyFolder for its keys.
     int LoadText(std::string_view text, const std::filesystem::path& folder);
@@ -62,8 +65,5 @@ private:
 
 // Windows keeps registry trees at most this many levels deep; deeper keys in a file are ignored.
 inline constexpr size_t kRegistryMaxDepth = 512;
-
-// Lower-cases ASCII letters only (names may hold UTF-8 text, which is left as it is).
-std::string AsciiLower(std::string_view text);
 
 } // namespace kerrion

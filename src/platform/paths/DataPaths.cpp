@@ -20,12 +20,13 @@ std::filesystem::path HomeFolder()
     return {};
 }
 
-std::filesystem::path PreferredRoot()
+// $`variable` when it is an absolute path, else `underHome` in the home folder.
+std::filesystem::path PreferredRoot(const char* variable, const std::filesystem::path& underHome)
 {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/')
+    if (const char* xdg = std::getenv(variable); xdg != nullptr && xdg[0] == '/')
         return xdg;
     const std::filesystem::path home = HomeFolder();
-    return home.empty() ? std::filesystem::path() : home / ".local" / "share";
+    return home.empty() ? std::filesystem::path() : home / underHome;
 }
 
 bool IsDirectory(const std::filesystem::path& path)
@@ -53,7 +54,7 @@ std::filesystem::path FallbackRoot()
 
 std::filesystem::path DataRoot()
 {
-    std::filesystem::path preferred = PreferredRoot();
+    std::filesystem::path preferred = PreferredRoot("XDG_DATA_HOME", ".local/share");
     if (!preferred.empty()) {
         std::error_code ignored;
         std::filesystem::create_directories(preferred, ignored);
@@ -71,13 +72,32 @@ std::filesystem::path RuntimeFolder()
     return FallbackRoot();
 }
 
-std::filesystem::path DataFolder() { return DataRoot() / "Marvane" / "Kerrion"; }
+std::filesystem::path ConfigFolder()
+{
+    std::filesystem::path root = PreferredRoot("XDG_CONFIG_HOME", ".config");
+    if (root.empty())
+        root = FallbackRoot();
+    return root.empty() ? root : root / "Marvane" / "Kerrion";
+}
 
-std::filesystem::path SettingsFilePath() { return DataFolder() / "Kerrion.ini"; }
+std::filesystem::path DataFolder()
+{
+    const std::filesystem::path root = DataRoot();
+    return root.empty() ? root : root / "Marvane" / "Kerrion";
+}
+
+std::filesystem::path SettingsFilePath()
+{
+    const std::filesystem::path folder = DataFolder();
+    return folder.empty() ? folder : folder / "Kerrion.ini";
+}
 
 void CreateDataFolder()
 {
-    const std::filesystem::path marvane = DataRoot() / "Marvane";
+    const std::filesystem::path root = DataRoot();
+    if (root.empty())
+        return;
+    const std::filesystem::path marvane = root / "Marvane";
     mkdir(marvane.c_str(), 0777);
     mkdir((marvane / "Kerrion").c_str(), 0777);
 }

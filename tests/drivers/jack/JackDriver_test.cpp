@@ -3,7 +3,7 @@
 
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
-#include "platform/asio/AsioDriverObject.h"
+#include "support/DriverTestHost.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -30,90 +30,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // What the host's callbacks saw; written on JACK's process thread and the driver's notifier.
-struct Capture {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool timeInfo = true; // the host answers that it takes time info
-    int plainSwitches = 0;
-    std::vector<int> halves;                  // half index per switch
-    std::vector<uint64_t> positions;          // sample position per switch
-    std::vector<std::vector<int32_t>> inputs; // samples per input buffer, switch after switch
-    std::vector<ASIOBufferInfo> infos;        // the created input buffers
-    size_t frames = 0;                        // per half
-    std::vector<int32_t> messages;            // selectors of messages other than queries
-    int32_t outputValue = 0;                  // written into every output half
-    std::vector<ASIOBufferInfo> outputs;
-} g_capture;
-
-void Record(int32_t half, uint64_t position)
-{
-    std::lock_guard lock(g_capture.mutex);
-    g_capture.halves.push_back(half);
-    g_capture.positions.push_back(position);
-    for (size_t i = 0; i < g_capture.infos.size(); ++i) {
-        const auto* data = static_cast<const int32_t*>(g_capture.infos[i].buffers[half]);
-        g_capture.inputs[i].insert(g_capture.inputs[i].end(), data, data + g_capture.frames);
-    }
-    for (const ASIOBufferInfo& info : g_capture.outputs)
-        std::fill_n(
-            static_cast<int32_t*>(info.buffers[half]), g_capture.frames, g_capture.outputValue);
-    g_capture.changed.notify_all();
-}
-
-ASIOTime* OnSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
-{
-    Record(half,
-        (static_cast<uint64_t>(time->timeInfo.samplePosition.hi) << 32)
-            | time->timeInfo.samplePosition.lo);
-    return time;
-}
-
-void OnSwitch(int32_t half, ASIOBool)
-{
-    {
-        std::lock_guard lock(g_capture.mutex);
-        ++g_capture.plainSwitches;
-    }
-    Record(half, 0);
-}
-
-void OnRateChange(ASIOSampleRate) { }
-
-int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
-{
-    std::lock_guard lock(g_capture.mutex);
-    if (selector == kAsioSelectorSupported)
-        return value == kAsioSupportsTimeInfo && g_capture.timeInfo ? 1 : 0;
-    if (selector == kAsioSupportsTimeInfo)
-        return g_capture.timeInfo ? 1 : 0;
-    g_capture.messages.push_back(selector);
-    g_capture.changed.notify_all();
-    return selector == kAsioResetRequest ? 1 : 0;
-}
-
-ASIOCallbacks g_callbacks { &OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo };
+using Capture = kerrion::test::DriverCapture;
+Capture& g_capture = kerrion::test::TheCapture();
 
 class JackDriver : public ::testing::Test {
 protected:
     void SetUp() override
     {
         KERRION_REQUIRE_JACKD();
-        ResetCapture();
+        g_capture.Reset();
         Configure("[JACK]\nAutoConnect=0\n");
-    }
-
-    static void ResetCapture()
-    {
-        std::lock_guard lock(g_capture.mutex);
-        g_capture.timeInfo = true;
-        g_capture.plainSwitches = 0;
-        g_capture.halves.clear();
-        g_capture.positions.clear();
-        g_capture.inputs.clear();
-        g_capture.infos.clear();
-        g_capture.messages.clear();
-        g_capture.outputs.clear();
-        g_capture.outputValue = 0;
     }
 
     void TearDown() override { m_object.reset(); } // the driver goes before its server
@@ -139,11 +65,8 @@ protected:
 
     IAsioDriver* Create(std::shared_ptr<AsioDriverObject>& object)
     {
-        kerrion::AsioClassId id {};
-        kerrion::ParseClassId("{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}", id);
-        EXPECT_EQ(
-            AsioDriverObject::Create(KERRION_JACK_DRIVER, id, object), AsioDriverObject::kCreated);
-        return object ? object->Driver() : nullptr;
+        return kerrion::test::CreateDriver(
+            KERRION_JACK_DRIVER, "{7AD0EA4A-DC1A-4DDF-B8C2-445D956E3035}", object);
     }
 
     IAsioDriver* Load()
@@ -160,28 +83,14 @@ protected:
     {
         int32_t minSize = 0, maxSize = 0, preferred = 0, granularity = 0;
         ASSERT_EQ(driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
-        std::vector<ASIOBufferInfo> infos;
-        for (int i = 0; i < inputs; ++i)
-            infos.push_back(ASIOBufferInfo { ASIOTrue, i, { nullptr, nullptr } });
-        infos.push_back(ASIOBufferInfo { ASIOFalse, 0, { nullptr, nullptr } });
-        infos.push_back(ASIOBufferInfo { ASIOFalse, 1, { nullptr, nullptr } });
-        ASSERT_EQ(driver->createBuffers(
-                      infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks),
-            ASE_OK);
-        std::lock_guard lock(g_capture.mutex);
-        g_capture.infos.assign(infos.begin(), infos.begin() + inputs);
-        g_capture.outputs.assign(infos.begin() + inputs, infos.end());
-        g_capture.inputs.assign(static_cast<size_t>(inputs), {});
-        g_capture.frames = static_cast<size_t>(preferred);
+        ASSERT_EQ(kerrion::test::CreateDriverBuffers(driver, inputs, 2, preferred), ASE_OK);
     }
 
     // Waits (up to 5 s) until `done` holds for the capture.
     template <typename Predicate>
     bool WaitFor(Predicate done)
     {
-        std::unique_lock lock(g_capture.mutex);
-        return g_capture.changed.wait_for(
-            lock, std::chrono::seconds(5), [&] { return done(g_capture); });
+        return kerrion::test::WaitForCapture(done, std::chrono::seconds(5));
     }
 
     size_t Switches()
@@ -360,7 +269,7 @@ TEST_F(JackDriver, SwitchesAlternateHalvesAndCarryScaledSamplesBothWays)
         SCOPED_TRACE(periods);
         m_object.reset();
         StartServer();
-        ResetCapture();
+        g_capture.Reset();
         Configure("[JACK]\nAutoConnect=0\nBufferPeriods=" + std::to_string(periods) + "\n");
         IAsioDriver* driver = Load();
         JackTestClient player(
@@ -400,8 +309,8 @@ TEST_F(JackDriver, SwitchesAlternateHalvesAndCarryScaledSamplesBothWays)
         }
         // The first cycle may have come before the connections; from the second on they are
         // there.
-        const auto& first = g_capture.inputs[0];
-        const auto& second = g_capture.inputs[1];
+        const auto first = g_capture.Int32Input(0);
+        const auto second = g_capture.Int32Input(1);
         for (size_t f = 256; f < first.size(); ++f) {
             ASSERT_EQ(first[f], 1 << 30) << f;
             ASSERT_EQ(second[f], -(1 << 29)) << f;
@@ -543,7 +452,7 @@ TEST_F(JackDriver, ConnectionsComeBackAfterADisposeAndInTheNextDriverAndTheFileK
 
     m_object.reset();
     EXPECT_EQ(kerrion::test::ReadFileBytes(m_dir / "jack.ini"),
-        "; my bridge\n[JACK]\nInputs=3\nAutoConnect=0 ; by hand\n\n[Other]\nKey=kept\n\n"
+        "; my bridge\n[JACK]\nInputs=3\nAutoConnect=0 ; by hand\n\n[Other]\nKey=kept\n"
         "[Connections]\nin_1=player:out_1\nin_2=player:out_2\n");
     CreateBuffers(Load(), 3);
     EXPECT_EQ(Peers(graph, "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });

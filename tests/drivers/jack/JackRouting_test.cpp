@@ -50,7 +50,23 @@ TEST(JackRouting, TheFileKeepsTheServersNamesAsTheyAre)
     ASSERT_TRUE(loaded.Save(path, { "in_1", "in_2", "out_1" }));
     EXPECT_EQ(JackRouting::Load(path), loaded);
     EXPECT_EQ(kerrion::test::ReadFileBytes(path),
-        "[connections]\nin_2=a:x|b:y\nin_1=Built-in Audio Analog Stereo:capture_FL|"
+        "[connections]\nIN_2=a:x|b:y\nin_1=Built-in Audio Analog Stereo:capture_FL|"
         "Firefox:output_FR\n");
     EXPECT_TRUE(JackRouting::Load(dir / "missing.ini").Empty());
+}
+
+TEST(JackRouting, ANameThatCannotBeWrittenAsItIsIsLeftOut)
+{
+    kerrion::test::TempDir dir;
+    const auto path = dir / "jack.ini";
+    const auto always = [](const std::string&) { return true; };
+    JackRouting routing;
+    routing.Update("in_1",
+        { "ok:a", "bar|x", "line\nbreak", "ret\rx", std::string("nul\0x", 5), " lead", "trail ",
+            "ok:b" },
+        always);
+    routing.Update("in_2", { "only|bad" }, always);
+    ASSERT_TRUE(routing.Save(path, { "in_1", "in_2" }));
+    EXPECT_EQ(kerrion::test::ReadFileBytes(path), "[Connections]\nin_1=ok:a|ok:b\n");
+    EXPECT_EQ(JackRouting::Load(path).Peers("in_1"), (Names { "ok:a", "ok:b" }));
 }

@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -51,6 +55,26 @@ std::pair<double, double> LastPeaks(const std::string& csv)
     return { std::atof(field[2].c_str()), std::atof(field[3].c_str()) };
 }
 
+// Starts kerrion-meter metering inputs 1 and 2 for far longer than a test runs; its pid.
+pid_t StartMeter(const TempDir& dir)
+{
+    const std::string ini = (dir / "Kerrion.ini").string();
+    const std::string err = (dir / "err.txt").string();
+    const char* argv[] = { KERRION_METER_PATH, "--ini", ini.c_str(), "--device", "JACK",
+        "--channels", "0,1", "--format", "csv", "--blocks", "1000000", nullptr };
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, KERRION_METER_PATH, &files, nullptr, const_cast<char**>(argv), environ)
+        != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&files);
+    return pid;
+}
+
 } // namespace
 
 TEST(KerrionMeterJack, TheSecondRunMetersThroughTheConnectionsMadeDuringTheFirst)
@@ -83,4 +107,43 @@ TEST(KerrionMeterJack, TheSecondRunMetersThroughTheConnectionsMadeDuringTheFirst
     const auto [peak1, peak2] = LastPeaks(ReadFileBytes(dir / "second.csv"));
     EXPECT_NEAR(peak1, -20.0, 0.01);
     EXPECT_NEAR(peak2, -10.0, 0.01) << ReadFileBytes(dir / "jack.ini");
+}
+
+TEST(KerrionMeterJack, ARoutingMadeWhileMeteringReachesTheFileWithinTwoSecondsAndOutlivesAKill)
+{
+    KERRION_REQUIRE_JACKD();
+    TempDir dir;
+    kerrion::test::JackBridgeSetup bridge(dir.Path(), KERRION_JACK_DRIVER);
+    kerrion::test::WriteFileBytes(dir / "Kerrion.ini", "[Device]\nType=2\nID=0\n");
+    JackServer server;
+    ASSERT_TRUE(server.Ready()) << server.Log();
+    ScopedEnv useServer("JACK_DEFAULT_SERVER", server.Name().c_str());
+    JackTestClient player(
+        server.Name(), { JackTestClient::Constant(0.1f), JackTestClient::Constant(0.1f) });
+    ASSERT_TRUE(player.Ok());
+
+    const pid_t meter = StartMeter(dir);
+    ASSERT_GT(meter, 0);
+    bool connected = false;
+    for (int wait = 0; wait < 500 && !connected; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        connected = jack_port_by_name(player.Client(), "Kerrion:in_2") != nullptr
+            && player.ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" });
+    }
+    const std::string expected
+        = "[JACK]\nAutoConnect=0\n[Connections]\nin_1=player:out_1\nin_2=player:out_2\n";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (connected && ReadFileBytes(dir / "jack.ini") != expected
+        && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string written = ReadFileBytes(dir / "jack.ini");
+
+    kill(meter, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(meter, &status, 0), meter);
+    ASSERT_TRUE(connected) << ReadFileBytes(dir / "err.txt");
+    EXPECT_TRUE(WIFSIGNALED(status))
+        << "kerrion-meter stopped before it was killed: " << ReadFileBytes(dir / "err.txt");
+    EXPECT_EQ(written, expected) << "within 2 s of the connection";
+    EXPECT_EQ(ReadFileBytes(dir / "jack.ini"), expected) << "after the kill";
 }

@@ -1,10 +1,12 @@
 // The signal generator, loaded as a real plug-in and driven as a host drives it.
 
-#include "platform/asio/AsioDriverObject.h"
+#include "support/DriverTestHost.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,74 +25,12 @@ using kerrion::test::TempDir;
 
 namespace {
 
-// What the host's callbacks saw; written on the driver's clock thread.
-struct Capture {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool timeInfo = true;                           // the host answers that it takes time info
-    int plainSwitches = 0;                          // switches through bufferSwitch
-    std::vector<int> halves;                        // half index per switch
-    std::vector<uint64_t> positions;                // sample position per switch (time info)
-    std::vector<std::vector<unsigned char>> inputs; // bytes per created input buffer
-    std::vector<ASIOBufferInfo> infos;
-    size_t halfBytes = 0;
-};
-Capture g_capture;
-
-void Record(int32_t half, uint64_t position)
-{
-    std::lock_guard lock(g_capture.mutex);
-    g_capture.halves.push_back(half);
-    g_capture.positions.push_back(position);
-    for (size_t i = 0; i < g_capture.infos.size(); ++i) {
-        const auto* data = static_cast<const unsigned char*>(g_capture.infos[i].buffers[half]);
-        g_capture.inputs[i].insert(g_capture.inputs[i].end(), data, data + g_capture.halfBytes);
-    }
-    g_capture.changed.notify_all();
-}
-
-ASIOTime* OnSwitchTimeInfo(ASIOTime* time, int32_t half, ASIOBool)
-{
-    const uint64_t position = (static_cast<uint64_t>(time->timeInfo.samplePosition.hi) << 32)
-        | time->timeInfo.samplePosition.lo;
-    Record(half, position);
-    return time;
-}
-
-void OnSwitch(int32_t half, ASIOBool)
-{
-    {
-        std::lock_guard lock(g_capture.mutex);
-        ++g_capture.plainSwitches;
-    }
-    Record(half, 0);
-}
-
-void OnRateChange(ASIOSampleRate) { }
-
-int32_t OnMessage(int32_t selector, int32_t value, void*, double*)
-{
-    if (selector == kAsioSelectorSupported)
-        return value == kAsioSupportsTimeInfo && g_capture.timeInfo ? 1 : 0;
-    if (selector == kAsioSupportsTimeInfo)
-        return g_capture.timeInfo ? 1 : 0;
-    return 0;
-}
-
-ASIOCallbacks g_callbacks { &OnSwitch, &OnRateChange, &OnMessage, &OnSwitchTimeInfo };
+kerrion::test::DriverCapture& g_capture = kerrion::test::TheCapture();
+ASIOCallbacks* const g_callbacks = kerrion::test::TheCallbacks();
 
 class SignalDriver : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::lock_guard lock(g_capture.mutex);
-        g_capture.timeInfo = true;
-        g_capture.plainSwitches = 0;
-        g_capture.halves.clear();
-        g_capture.positions.clear();
-        g_capture.inputs.clear();
-        g_capture.infos.clear();
-    }
+    void SetUp() override { g_capture.Reset(); }
 
     // Loads the plug-in with `ini` as its settings and initialises it.
     IAsioDriver* Load(const std::string& ini)
@@ -98,11 +38,8 @@ protected:
         kerrion::test::WriteFileBytes(m_dir / "signal.ini", ini);
         m_config
             = std::make_unique<ScopedEnv>("KERRION_SIGNAL_CONFIG", (m_dir / "signal.ini").c_str());
-        kerrion::AsioClassId id {};
-        kerrion::ParseClassId("{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", id);
-        EXPECT_EQ(AsioDriverObject::Create(KERRION_SIGNAL_DRIVER, id, m_object),
-            AsioDriverObject::kCreated);
-        m_driver = m_object->Driver();
+        m_driver = kerrion::test::CreateDriver(
+            KERRION_SIGNAL_DRIVER, "{8D3C5A6E-2B71-4F0A-9E43-6C1D2F7B5A90}", m_object);
         EXPECT_EQ(m_driver->init(nullptr), ASIOTrue);
         return m_driver;
     }
@@ -112,26 +49,13 @@ protected:
     {
         int32_t minSize, maxSize, preferred, granularity;
         ASSERT_EQ(m_driver->getBufferSize(&minSize, &maxSize, &preferred, &granularity), ASE_OK);
-        std::vector<ASIOBufferInfo> infos;
-        for (int i = 0; i < inputs; ++i)
-            infos.push_back(ASIOBufferInfo { ASIOTrue, i, { nullptr, nullptr } });
-        infos.push_back(ASIOBufferInfo { ASIOFalse, 0, { nullptr, nullptr } });
-        ASSERT_EQ(m_driver->createBuffers(
-                      infos.data(), static_cast<int32_t>(infos.size()), preferred, &g_callbacks),
+        ASSERT_EQ(kerrion::test::CreateDriverBuffers(
+                      m_driver, inputs, 1, preferred, static_cast<size_t>(bytesPerSample)),
             ASE_OK);
-        {
-            std::lock_guard lock(g_capture.mutex);
-            g_capture.infos.assign(infos.begin(), infos.begin() + inputs);
-            g_capture.inputs.assign(static_cast<size_t>(inputs), {});
-            g_capture.halfBytes
-                = static_cast<size_t>(preferred) * static_cast<size_t>(bytesPerSample);
-        }
         ASSERT_EQ(m_driver->start(), ASE_OK);
-        {
-            std::unique_lock lock(g_capture.mutex);
-            ASSERT_TRUE(g_capture.changed.wait_for(lock, std::chrono::seconds(20),
-                [&] { return g_capture.halves.size() >= switches; }));
-        }
+        ASSERT_TRUE(kerrion::test::WaitForCapture(
+            [&](kerrion::test::DriverCapture& c) { return c.halves.size() >= switches; },
+            std::chrono::seconds(20)));
         ASSERT_EQ(m_driver->stop(), ASE_OK);
         ASSERT_EQ(m_driver->disposeBuffers(), ASE_OK);
     }
@@ -139,10 +63,7 @@ protected:
     std::vector<int32_t> Int32Samples(size_t input)
     {
         std::lock_guard lock(g_capture.mutex);
-        const auto& bytes = g_capture.inputs[input];
-        std::vector<int32_t> out(bytes.size() / 4);
-        std::memcpy(out.data(), bytes.data(), out.size() * 4);
-        return out;
+        return g_capture.Int32Input(input);
     }
 
     void TearDown() override { m_object.reset(); }
@@ -191,7 +112,7 @@ TEST_F(SignalDriver, AMonoDeviceStillTakesAStereoPairOfBuffers)
     Load("[Signal]\nInputs=1\nOutputs=0\n");
     ASIOBufferInfo infos[4]
         = { { ASIOTrue, 0, {} }, { ASIOTrue, 1, {} }, { ASIOFalse, 0, {} }, { ASIOFalse, 1, {} } };
-    ASSERT_EQ(m_driver->createBuffers(infos, 4, 512, &g_callbacks), ASE_OK);
+    ASSERT_EQ(m_driver->createBuffers(infos, 4, 512, g_callbacks), ASE_OK);
     ASIOChannelInfo info {};
     info.channel = 1;
     info.isInput = ASIOFalse;
@@ -322,10 +243,17 @@ TEST_F(SignalDriver, FileSourcePlaysTheChosenChannelOnceOrLooped)
         le(static_cast<uint32_t>(f * 100), 2);
     }
     kerrion::test::WriteFileBytes(m_dir / "ramp.wav", wave);
+    // Neither a FIFO (which would block its reader) nor /dev/zero (which never ends) is read.
+    ASSERT_EQ(mkfifo((m_dir / "fifo.wav").c_str(), 0600), 0);
     Load("[Signal]\nSpeed=20\nBufferFrames=64\n"
          "[Input1]\nSource=file\nFile=ramp.wav\nFileChannel=2\nLoop=0\n"
-         "[Input2]\nSource=file\nFile=ramp.wav\nFileChannel=2\n");
-    Run(2, 4);
+         "[Input2]\nSource=file\nFile=ramp.wav\nFileChannel=2\n"
+         "[Input3]\nSource=file\nFile=fifo.wav\n[Input4]\nSource=file\nFile=/dev/zero\n");
+    Run(4, 4);
+    for (size_t input : { 2u, 3u }) {
+        const auto silent = Int32Samples(input);
+        EXPECT_EQ(std::count(silent.begin(), silent.end(), 0), std::ssize(silent)) << input;
+    }
     const auto once = Int32Samples(0);
     const auto looped = Int32Samples(1);
     ASSERT_GE(once.size(), 256u);
@@ -368,7 +296,7 @@ TEST_F(SignalDriver, StallAfterStopsTheClock)
 {
     Load("[Signal]\nSpeed=10\nBufferFrames=480\nStallAfter=3\nInputs=1\n");
     ASIOBufferInfo info { ASIOTrue, 0, { nullptr, nullptr } };
-    ASSERT_EQ(m_driver->createBuffers(&info, 1, 480, &g_callbacks), ASE_OK);
+    ASSERT_EQ(m_driver->createBuffers(&info, 1, 480, g_callbacks), ASE_OK);
     ASSERT_EQ(m_driver->start(), ASE_OK);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     {
@@ -413,13 +341,13 @@ TEST_F(SignalDriver, SampleRatesAndBufferCreationFollowTheDriverRules)
     ASIOTimeStamp stamp {};
     EXPECT_EQ(m_driver->getSamplePosition(&position, &stamp), ASE_SPNotAdvancing);
     ASIOBufferInfo bad { ASIOTrue, 8, { nullptr, nullptr } };
-    EXPECT_EQ(m_driver->createBuffers(&bad, 1, 512, &g_callbacks), ASE_InvalidParameter);
+    EXPECT_EQ(m_driver->createBuffers(&bad, 1, 512, g_callbacks), ASE_InvalidParameter);
     ASIOBufferInfo good { ASIOFalse, 1, { nullptr, nullptr } };
-    EXPECT_EQ(m_driver->createBuffers(&good, 1, 256, &g_callbacks), ASE_InvalidParameter);
-    ASSERT_EQ(m_driver->createBuffers(&good, 1, 512, &g_callbacks), ASE_OK);
+    EXPECT_EQ(m_driver->createBuffers(&good, 1, 256, g_callbacks), ASE_InvalidParameter);
+    ASSERT_EQ(m_driver->createBuffers(&good, 1, 512, g_callbacks), ASE_OK);
     EXPECT_NE(good.buffers[0], nullptr);
     EXPECT_NE(good.buffers[1], nullptr);
-    EXPECT_EQ(m_driver->createBuffers(&good, 1, 512, &g_callbacks), ASE_InvalidMode);
+    EXPECT_EQ(m_driver->createBuffers(&good, 1, 512, g_callbacks), ASE_InvalidMode);
     ASIOChannelInfo info {};
     info.channel = 1;
     info.isInput = ASIOFalse;

@@ -1,7 +1,10 @@
 #include "platform/asio/Registry.h"
+#include "platform/paths/RegularFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using kerrion::Registry;
 
@@ -123,6 +126,24 @@ TEST(Registry, ReadsUtf16FilesAsTheRegistryEditorWritesThem)
         std::vector<std::string> { "\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9" });
     EXPECT_EQ(registry.KeyFolder("HKLM\\SOFTWARE\\ASIO"), std::filesystem::path());
     EXPECT_EQ(registry.LoadFile(dir / "missing.reg"), 0);
+}
+
+TEST(Registry, ReadsOnlyARegularFileOfAtMostOneMebibyte)
+{
+    kerrion::test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo.reg").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.reg");
+    std::string large = kDrivers;
+    large += "; " + std::string(kerrion::kMaxTextFileBytes, 'x') + "\n";
+    kerrion::test::WriteFileBytes(dir / "large.reg", large);
+    kerrion::test::WriteFileBytes(dir / "drivers.reg", kDrivers);
+    Registry registry;
+    for (const char* name : { "fifo.reg", "folder.reg", "large.reg" })
+        EXPECT_EQ(registry.LoadFile(dir / name), 0) << name; // a FIFO would block a plain open
+    EXPECT_EQ(registry.LoadFile("/dev/zero"), 0);
+    EXPECT_TRUE(registry.SubKeys("HKLM\\SOFTWARE\\ASIO").empty());
+    EXPECT_EQ(registry.LoadFile(dir / "drivers.reg"), 1);
+    EXPECT_EQ(registry.SubKeys("HKLM\\SOFTWARE\\ASIO").size(), 2u);
 }
 
 TEST(Registry, IgnoresMalformedLines)

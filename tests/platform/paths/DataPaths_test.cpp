@@ -87,3 +87,24 @@ TEST(DataPaths, AFallbackFolderOpenToOthersIsNotUsed)
     ASSERT_EQ(chmod(fallback.c_str(), 0777), 0);
     EXPECT_NE(kerrion::DataRoot(), fallback);
 }
+
+TEST(DataPaths, DriverFilesLiveUnderXdgConfigHomeAndNothingIsCreated)
+{
+    TempDir dir;
+    struct Case {
+        std::optional<std::string> xdg;
+        std::filesystem::path expected;
+    };
+    const Case cases[] = {
+        { (dir / "config").string(), dir / "config" / "Marvane" / "Kerrion" },
+        { std::string("relative/config"), dir / ".config" / "Marvane" / "Kerrion" },
+        { std::nullopt, dir / ".config" / "Marvane" / "Kerrion" },
+    };
+    const ScopedEnv home("HOME", dir.Path().string());
+    for (const Case& c : cases) {
+        const ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(kerrion::ConfigFolder(), c.expected) << c.xdg.value_or("(unset)");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "config"));
+    EXPECT_FALSE(std::filesystem::exists(dir / ".config"));
+}
