@@ -125,7 +125,11 @@ int JackDriver::OnSampleRate(jack_nframes_t rate, void* self)
 
 void JackDriver::OnShutdown(jack_status_t, const char*, void* self)
 {
-    static_cast<JackDriver*>(self)->Raise(kServerGone);
+    auto& driver = *static_cast<JackDriver*>(self);
+    timespec now {}; // clock_gettime is async-signal-safe; std::chrono makes no such promise
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    driver.m_goneAtMs.store(static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
+    driver.Raise(kServerGone);
 }
 
 // JACK's notification thread, for a connection anywhere in the graph: the notifier reads the

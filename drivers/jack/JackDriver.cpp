@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace kerrion::jack {
 namespace {
@@ -113,6 +114,8 @@ bool JackDriver::RegisterPorts()
 void JackDriver::CloseClient()
 {
     std::lock_guard lock(m_clientMutex);
+    if (m_client != nullptr && (m_trouble.load() & kServerGone) != 0)
+        WaitOutCloseGrace();
     if (m_client != nullptr) {
         m_running = false;
         RememberConnections(); // deactivating disconnects every port
@@ -126,6 +129,19 @@ void JackDriver::CloseClient()
     }
     m_inputPorts.clear();
     m_outputPorts.clear();
+}
+
+// A stopping server still writes to its clients and dies of SIGPIPE if one has closed: the host
+// that releases the driver at once after the server's shutdown notice (it ends its run at once)
+// waits until the notice is kCloseGraceMilliseconds old.
+void JackDriver::WaitOutCloseGrace() const
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t age
+        = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000 - m_goneAtMs.load();
+    if (age >= 0 && age < kCloseGraceMilliseconds)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kCloseGraceMilliseconds - age));
 }
 
 void JackDriver::getDriverName(char* name) { CopyText(name, 32, kJackDriverName); }

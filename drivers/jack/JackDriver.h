@@ -101,6 +101,7 @@ private:
     bool OpenClient();
     bool RegisterPorts();
     void CloseClient(); // host threads or the notifier
+    void WaitOutCloseGrace() const;
     // The ports' connections (JackConnections.cpp); all under m_clientMutex.
     void RestoreConnections();  // host thread, once the client is active
     void RememberConnections(); // host threads or the notifier, while the server is there
@@ -167,6 +168,7 @@ private:
     std::atomic<bool> m_running { false };        // between start and stop
     std::atomic<bool> m_inSwitch { false };       // the process callback is using the buffers
     std::atomic<uint32_t> m_trouble { 0 };        // kServerGone | kSizeChanged | kRateChanged
+    std::atomic<int64_t> m_goneAtMs { 0 };        // monotonic ms of the server's shutdown notice
     std::atomic<uint32_t> m_newFrames { 0 };      // the buffer size the server changed to
     std::atomic<uint64_t> m_samplePosition { 0 }; // frames, at the last buffer switch
     std::atomic<uint64_t> m_systemTime { 0 };     // ns, at the last buffer switch

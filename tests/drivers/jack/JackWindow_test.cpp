@@ -66,6 +66,13 @@ TEST(JackWindow, MetersAgainWhenTheServerComesBack)
     player.emplace(server.Name(), std::vector<std::vector<float>> { sine() });
     ASSERT_TRUE(player->ConnectTo({ "Kerrion:in_1" }));
     ASSERT_TRUE(WaitFor([&] { return window.Meter(0).VuPos() > 20.0; }, 5000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return kerrion::test::ReadFileBytes(dir / "jack.ini").find(":out_1")
+                != std::string::npos;
+        },
+        2500))
+        << "the connection reaches jack.ini while metering";
 
     player.reset();
     QElapsedTimer gone;
@@ -89,7 +96,9 @@ TEST(JackWindow, MetersAgainWhenTheServerComesBack)
     ASSERT_TRUE(player->Ok());
     ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }, 5000));
     EXPECT_LT(back.elapsed(), 2500) << "metering again within 2 s of the server's return";
-    ASSERT_TRUE(WaitFor([&] { return FedByPlayer(*player); }, 3000)) << "connections back";
+    ASSERT_TRUE(WaitFor([&] { return FedByPlayer(*player); }, 3000))
+        << "connections back\n"
+        << kerrion::test::ReadFileBytes(dir / "jack.ini");
     window.Meter(0).SetVuPos(0.0);
     EXPECT_TRUE(WaitFor([&] { return window.Meter(0).VuPos() > 20.0; }, 5000))
         << "the needle moves again";
