@@ -2,7 +2,7 @@
 // moving (noise modulated at a different slow rate on each channel), Refresh 1, for a number of
 // seconds. Prints the CPU use of the process, of each thread and of the X server, the resident
 // memory, the UI thread's wake-ups per second (its context switches: each sleep ends in one), the
-// level messages taken per second, the frames each meter was repainted per second
+// blocks metered per second, the frames each meter was repainted per second
 // and the longest gap between two of them (while it had something new to show), the delay from the
 // posting of a level message to the first paint of a meter it changed (largest and 99th
 // percentile), and the largest backlog of the window's message queue.
@@ -330,10 +330,7 @@ int Measure(QApplication& app, const Options& options, int driver,
     RunEventLoop(1500); // the needles move, the caches warm up
 
     probe.Reset();
-    const auto taken = [&] {
-        return window.Engine().GetCounters().blocks
-            - static_cast<int64_t>(window.EngineQueue().Pending());
-    };
+    const auto taken = [&] { return window.Engine().GetCounters().blocks; };
     const int64_t takenBefore = taken();
     const auto threadsBefore = kerrion::bench::ReadThreadTimes();
     const auto switchesBefore = kerrion::bench::ThreadContextSwitches(getpid());
@@ -368,9 +365,9 @@ int Measure(QApplication& app, const Options& options, int driver,
                 "involuntary)\n",
         static_cast<double>(slept + preempted) / wall, static_cast<double>(slept) / wall,
         static_cast<double>(preempted) / wall);
-    std::printf("level messages taken: %.1f /s (engine blocks %d, %.1f kHz, %u frames)\n",
-        static_cast<double>(takenCount) / wall, counters.blocks, counters.sampleRate / 1000.0,
-        counters.blockFrames);
+    std::printf("blocks metered: %.1f /s (%lld in all, %.1f kHz, %u frames)\n",
+        static_cast<double>(takenCount) / wall, static_cast<long long>(counters.blocks),
+        counters.sampleRate / 1000.0, counters.blockFrames);
     PrintFrames(probe, wall);
     std::printf("delay from a level message posted to its meter's paint: max %.1f ms, "
                 "99th percentile %.1f ms (%zu paints)\n",
