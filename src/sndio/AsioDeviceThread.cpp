@@ -306,6 +306,10 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
     Streaming s;
     const uint32_t waitMs = 20u * static_cast<uint32_t>(context.m_slotMilliseconds);
     const bool output = context.m_output->m_enabled != 0;
+    // The wait for the engine's slot watches the commands too: an engine that stops while every
+    // slot is full frees none, and its stop must not wait out this wait's time-out.
+    WaitSet slotSet { &context.m_commandEvent,
+        output ? static_cast<Waitable*>(&context.m_outputFilled) : &context.m_inputFree };
     if (!output) {
         // Only an output pre-rolls: its six slots are what the driver semaphore counts before
         // the driver starts. A device without one would wait for them for ever; it starts at once.
@@ -332,10 +336,14 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
         }
         WritePositions(context, DriverPosition(s.framesHanded, s.driverStarted));
         if (s.running) {
-            Semaphore& slot = output ? context.m_outputFilled : context.m_inputFree;
-            if (!slot.Wait(waitMs)) {
-                ++(output ? context.m_output : context.m_input)->m_missedSlots;
+            const int got = slotSet.Wait(waitMs);
+            if (got != 1) {
+                // The driver's buffer is taken up again at the next turn.
                 st.driverSemaphore.Give();
+                if (got == WaitSet::kTimedOut)
+                    ++(output ? context.m_output : context.m_input)->m_missedSlots;
+                else if (StreamingCommand(context, st, s, next))
+                    return next;
                 continue;
             }
         }

@@ -287,6 +287,24 @@ TEST_F(EngineTest, ASleepingReceiverFindsOneLevelMessageForAllTheBlocks)
     EXPECT_EQ(m_playList.GetStatus(), PL::kStatusTransferFailed);
 }
 
+// A device without output whose every slot is full (the engine lags a generator that runs far
+// ahead) stops at once: its thread, waiting for a free slot, sees the stop too.
+TEST_F(EngineTest, AnInputOnlyDeviceAheadOfTheEngineStopsInTime)
+{
+    GeneratorConfig config;
+    config.inputs = 1;
+    config.outputs = 0;
+    config.bufferFrames = 16384;
+    config.speed = 1000.0;
+    config.input = { { "sine", 1000.0, -20.0 } };
+    Configure(config);
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_EQ(Start({ 0, -1, -1, -1, -1, -1, -1, -1 }), 1);
+        ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, Count(WM_SNDIO_LEVELS) + 400)) << run;
+        EXPECT_EQ(m_playList.StopEngine(), PL::kStopped) << run;
+    }
+}
+
 // Positions pass 2^31 and 2^32 frames (half a day and a day at 48 kHz) without wrapping,
 // although a device counts its position in 32 bits, and follow a device that steps back.
 TEST(DevicePosition, FollowsTheDevicesThirtyTwoBitPositionPastItsWrap)

@@ -404,7 +404,7 @@ TEST_F(KerrionMeterMetering, ADumpKilledMidwayStillPlays)
 TEST_F(KerrionMeterMetering, DISABLED_FortyEightHoursOfAudioAreCountedWhole)
 {
     WriteFileBytes(m_dir / "signal.ini",
-        "[Signal]\nInputs=1\nOutputs=0\nBufferFrames=16384\nSpeed=1000\n[Input1]\nSource=sine\n");
+        "[Signal]\nInputs=1\nBufferFrames=16384\nSpeed=1000\n[Input1]\nSource=sine\n");
     const auto start = std::chrono::steady_clock::now();
     const Result r = Run("--blocks 506250 --channels 0,-1,-1,-1,-1,-1,-1,-1 --loudness mono "
                          "--format table");
