@@ -152,7 +152,10 @@ uint32_t DriverPosition(uint32_t framesHanded, bool begun)
     ASIOTimeStamp stamp {};
     if (!begun || ASIOGetSamplePosition(&position, &stamp) != ASE_OK)
         return framesHanded;
-    return std::min(framesHanded, position.lo);
+    // The lesser of the two, compared across the 32-bit wrap (a day at 48 kHz): they differ by
+    // a few buffers, so the one behind is the one whose step to the other is positive.
+    const uint32_t driver = position.lo;
+    return static_cast<int32_t>(driver - framesHanded) < 0 ? driver : framesHanded;
 }
 
 // Stops the process's current driver only while this thread is the running one: a thread that
