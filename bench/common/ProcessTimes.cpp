@@ -42,6 +42,27 @@ double StatCpuSeconds(const std::filesystem::path& stat)
     return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+} // namespace
+
+ContextSwitches ThreadContextSwitches(int tid)
+{
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/status");
+    ContextSwitches switches;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, colon);
+        if (key == "voluntary_ctxt_switches")
+            switches.voluntary = std::atoll(line.c_str() + colon + 1);
+        else if (key == "nonvoluntary_ctxt_switches")
+            switches.involuntary = std::atoll(line.c_str() + colon + 1);
+    }
+    return switches;
+}
+
+namespace {
+
 // The pid of the X server whose command line holds `display` (":99") as an argument.
 std::optional<int> FindXServer(const std::string& display)
 {

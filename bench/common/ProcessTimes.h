@@ -21,6 +21,13 @@ std::map<int, ThreadTime> ReadThreadTimes(int pid = 0);
 double TotalSeconds(const std::map<int, ThreadTime>& times);
 // User plus system time of this process, in seconds.
 double ProcessCpuSeconds();
+// Context switches of a thread of this process so far: voluntary ones (it slept, and each
+// is followed by a wake-up) and involuntary ones (it was preempted).
+struct ContextSwitches {
+    long long voluntary = 0;
+    long long involuntary = 0;
+};
+ContextSwitches ThreadContextSwitches(int tid);
 // Resident memory of this process, in KiB.
 long ResidentKiB();
 // User plus system time of the X server process that serves DISPLAY, when it runs on this

@@ -1,7 +1,8 @@
 // The whole program's cost while it meters: the main window with eight meters whose needles keep
 // moving (noise modulated at a different slow rate on each channel), Refresh 1, for a number of
 // seconds. Prints the CPU use of the process, of each thread and of the X server, the resident
-// memory, the level messages taken per second, the frames each meter was repainted per second
+// memory, the UI thread's wake-ups per second (its context switches: each sleep ends in one), the
+// blocks metered per second, the frames each meter was repainted per second
 // and the longest gap between two of them (while it had something new to show), the delay from the
 // posting of a level message to the first paint of a meter it changed (largest and 99th
 // percentile), and the largest backlog of the window's message queue.
@@ -329,12 +330,10 @@ int Measure(QApplication& app, const Options& options, int driver,
     RunEventLoop(1500); // the needles move, the caches warm up
 
     probe.Reset();
-    const auto taken = [&] {
-        return window.Engine().GetCounters().blocks
-            - static_cast<int64_t>(window.EngineQueue().Pending());
-    };
+    const auto taken = [&] { return window.Engine().GetCounters().blocks; };
     const int64_t takenBefore = taken();
     const auto threadsBefore = kerrion::bench::ReadThreadTimes();
+    const auto switchesBefore = kerrion::bench::ThreadContextSwitches(getpid());
     const double cpuBefore = kerrion::bench::ProcessCpuSeconds();
     const std::optional<double> xBefore = kerrion::bench::XServerCpuSeconds();
     const Clock::time_point start = Clock::now();
@@ -343,6 +342,7 @@ int Measure(QApplication& app, const Options& options, int driver,
     const double cpu = kerrion::bench::ProcessCpuSeconds() - cpuBefore;
     const std::optional<double> xAfter = kerrion::bench::XServerCpuSeconds();
     const auto threadsAfter = kerrion::bench::ReadThreadTimes();
+    const auto switchesAfter = kerrion::bench::ThreadContextSwitches(getpid());
     const int64_t takenCount = taken() - takenBefore;
     const auto counters = window.Engine().GetCounters();
 
@@ -359,9 +359,15 @@ int Measure(QApplication& app, const Options& options, int driver,
     }
     std::printf("resident memory: %ld KiB\n", kerrion::bench::ResidentKiB());
     PrintThreads(threadsBefore, threadsAfter, wall);
-    std::printf("level messages taken: %.1f /s (engine blocks %d, %.1f kHz, %u frames)\n",
-        static_cast<double>(takenCount) / wall, counters.blocks, counters.sampleRate / 1000.0,
-        counters.blockFrames);
+    const long long slept = switchesAfter.voluntary - switchesBefore.voluntary;
+    const long long preempted = switchesAfter.involuntary - switchesBefore.involuntary;
+    std::printf("UI thread wake-ups: %.1f /s (context switches: %.1f /s voluntary, %.1f /s "
+                "involuntary)\n",
+        static_cast<double>(slept + preempted) / wall, static_cast<double>(slept) / wall,
+        static_cast<double>(preempted) / wall);
+    std::printf("blocks metered: %.1f /s (%lld in all, %.1f kHz, %u frames)\n",
+        static_cast<double>(takenCount) / wall, static_cast<long long>(counters.blocks),
+        counters.sampleRate / 1000.0, counters.blockFrames);
     PrintFrames(probe, wall);
     std::printf("delay from a level message posted to its meter's paint: max %.1f ms, "
                 "99th percentile %.1f ms (%zu paints)\n",

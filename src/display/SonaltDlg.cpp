@@ -9,6 +9,7 @@
 #include "display/MeterSetup.h"
 #include "display/QtShapes.h"
 #include "display/geometry/FaceGeometry.h"
+#include "display/geometry/LevelReading.h"
 #include "display/geometry/ScaleLaw.h"
 #include "platform/messages/QtMessagePump.h"
 
@@ -29,19 +30,21 @@
 
 namespace {
 
-// Counts level messages across runs of the engine, as one counter for the whole process.
-uint32_t g_levelCounter = 0;
+// Counts the blocks whose levels were announced, across runs of the engine, as one counter for
+// the whole process.
+uint64_t g_levelCounter = 0;
 
 const QColor kBackground(35, 35, 35);
 
 // Needles are repainted at most Meter/FrameRate times a second (30 unless set by hand: smooth for
-// VU ballistics of 300 ms and cheap at 750 level messages a second); every reading of the levels
-// still updates the meters' state, so no peak is lost between two frames.
+// VU ballistics of 300 ms and cheap at 750 blocks a second); a reading takes the peaks of every
+// block since the one before, so no peak is lost between two frames.
 //
-// The engine posts a level message per block (750 a second at 64-frame blocks); waking for each
-// cost more than the metering. Messages that arrive while one is handled are delivered together
-// once a frame, just before the frame is painted; a lone message (start, stop, a level message
-// of a long block) is delivered at once.
+// The engine has one level message at most waiting (it posts the next once this window has taken
+// the last back), and waking for every block would cost more than the metering. Messages that
+// arrive while one is handled are delivered together once a frame, just before the frame is
+// painted; a lone message (start, stop, the levels of a long block) is delivered at once. So
+// while metering the window wakes about once a frame, and its queue never fills.
 int FrameIntervalMs(int frameRate) { return static_cast<int>(std::lround(1000.0 / frameRate)); }
 
 // The window's size when a single meter is shown: 321 x 191 dialog units of the window font.
@@ -349,19 +352,29 @@ void CSonaltDlg::RebuildSweepRegion()
             m_settings.Needle.only_upper != 0, m_settings.Dump.enable == 1, m_layout.s));
 }
 
+// One level message stands for every block stored since the previous one was taken back (at
+// least one: a message left from an earlier run counts as one). Meter/Refresh takes up every
+// Refresh-th block's reading: the levels are read when the count passes a multiple of it, and
+// the peaks of the blocks in between are folded into that reading.
 void CSonaltDlg::OnLevels()
 {
-    ++g_levelCounter;
-    const int refresh = std::max(m_settings.Meter.Refresh, 1); // 0 or less would divide by 0
-    if (g_levelCounter % static_cast<uint32_t>(refresh) != 0)
+    const int64_t blocks = std::max<int64_t>(1, m_engine->TakeLevelBlocks());
+    const CSndIOPlayList::Counters counters = m_engine->GetCounters();
+    const double blockRate
+        = counters.blockFrames > 0 ? counters.sampleRate / counters.blockFrames : 0.0;
+    const auto refresh
+        = static_cast<uint64_t>(kerrion::ReadingInterval(m_settings.Meter.Refresh, blockRate));
+    const uint64_t before = g_levelCounter;
+    g_levelCounter += static_cast<uint64_t>(blocks);
+    if (before / refresh == g_levelCounter / refresh)
         return;
     double peak[CSndIOPlayList::kLevels];
     double vu[CSndIOPlayList::kLevels];
     m_engine->GetMeterLevels(peak, vu);
     // Each reading takes the highest block peaks since the one before, and a frame shows the
-    // highest of its readings: the messages of a delivery read one after another, the later
-    // ones finding only a block or none, and a short over must neither be skipped nor be
-    // replaced on screen by a quieter block read after it.
+    // highest of its readings (a nested event loop may deliver more than one message in a
+    // frame): a short over must neither be skipped nor be replaced on screen by a quieter block
+    // read after it.
     m_engine->TakePeakLevels(peak);
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     if (m_referenceOpen) {

@@ -14,6 +14,7 @@ namespace kerrion {
 struct BlockLevels {
     static constexpr int kMeters = 8;
 
+    int64_t block = 0;                   // the block's number in its run, 1 for the first
     uint32_t frames = 0;                 // input frames of the block
     std::array<double, kMeters> peak {}; // dBFS
     std::array<double, kMeters> vu {};   // dB (0 = 20 dB below full scale)

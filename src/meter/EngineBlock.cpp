@@ -24,20 +24,21 @@ double FirstValue(const CSndIOBuffer& result)
     return result.HasData() ? result.Samples<double>()[0] : 0.0;
 }
 
-// trunc(position - primed frames) when that is above 0; otherwise the old value stays.
-void StorePosition(std::atomic<int32_t>& target, uint32_t position, int64_t primedFrames)
+// The position followed in 64 bits, less the primed frames, is stored when that is above 0;
+// otherwise the old value stays.
+void StorePosition(
+    DevicePosition& tracked, std::atomic<int64_t>& target, uint32_t position, int64_t primedFrames)
 {
-    const int64_t frames = static_cast<int64_t>(position) - primedFrames;
+    const int64_t frames = tracked.Advance(position) - primedFrames;
     if (frames > 0)
-        target.store(
-            static_cast<int32_t>(std::min<int64_t>(frames, INT32_MAX)), std::memory_order_relaxed);
+        target.store(frames, std::memory_order_relaxed);
 }
 
 } // namespace
 
 int32_t EngineRun::RunBlock()
 {
-    uint32_t frames = std::min(m_blockFrames, m_dumpBudget);
+    uint32_t frames = static_cast<uint32_t>(std::min<uint64_t>(m_blockFrames, m_dumpBudget));
     m_buffers.input.Clear();
     // A time-out (512) is no failure: the block counts with the frames it delivered.
     const int result = m_device->Transfer(
@@ -46,8 +47,8 @@ int32_t EngineRun::RunBlock()
         return Fail(PL::kStatusDeviceLost, false);
     if (result == 0 || DeviceLost(result, frames))
         return Fail(PL::kStatusTransferFailed, false);
-    m_context.outputTotal.fetch_add(static_cast<int32_t>(m_blockFrames), std::memory_order_relaxed);
-    m_context.inputTotal.fetch_add(static_cast<int32_t>(frames), std::memory_order_relaxed);
+    m_context.outputTotal.fetch_add(m_blockFrames, std::memory_order_relaxed);
+    m_context.inputTotal.fetch_add(frames, std::memory_order_relaxed);
     m_context.lastBlockFrames.store(frames, std::memory_order_relaxed);
 
     for (int i = 0; i < EngineBuffers::kMeters; ++i) {
@@ -60,7 +61,8 @@ int32_t EngineRun::RunBlock()
     if (frames > 0)
         Measure(frames);
     if (m_dumpEnabled && frames > 0) {
-        Dump(frames);
+        if (!Dump(frames))
+            return Fail(PL::kStatusDumpFile, false);
         m_dumpBudget -= frames;
     }
     m_buffers.output.Clear();
@@ -73,8 +75,17 @@ int32_t EngineRun::RunBlock()
         StoreCpuTime();
     if (m_context.blockLevels)
         KeepLevels(frames);
-    m_context.Post(WM_SNDIO_LEVELS, 0, 0);
+    PostLevels();
     return PL::kStatusOk;
+}
+
+// One level message waits at a time: it is posted when the receiver has taken the previous one
+// back (the count was 0), or when the previous post found no room.
+void EngineRun::PostLevels()
+{
+    const int64_t waiting = m_context.levelBlocks.fetch_add(1, std::memory_order_acq_rel);
+    if (waiting == 0 || m_levelsPostFailed)
+        m_levelsPostFailed = !m_context.Post(WM_SNDIO_LEVELS, 0, 0);
 }
 
 // True once the device has only timed out, without input, for kDeviceLostMs.
@@ -141,6 +152,7 @@ void EngineRun::MeasureR128()
 void EngineRun::KeepLevels(uint32_t frames)
 {
     BlockLevels& levels = m_blockLevels;
+    levels.block = m_context.blockCounter.load(std::memory_order_relaxed); // this one counted
     levels.frames = frames;
     for (size_t i = 0; i < levels.peak.size(); ++i) {
         levels.peak[i] = m_context.peak[i].load(std::memory_order_relaxed);
@@ -151,7 +163,10 @@ void EngineRun::KeepLevels(uint32_t frames)
     m_context.blockLevels->Push(levels);
 }
 
-void EngineRun::Dump(uint32_t frames)
+// False when a file could not take the block (its errno is kept for the report). About once a
+// second each file's sizes are brought up to what it holds, so that a file left by a crash
+// still plays up to there.
+bool EngineRun::Dump(uint32_t frames)
 {
     for (int j = 0; j < PL::kDumpFiles; ++j) {
         const int start = j * m_dumpChannels;
@@ -162,9 +177,19 @@ void EngineRun::Dump(uint32_t frames)
         for (int k = 0; k < m_dumpChannels; ++k)
             m_buffers.dump[k].Convert(m_buffers.input[(start + k) % m_inputs]);
         m_buffers.interleave.Interleave(m_buffers.dump.Get(), m_dumpChannels);
-        m_dumpFiles[j].WriteFrames(
-            m_buffers.interleave.Bytes(), frames); // block align x frames bytes
+        CWaveFile& file = m_dumpFiles[j];
+        file.WriteFrames(m_buffers.interleave.Bytes(), frames); // block align x frames bytes
+        if (m_dumpSinceSizes + frames >= m_dumpSizesFrames)
+            file.UpdateSizes();
+        if (file.Error() != 0) {
+            m_context.dumpError.store(file.Error(), std::memory_order_relaxed);
+            return false;
+        }
     }
+    m_dumpSinceSizes += frames;
+    if (m_dumpSinceSizes >= m_dumpSizesFrames)
+        m_dumpSinceSizes = 0;
+    return true;
 }
 
 void EngineRun::StorePositions()
@@ -174,8 +199,8 @@ void EngineRun::StorePositions()
     if (m_device->GetPosition(out, in) == 0)
         return;
     const int64_t primed = static_cast<int64_t>(m_primes) * m_blockFrames;
-    StorePosition(m_context.outputPosition, out, primed);
-    StorePosition(m_context.inputPosition, in, primed);
+    StorePosition(m_outputPosition, m_context.outputPosition, out, primed);
+    StorePosition(m_inputPosition, m_context.inputPosition, in, primed);
 }
 
 } // namespace kerrion

@@ -52,6 +52,8 @@ struct EngineContext {
     CNotifyTarget* notify = nullptr; // none: nothing is posted
     CSndIOBlockInfoList entries;     // the worker's copy of the play list's entries
     char dumpNames[CSndIOPlayList::kDumpFiles][CSndIOPlayList::kPathLength] = {};
+    // A name too long for its field: the file is refused rather than one of a cut name made.
+    std::array<bool, CSndIOPlayList::kDumpFiles> dumpNameTooLong {};
     uint8_t meterMode = 0;
     uint8_t dumpEnabled = 0;
     double dumpSeconds = CSndIOPlayList::kDefaultDumpSeconds; // s
@@ -74,11 +76,17 @@ struct EngineContext {
 
     // Written by the worker, read by the controlling thread.
     std::atomic<int32_t> status { CSndIOPlayList::kStatusOk };
-    std::atomic<int32_t> outputPosition { 0 }; // frames
-    std::atomic<int32_t> inputPosition { 0 };  // frames
-    std::atomic<int32_t> outputTotal { 0 };    // frames
-    std::atomic<int32_t> inputTotal { 0 };     // frames
-    std::atomic<int32_t> blockCounter { 0 };
+    std::atomic<int64_t> outputPosition { 0 }; // frames
+    std::atomic<int64_t> inputPosition { 0 };  // frames
+    std::atomic<int64_t> outputTotal { 0 };    // frames
+    std::atomic<int64_t> inputTotal { 0 };     // frames
+    std::atomic<int64_t> blockCounter { 0 };
+    // Blocks whose levels were stored since the receiver last took WM_SNDIO_LEVELS back: the
+    // worker raises it after storing a block's levels and posts the message when it was 0; the
+    // receiver swaps in 0 before reading the levels (both read-modify-write, so the receiver
+    // sees every level stored before the count it takes).
+    std::atomic<int64_t> levelBlocks { 0 };
+    std::atomic<int32_t> dumpError { 0 }; // errno of a failed dump write
     std::atomic<uint32_t> lastBlockFrames { 0 };
     std::atomic<uint32_t> blockFrames { 0 };
     std::atomic<double> sampleRate { 0.0 }; // Hz

@@ -29,6 +29,16 @@ uint32_t TruncToUInt32(double x)
     return static_cast<uint32_t>(x);
 }
 
+// trunc(x) as an unsigned 64-bit value; values outside the range (and NaN) are held to it.
+uint64_t TruncToUInt64(double x)
+{
+    if (!(x > 0.0))
+        return 0;
+    if (x >= 18446744073709551615.0)
+        return std::numeric_limits<uint64_t>::max();
+    return static_cast<uint64_t>(x);
+}
+
 int32_t TruncToInt32(double x)
 {
     if (!(x > -2147483648.0))
@@ -145,8 +155,9 @@ int32_t EngineRun::OpenDevice()
     // The dump's budget limits what the meters see only while the dump is enabled, so that a
     // disabled dump configuration with any duration never stops the meters.
     m_dumpEnabled = m_context.dumpEnabled != 0;
-    m_dumpBudget = m_dumpEnabled ? TruncToUInt32(m_context.dumpSeconds * m_rate)
-                                 : std::numeric_limits<uint32_t>::max();
+    m_dumpBudget = m_dumpEnabled ? TruncToUInt64(m_context.dumpSeconds * m_rate)
+                                 : std::numeric_limits<uint64_t>::max();
+    m_dumpSizesFrames = std::max<uint32_t>(1, TruncToUInt32(m_rate));
     if (m_dumpEnabled && !OpenDumpFiles(2, false))
         return Fail(PL::kStatusDumpFile, true);
 
@@ -213,6 +224,8 @@ bool EngineRun::OpenDumpFiles(int channels, bool keepOpen)
 {
     for (int j = 0; j < PL::kDumpFiles; ++j) {
         const char* name = m_context.dumpNames[j];
+        if (m_context.dumpNameTooLong[static_cast<size_t>(j)])
+            return false;
         if (name[0] == '\0')
             continue;
         CWaveFile& file = m_dumpFiles[j];

@@ -22,6 +22,21 @@
 
 namespace kerrion {
 
+// A device counts its position in 32 bits, which wrap after a day at 48 kHz; the engine follows
+// it in 64 bits by adding what it moved since it last looked, read as a signed step: forward
+// across the wrap, or back a little (a device may correct its position), never 2^31 frames.
+struct DevicePosition {
+    uint32_t last = 0;  // frames, as the device last gave it
+    int64_t frames = 0; // frames since the device started
+
+    int64_t Advance(uint32_t position)
+    {
+        frames += static_cast<int32_t>(position - last);
+        last = position;
+        return frames;
+    }
+};
+
 class EngineRun {
 public:
     EngineRun(EngineContext& context, const CSndIOBlockInfo& entry);
@@ -46,7 +61,8 @@ private:
     void Measure(uint32_t frames);
     void MeasureR128();
     void KeepLevels(uint32_t frames);
-    void Dump(uint32_t frames);
+    void PostLevels();
+    bool Dump(uint32_t frames);
     void StorePositions();
     void End();
     // Sets the status and, when `post`, posts WM_SNDIO_FINISHED; returns the status.
@@ -65,8 +81,13 @@ private:
     LoudnessReadings m_readings;                // of m_r128 after the latest block
     BlockLevels m_blockLevels;                  // the record KeepLevels fills
 
-    double m_rate = 0.0;       // Hz of the device's input
-    uint32_t m_dumpBudget = 0; // frames still to be written to each dump file
+    double m_rate = 0.0;             // Hz of the device's input
+    uint64_t m_dumpBudget = 0;       // frames still to be written to each dump file
+    uint32_t m_dumpSizesFrames = 0;  // frames between two updates of the dump files' sizes
+    uint32_t m_dumpSinceSizes = 0;   // frames written since the last update
+    bool m_levelsPostFailed = false; // the last WM_SNDIO_LEVELS found no room: post again
+    DevicePosition m_outputPosition;
+    DevicePosition m_inputPosition;
     bool m_dumpEnabled = false;
     int m_outputs = 0;           // device output channels streamed
     int m_inputs = 0;            // device input channels streamed

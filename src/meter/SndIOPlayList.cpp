@@ -59,11 +59,13 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
 
 void EngineContext::CopyCountersFrom(const EngineContext& other)
 {
+    for (auto [to, from] : { std::pair { &outputPosition, &other.outputPosition },
+             { &inputPosition, &other.inputPosition }, { &outputTotal, &other.outputTotal },
+             { &inputTotal, &other.inputTotal }, { &blockCounter, &other.blockCounter } })
+        to->store(from->load());
     for (auto [to, from] :
-        { std::pair { &status, &other.status }, { &outputPosition, &other.outputPosition },
-            { &inputPosition, &other.inputPosition }, { &outputTotal, &other.outputTotal },
-            { &inputTotal, &other.inputTotal }, { &blockCounter, &other.blockCounter },
-            { &primingBlocks, &other.primingBlocks }, { &inputChannels, &other.inputChannels } })
+        { std::pair { &status, &other.status }, { &primingBlocks, &other.primingBlocks },
+            { &inputChannels, &other.inputChannels }, { &dumpError, &other.dumpError } })
         to->store(from->load());
     lastBlockFrames.store(other.lastBlockFrames.load());
     blockFrames.store(other.blockFrames.load());
@@ -112,13 +114,15 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.notify = notifyWindow;
     c.run.store(true);
     std::memset(c.dumpNames, 0, sizeof c.dumpNames);
+    c.dumpNameTooLong.fill(false);
     c.dumpEnabled = 0;
     c.dumpSeconds = kDefaultDumpSeconds;
     if (dumpConfig != nullptr) {
         for (int j = 0; j < kDumpFiles; ++j) {
             const std::string& name = dumpConfig->names[j];
-            std::memcpy(
-                c.dumpNames[j], name.data(), std::min<size_t>(name.size(), kPathLength - 1));
+            c.dumpNameTooLong[static_cast<size_t>(j)] = name.size() >= kPathLength;
+            if (name.size() < kPathLength)
+                std::memcpy(c.dumpNames[j], name.data(), name.size());
         }
         c.dumpEnabled = dumpConfig->enabled;
         c.dumpSeconds = dumpConfig->seconds;
@@ -127,8 +131,10 @@ int CSndIOPlayList::StartEngine(intptr_t, uint8_t mute, int32_t repeatCount, int
     c.deviceKind = deviceKind;
     c.deviceIndex = deviceIndex;
     c.deviceFactory = m_deviceFactory;
-    for (std::atomic<int32_t>* counter : { &c.outputPosition, &c.inputPosition, &c.outputTotal,
-             &c.inputTotal, &c.blockCounter, &c.primingBlocks, &c.inputChannels })
+    for (std::atomic<int64_t>* counter : { &c.outputPosition, &c.inputPosition, &c.outputTotal,
+             &c.inputTotal, &c.blockCounter, &c.levelBlocks })
+        counter->store(0);
+    for (std::atomic<int32_t>* counter : { &c.primingBlocks, &c.inputChannels, &c.dumpError })
         counter->store(0);
     c.lastBlockFrames = c.blockFrames = c.missedSlots = 0;
     c.sampleRate = 0.0;
@@ -205,6 +211,11 @@ int CSndIOPlayList::GetMeterLevels(double* peakOut, double* vuOut) const
     return 1;
 }
 
+int64_t CSndIOPlayList::TakeLevelBlocks()
+{
+    return m_engine->levelBlocks.exchange(0, std::memory_order_acq_rel);
+}
+
 int CSndIOPlayList::TakePeakLevels(double* peakOut)
 {
     EngineContext& c = *m_engine;
@@ -239,7 +250,10 @@ void CSndIOPlayList::SetLoudnessLayout(kerrion::LoudnessLayout layout)
     m_engine->loudnessLayout = layout;
 }
 
-kerrion::LoudnessLayout CSndIOPlayList::GetLoudnessLayout() const { return m_engine->loudnessLayout; }
+kerrion::LoudnessLayout CSndIOPlayList::GetLoudnessLayout() const
+{
+    return m_engine->loudnessLayout;
+}
 
 void CSndIOPlayList::KeepBlockLevels(std::size_t capacity)
 {
@@ -298,5 +312,6 @@ CSndIOPlayList::Counters CSndIOPlayList::GetCounters() const
     counters.primingBlocks = c.primingBlocks.load();
     counters.inputChannels = c.inputChannels.load();
     counters.engineCpuSeconds = c.engineCpuSeconds.load();
+    counters.dumpError = c.dumpError.load();
     return counters;
 }

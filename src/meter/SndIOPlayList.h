@@ -4,13 +4,18 @@
 // through which it starts and stops metering. StartEngine starts a worker thread that opens the
 // device, creates the processors and then, block by block until StopEngine, takes one block of
 // input, routes up to eight device channels to the eight meters, runs the peak, VU and loudness
-// processors, optionally writes the input to WAVE files (the dump), stores the levels and posts
-// WM_SNDIO_LEVELS to the notify target.
+// processors, optionally writes the input to WAVE files (the dump), stores the levels and tells
+// the notify target with WM_SNDIO_LEVELS that new levels wait. That message is not queued once
+// per block: it is posted when a block's levels are stored and none is waiting to be taken, and
+// the receiver takes it back with TakeLevelBlocks, which also tells how many blocks came since.
+// So the notify target's queue holds at most one level message, however long its receiver
+// sleeps, and the run's control messages (started, segment, finished) always find room.
 //
 // Threads: one controlling thread (the user-interface thread, or the tool's main thread) calls
 // every member function here. The worker thread runs the block loop; it shares no lock with the
 // controlling thread: it posts messages through CNotifyTarget::PostMessage, writes each level as
-// one whole 64-bit value and polls an atomic run flag once per block.
+// one whole 64-bit value, raises an atomic count of blocks not taken and polls an atomic run
+// flag once per block.
 //
 // A worker that has not ended 2000 ms after StopEngine is abandoned, never killed: it keeps its
 // engine context, device and buffers alive by shared ownership until it ends by itself, it posts
@@ -38,7 +43,9 @@ struct EngineContext;
 constexpr uint32_t WM_SNDIO_STARTED
     = WM_APP + 1; // 0x8001 (0, 0): device started, before the first block
 constexpr uint32_t WM_SNDIO_SEGMENT = WM_APP + 2; // 0x8002 (output position, 0): a segment starts
-constexpr uint32_t WM_SNDIO_LEVELS = WM_APP + 3;  // 0x8003 (0, 0): one block's levels are stored
+// 0x8003 (0, 0): levels of one block or more are stored since the receiver last took them
+// (TakeLevelBlocks); no other one is posted until it has.
+constexpr uint32_t WM_SNDIO_LEVELS = WM_APP + 3;
 constexpr uint32_t WM_SNDIO_FINISHED
     = WM_APP + 4; // 0x8004 (-1, 0): early failure, and at the worker's end
 
@@ -71,7 +78,8 @@ public:
 
     // What the engine writes to WAVE files while it meters (16-bit PCM, two channels per file).
     struct DumpConfig {
-        std::string names[kDumpFiles]; // empty: no file; longer names are cut to 259 bytes
+        std::string names[kDumpFiles]; // empty: no file; a name above 259 bytes is refused
+                                       // (the run ends with kStatusDumpFile)
         uint8_t enabled = 0;
         double seconds = kDefaultDumpSeconds; // budget of frames written to each file
     };
@@ -80,14 +88,15 @@ public:
     // null when that family has no device here.
     using DeviceFactory = std::unique_ptr<CSndIODevice> (*)(int32_t deviceKind);
 
-    // Counters of the current (or last) run, read together by the controlling thread.
+    // Counters of the current (or last) run, read together by the controlling thread. Counts of
+    // blocks and frames are 64-bit: at 48 kHz frames pass 2^31 in half a day.
     struct Counters {
         int32_t status = kStatusOk;
-        int32_t blocks = 0;           // blocks metered (WM_SNDIO_LEVELS posted)
-        int32_t outputPosition = 0;   // device frames, less the priming blocks
-        int32_t inputPosition = 0;    // device frames, less the priming blocks
-        int32_t outputFrames = 0;     // frames handed to Transfer since the entry started
-        int32_t inputFrames = 0;      // frames received from Transfer since the entry started
+        int64_t blocks = 0;           // blocks metered (their levels stored)
+        int64_t outputPosition = 0;   // device frames, less the priming blocks
+        int64_t inputPosition = 0;    // device frames, less the priming blocks
+        int64_t outputFrames = 0;     // frames handed to Transfer since the entry started
+        int64_t inputFrames = 0;      // frames received from Transfer since the entry started
         uint32_t lastBlockFrames = 0; // input frames of the latest block
         uint32_t blockFrames = 0; // frames per block of the device (0 before the device is set up)
         double sampleRate = 0.0;  // Hz of the device's input (0 before the device is set up)
@@ -95,6 +104,7 @@ public:
         int32_t primingBlocks = 0;     // blocks discarded before the first metered one
         int32_t inputChannels = 0;     // device input channels streamed
         double engineCpuSeconds = 0.0; // CPU time of the worker thread since its blocks began
+        int32_t dumpError = 0;         // errno of the dump write that ended the run (0: none)
     };
 
     CSndIOPlayList();
@@ -122,6 +132,11 @@ public:
     // Copies the 64 peak levels (dBFS; -96.0 for silence) and the 64 VU levels (dB relative to
     // 20 dB below full scale) of meters 0..63 (0..7 are used). Returns 1. Any thread.
     int GetMeterLevels(double* peakOut, double* vuOut) const;
+    // The receiver of WM_SNDIO_LEVELS takes it back: returns the blocks whose levels were stored
+    // since the previous call (0 when none), and the next block posts WM_SNDIO_LEVELS again.
+    // Call it before reading the levels, so that a block stored after the reading posts anew.
+    // One reading thread.
+    int64_t TakeLevelBlocks();
     // Copies the 64 peak levels as the highest of every block since the previous call (the
     // latest block's when none came since), so that a reader who folds several level messages
     // into one reading still sees a peak of a single block. Returns 1. One reading thread.

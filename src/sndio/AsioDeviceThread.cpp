@@ -159,7 +159,10 @@ uint32_t DriverPosition(uint32_t framesHanded, bool begun)
     ASIOTimeStamp stamp {};
     if (!begun || ASIOGetSamplePosition(&position, &stamp) != ASE_OK)
         return framesHanded;
-    return std::min(framesHanded, position.lo);
+    // The lesser of the two, compared across the 32-bit wrap (a day at 48 kHz): they differ by
+    // a few buffers, so the one behind is the one whose step to the other is positive.
+    const uint32_t driver = position.lo;
+    return static_cast<int32_t>(driver - framesHanded) < 0 ? driver : framesHanded;
 }
 
 // Stops the process's current driver only while this thread is the running one: a thread that
@@ -314,6 +317,10 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
     Streaming s;
     const uint32_t waitMs = 20u * static_cast<uint32_t>(context.m_slotMilliseconds);
     const bool output = context.m_output->m_enabled != 0;
+    // The wait for the engine's slot watches the commands too: an engine that stops while every
+    // slot is full frees none, and its stop must not wait out this wait's time-out.
+    WaitSet slotSet { &context.m_commandEvent,
+        output ? static_cast<Waitable*>(&context.m_outputFilled) : &context.m_inputFree };
     if (!output) {
         // Only an output pre-rolls: its six slots are what the driver semaphore counts before
         // the driver starts. A device without one would wait for them for ever; it starts at once.
@@ -344,10 +351,14 @@ Next Stream(CSndIOThreadContext& context, AsioDeviceState& st, WaitSet& set, uin
             continue; // nothing more to move; the engine's stop comes as a command
         WritePositions(context, DriverPosition(s.framesHanded, s.driverStarted));
         if (s.running) {
-            Semaphore& slot = output ? context.m_outputFilled : context.m_inputFree;
-            if (!slot.Wait(waitMs)) {
-                ++(output ? context.m_output : context.m_input)->m_missedSlots;
+            const int got = slotSet.Wait(waitMs);
+            if (got != 1) {
+                // The driver's buffer is taken up again at the next turn.
                 st.driverSemaphore.Give();
+                if (got == WaitSet::kTimedOut)
+                    ++(output ? context.m_output : context.m_input)->m_missedSlots;
+                else if (StreamingCommand(context, st, s, next))
+                    return next;
                 continue;
             }
         }

@@ -1,6 +1,7 @@
 #include "sndio/WaveFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
@@ -95,6 +96,7 @@ bool CWaveFile::Open(const char* path, int mode)
     m_dataChunk = {};
     m_frameBytes = 0;
     m_frames = 0;
+    m_error = 0;
     m_dataOffset = kFailedOffset;
     if (mode == kModeRead)
         m_format = {};
@@ -196,6 +198,7 @@ int CWaveFile::Close()
     m_frameBytes = 0;
     m_dataOffset = 0;
     m_frames = 0;
+    m_error = 0;
     return 1;
 }
 
@@ -205,9 +208,33 @@ uint32_t CWaveFile::WriteFrames(const void* frames, uint32_t count)
         return 0;
     const uint64_t room = m_dataLimit > m_position ? m_dataLimit - m_position : 0;
     const uint64_t whole = std::min<uint64_t>(count, room / m_frameBytes);
+    errno = 0;
     const size_t written = std::fwrite(frames, 1, whole * m_frameBytes, m_file.get());
+    if (written != whole * m_frameBytes && m_error == 0)
+        m_error = errno != 0 ? errno : EIO;
     m_position += written;
     return static_cast<uint32_t>(written / m_frameBytes);
+}
+
+bool CWaveFile::UpdateSizes()
+{
+    if (!IsOpen() || m_mode != kModeWrite)
+        return false;
+    // The RIFF size counts the pad byte that Close writes after odd data.
+    const uint64_t data = m_position;
+    const uint64_t riff = m_dataOffset + data + (data & 1U) - 8;
+    uint8_t riffSize[4];
+    uint8_t dataSize[4];
+    WriteLe32(riffSize, static_cast<uint32_t>(riff));
+    WriteLe32(dataSize, static_cast<uint32_t>(data));
+    errno = 0;
+    const int fd = fileno(m_file.get());
+    const bool written = std::fflush(m_file.get()) == 0
+        && ::pwrite(fd, riffSize, 4, m_riffChunk.dataOffset - 4) == 4
+        && ::pwrite(fd, dataSize, 4, static_cast<off_t>(m_dataOffset) - 4) == 4;
+    if (!written && m_error == 0)
+        m_error = errno != 0 ? errno : EIO;
+    return written;
 }
 
 uint32_t CWaveFile::ReadFrames(void* frames, uint32_t count)

@@ -6,7 +6,8 @@
 // file, whichever comes first. Writing never lets the file pass the 4 GiB RIFF limit.
 //
 // Threads: one thread at a time (the engine thread while metering, or the caller of a tool).
-// WriteFrames and ReadFrames do buffered file I/O; nothing else on the per-block path does.
+// WriteFrames and ReadFrames do buffered file I/O, and UpdateSizes writes the header (called
+// about once a second); nothing else on the per-block path does.
 
 #include "sndio/RiffChunk.h"
 
@@ -61,8 +62,15 @@ public:
     int Close();
 
     // Appends whole frames at the end of a file open for writing; returns the frames written,
-    // fewer when the data limit is reached or a write fails.
+    // fewer when the data limit is reached or a write fails (Error then tells why).
     uint32_t WriteFrames(const void* frames, uint32_t count);
+    // A file open for writing: hands what is buffered to the system and writes the RIFF and data
+    // sizes of what it holds now into the header, so that the file plays up to here even if the
+    // program ends without Close (a crash, kill -9). False on a failure (see Error).
+    bool UpdateSizes();
+    // The errno of the first write of this open that failed (a full disk, a file too large);
+    // 0 while none has.
+    int Error() const { return m_error; }
     // Reads up to `count` whole frames of a file open for reading; returns the frames read,
     // fewer at the end of the data chunk or of the file.
     uint32_t ReadFrames(void* frames, uint32_t count);
@@ -98,4 +106,5 @@ private:
     uint32_t m_frameBytes = 0;                         // channels * (bits / 8), bytes
     uint32_t m_dataOffset = 0;                         // file offset of the first sample byte
     uint32_t m_frames = 0;                             // whole frames in the data chunk (read)
+    int m_error = 0;                                   // errno of the first failed write
 };

@@ -1,10 +1,12 @@
 #include "display/GeometryPrint.h"
 #include "display/geometry/FaceGeometry.h"
+#include "display/geometry/LevelReading.h"
 #include "display/geometry/ScaleLaw.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace kerrion;
 
@@ -237,6 +239,46 @@ TEST(RegionExpr, FillRulesAndOperations)
     EXPECT_FALSE(a.Contains(10, 5));
     EXPECT_FALSE(RegionExpr().Contains(0, 0));
     EXPECT_FALSE(RegionExpr::Ellipse({ 3, 3, 3, 9 }).Contains(3, 5));
+}
+
+// Keys set by hand are held to what the drawing and the needles can take: a VU mark past the
+// needle's travel (134 degrees lies along the face's top edge, where the red band's corner would
+// be infinitely far) is drawn at the end of the travel; a Refresh so large that the needles
+// would freeze still leaves four readings a second.
+TEST(FaceGeometry, HandSetKeysAreHeldToWhatTheDrawingTakes)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        double mark;  // Meter/ScaleVU's last and 0 VU marks as set by hand
+        double drawn; // where the face draws them
+    } marks[] = { { 134.0, 90.0 }, { 200.0, 90.0 }, { 1e300, 90.0 }, { -500.0, 0.0 }, { nan, 0.0 },
+        { 88.0, 88.0 }, { 57.4, 57.4 } };
+    for (const auto& row : marks) {
+        ScaleTable set = kDefaultTable;
+        ScaleTable held = kDefaultTable;
+        set[15] = set[11] = row.mark;
+        held[15] = held[11] = row.drawn;
+        EXPECT_EQ(ClampMarkPos(row.mark), row.drawn) << row.mark;
+        const RegionExpr band = RedBand(set, 1.5);
+        ASSERT_EQ(band.Operands().size(), 2u);
+        EXPECT_EQ(band.Operands()[1].Points(), RedBand(held, 1.5).Operands()[1].Points())
+            << row.mark;
+        for (const PointI& corner : band.Operands()[1].Points())
+            EXPECT_LT(std::abs(corner.x), 100000) << row.mark;
+        EXPECT_EQ(ScaleMarks(set, 1.5).marks[15].tick.to, ScaleMarks(held, 1.5).marks[15].tick.to)
+            << row.mark;
+    }
+
+    const struct {
+        int refresh;            // Meter/Refresh as set by hand
+        double blocksPerSecond; // of the run (0: not known yet)
+        int64_t interval;       // blocks from one reading to the next
+    } readings[] = { { 1, 750.0, 1 }, { 3, 750.0, 3 }, { 0, 750.0, 1 }, { -7, 0.0, 1 },
+        { 2000000000, 750.0, 187 }, { 2000000000, 11.7, 2 }, { 100, 2.93, 1 }, { 187, 750.0, 187 },
+        { 2000000000, 0.0, 2000000000 } };
+    for (const auto& row : readings)
+        EXPECT_EQ(ReadingInterval(row.refresh, row.blocksPerSecond), row.interval)
+            << row.refresh << " at " << row.blocksPerSecond << " blocks/s";
 }
 
 } // namespace

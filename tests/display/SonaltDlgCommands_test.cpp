@@ -13,8 +13,12 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <QElapsedTimer>
+
 #include <array>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using kerrion::test::MeterSettings;
 using kerrion::test::TempDir;
@@ -133,6 +137,34 @@ TEST_F(SonaltDlgCommands, RefreshThreeTakesUpEveryThirdLevelMessage)
         taken += window.Meter(0).VuPos() != -1.0 ? 1 : 0;
     }
     EXPECT_EQ(taken, 3);
+}
+
+// The user-interface thread stalls (a long handler, a stopped process) while the engine meters
+// up to 24,000 blocks, more than a level message each would need to fill the window's queue
+// (16,384), and then
+// loses its device: once the thread runs again, the end is seen and the tool bar comes back.
+TEST_F(SonaltDlgCommands, AStalledWindowStillSeesTheDeviceGo)
+{
+    kerrion::test::WriteFileBytes(
+        m_dir / "signal.ini", "[Signal]\nInputs=8\nBufferFrames=64\nSpeed=5\nStallAfter=24000\n");
+    CSettingsRecord settings = Settings();
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    QElapsedTimer stalled;
+    stalled.start();
+    while (!window.Engine().HasEnded() && stalled.elapsed() < 20000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // no event is handled
+    ASSERT_TRUE(window.Engine().HasEnded());
+    EXPECT_GT(window.Engine().GetCounters().blocks, 16384);
+    EXPECT_LE(window.EngineQueue().Pending(), 3u) << "segment, levels, the end";
+    EXPECT_EQ(window.EngineQueue().DroppedCount(), 0u);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }, 3000));
+    EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_START));
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_START));
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
+    EXPECT_EQ(window.Engine().GetStatus(), CSndIOPlayList::kStatusTransferFailed);
+    EXPECT_FALSE(window.EngineReport().isEmpty());
 }
 
 TEST_F(SonaltDlgCommands, AnOverOfOneMillisecondLightsTheLampAtSmallBlocks)

@@ -2,6 +2,7 @@
 
 #include "platform/sync/Clock.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace kerrion::test {
@@ -73,8 +74,11 @@ bool EngineTest::WaitFor(uint32_t message, int count, int timeoutMs)
 void EngineTest::Drain()
 {
     CMessageQueue::Message m;
-    while (m_queue.TakeMessage(m))
-        m_log.push_back(m);
+    while (m_queue.TakeMessage(m)) {
+        const int64_t blocks
+            = m.message == WM_SNDIO_LEVELS ? std::max<int64_t>(1, m_playList.TakeLevelBlocks()) : 1;
+        m_log.insert(m_log.end(), static_cast<size_t>(blocks), m);
+    }
 }
 
 int EngineTest::Count(uint32_t message) const

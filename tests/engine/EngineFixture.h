@@ -52,7 +52,8 @@ protected:
         const CSndIOPlayList::DumpConfig* dump = nullptr, int32_t repeatCount = 0);
 
     // Takes messages until `message` has come `count` times (more counted from before) or
-    // `timeoutMs` passes; true when it came. Every message taken is kept in m_log.
+    // `timeoutMs` passes; true when it came. Every message taken is kept in m_log, a level
+    // message once for each block it stands for (so that the log counts blocks).
     bool WaitFor(uint32_t message, int count, int timeoutMs = 10000);
     int Count(uint32_t message) const;
     // Takes what is queued now, without waiting.

@@ -46,19 +46,20 @@ int FindPlainDevice(const std::string& prefix)
     return -1;
 }
 
-// Keeps the levels of each block as the engine thread posts its WM_SNDIO_LEVELS, and passes
-// every message on to a queue for the test thread. Allocates nothing once made.
+// Keeps the levels of each block as the engine thread posts its WM_SNDIO_LEVELS (taking each
+// back at once, so that every block posts one), and passes every message on to a queue for the
+// test thread. Allocates nothing once made.
 class BlockRecorder final : public CNotifyTarget {
 public:
     struct Block {
         uint32_t frames = 0;  // input frames of the block
-        int32_t endFrame = 0; // input frames received up to and including the block
+        int64_t endFrame = 0; // input frames received up to and including the block
         uint32_t missed = 0;  // slots the device had dropped by then
         std::array<double, PL::kLevels> peak {};
         std::array<double, PL::kLevels> vu {};
     };
 
-    BlockRecorder(const CSndIOPlayList& playList, size_t capacity)
+    BlockRecorder(CSndIOPlayList& playList, size_t capacity)
         : m_playList(playList)
         , m_blocks(capacity)
     {
@@ -69,6 +70,7 @@ public:
         const size_t n = m_count.load(std::memory_order_relaxed);
         if (message == WM_SNDIO_LEVELS && n < m_blocks.size()) {
             Block& block = m_blocks[n];
+            m_playList.TakeLevelBlocks();
             const PL::Counters counters = m_playList.GetCounters();
             block.frames = counters.lastBlockFrames;
             block.endFrame = counters.inputFrames;
@@ -104,7 +106,7 @@ public:
     }
 
 private:
-    const CSndIOPlayList& m_playList;
+    CSndIOPlayList& m_playList;
     std::vector<Block> m_blocks;
     std::atomic<size_t> m_count { 0 };
     CMessageQueue m_queue;

@@ -2,8 +2,12 @@
 // restarts and the play list it prepares.
 
 #include "engine/EngineFixture.h"
+#include "meter/EngineRun.h"
+#include "platform/sync/Clock.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace kerrion::test {
 namespace {
@@ -251,4 +255,72 @@ TEST_F(EngineTest, KeptBlockLevelsGiveALateReaderEveryBlockOfTheRun)
         static_cast<uint64_t>(m_playList.GetCounters().blocks - 4));
 }
 
+} // namespace kerrion::test
+
+namespace kerrion::test {
+namespace {
+
+// A receiver that sleeps: however many blocks pass, one level message at most waits for it,
+// it learns how many blocks that message stands for, and the run's last message still comes.
+TEST_F(EngineTest, ASleepingReceiverFindsOneLevelMessageForAllTheBlocks)
+{
+    GeneratorConfig config = SineConfig();
+    config.bufferFrames = 64;
+    config.stallAfter = 6000; // then the device delivers nothing and is given up for lost
+    Configure(config);
+    ASSERT_EQ(Start({ 0, 1, 2, 3, 4, 5, 6, 7 }), 1);
+    const uint64_t end = NowMilliseconds() + 15000;
+    while (!m_playList.HasEnded() && NowMilliseconds() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // no message is taken
+    ASSERT_TRUE(m_playList.HasEnded());
+    EXPECT_LE(m_queue.Pending(), 4u) << "started, segment, levels, finished";
+    EXPECT_EQ(m_queue.DroppedCount(), 0u);
+    CMessageQueue::Message m;
+    std::vector<uint32_t> messages;
+    while (m_queue.TakeMessage(m))
+        messages.push_back(m.message);
+    EXPECT_EQ(messages,
+        (std::vector<uint32_t> {
+            WM_SNDIO_STARTED, WM_SNDIO_SEGMENT, WM_SNDIO_LEVELS, WM_SNDIO_FINISHED }));
+    EXPECT_EQ(m_playList.TakeLevelBlocks(), m_playList.GetCounters().blocks);
+    EXPECT_GT(m_playList.GetCounters().blocks, 3000); // some slots may be missed when busy
+    EXPECT_EQ(m_playList.GetStatus(), PL::kStatusTransferFailed);
+}
+
+// A device without output whose every slot is full (the engine lags a generator that runs far
+// ahead) stops at once: its thread, waiting for a free slot, sees the stop too.
+TEST_F(EngineTest, AnInputOnlyDeviceAheadOfTheEngineStopsInTime)
+{
+    GeneratorConfig config;
+    config.inputs = 1;
+    config.outputs = 0;
+    config.bufferFrames = 16384;
+    config.speed = 1000.0;
+    config.input = { { "sine", 1000.0, -20.0 } };
+    Configure(config);
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_EQ(Start({ 0, -1, -1, -1, -1, -1, -1, -1 }), 1);
+        ASSERT_TRUE(WaitFor(WM_SNDIO_LEVELS, Count(WM_SNDIO_LEVELS) + 400)) << run;
+        EXPECT_EQ(m_playList.StopEngine(), PL::kStopped) << run;
+    }
+}
+
+// Positions pass 2^31 and 2^32 frames (half a day and a day at 48 kHz) without wrapping,
+// although a device counts its position in 32 bits, and follow a device that steps back.
+TEST(DevicePosition, FollowsTheDevicesThirtyTwoBitPositionPastItsWrap)
+{
+    struct Step {
+        uint32_t device; // the position the device gives
+        int64_t frames;  // the engine's position after it
+    };
+    const Step steps[] = { { 512, 512 }, { 256, 256 }, { 0x7FFFFF00u, 0x7FFFFF00 },
+        { 0x80000100u, 0x80000100 }, { 0xFFFFFE00u, 0xFFFFFE00 }, { 0x00000200u, 0x100000200 },
+        { 0xFFFFFF00u, 0xFFFFFF00 }, { 0x00000200u, 0x100000200 }, { 0x7FFFFFFFu, 0x17FFFFFFF },
+        { 0xF0000000u, 0x1F0000000 }, { 0x00000000u, 0x200000000 } };
+    DevicePosition position;
+    for (const Step& step : steps)
+        EXPECT_EQ(position.Advance(step.device), step.frames) << std::hex << step.device;
+}
+
+} // namespace
 } // namespace kerrion::test

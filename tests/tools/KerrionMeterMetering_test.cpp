@@ -288,3 +288,153 @@ TEST_F(KerrionMeterMetering, LoudnessOfAFileProgrammeThroughTheEngine)
         std::string::npos)
         << r.err;
 }
+
+namespace {
+
+// kerrion-meter started by the shell with `redirections`; the pid of the program itself.
+pid_t Spawn(const std::string& command, const posix_spawn_file_actions_t* actions = nullptr)
+{
+    pid_t pid = 0;
+    const std::string line = "exec " + command;
+    const char* argv[] = { "/bin/sh", "-c", line.c_str(), nullptr };
+    if (posix_spawn(&pid, "/bin/sh", actions, nullptr, const_cast<char**>(argv), environ) != 0)
+        return -1;
+    return pid;
+}
+
+// The exit status of `pid`, or -1 when it has not ended within `timeoutMs` (it is then killed).
+int WaitExit(pid_t pid, int timeoutMs)
+{
+    for (int waited = 0;; waited += 20) {
+        int raw = 0;
+        if (waitpid(pid, &raw, WNOHANG) == pid)
+            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        if (waited >= timeoutMs) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+} // namespace
+
+// Standard output into a pipe nobody reads (a pager that waits) while the engine meters up to
+// 24,000 blocks, more than a level message each would need to fill the queue (16,384), and then
+// loses its device: once the pipe is read again, the end is seen and the device's status
+// returned.
+TEST_F(KerrionMeterMetering, AStalledOutputStillSeesTheDeviceGoAndExits)
+{
+    WriteFileBytes(m_dir / "signal.ini",
+        "[Signal]\nInputs=2\nBufferFrames=64\nSpeed=5\nStallAfter=24000\n[Input1]\n"
+        "Source=sine\n");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const std::string err = (m_dir / "err.txt").string();
+    const pid_t pid = Spawn("env " + Environment() + KERRION_METER_PATH + " --ini '"
+            + (m_dir / "Kerrion.ini").string() + "' --format jsonl 2>'" + err + "'",
+        &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    ASSERT_GT(pid, 0);
+    // 24,000 blocks take 6.4 s at five times real time (faster, a busy machine misses some), the
+    // device is given up 5 s later.
+    std::this_thread::sleep_for(std::chrono::milliseconds(12500));
+    std::thread reader([fd = out[0]] {
+        char buffer[65536];
+        while (read(fd, buffer, sizeof buffer) > 0) { }
+    });
+    const int status = WaitExit(pid, 20000);
+    reader.join();
+    close(out[0]);
+    EXPECT_EQ(status, 3) << ReadFileBytes(err);
+    EXPECT_NE(ReadFileBytes(err).find("the device stopped delivering blocks"), std::string::npos)
+        << ReadFileBytes(err);
+    const std::string summary = ReadFileBytes(err);
+    EXPECT_GT(std::stoll(summary.substr(summary.find("kerrion-meter: ") + 15)), 16384) << summary;
+}
+
+TEST_F(KerrionMeterMetering, DumpNamesTooLongAreRefusedWhole)
+{
+    const std::string name
+        = (m_dir / std::string(300 - m_dir.Path().string().size(), 'a')).string();
+    const Result r = Run("--dump '" + name + "' --blocks 3");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("has 301 bytes; at most 259 are allowed"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(name.substr(0, 259)));
+}
+
+// A dump that cannot be written further (here the file size limit; a full disk alike) ends the
+// run with the dump's status and says why.
+TEST_F(KerrionMeterMetering, ADumpWriteErrorEndsTheRunWithItsStatus)
+{
+    const std::string err = (m_dir / "err.txt").string();
+    const pid_t pid = Spawn("sh -c \"ulimit -f 64; trap '' XFSZ; exec env " + Environment()
+        + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string() + "' --dump '"
+        + (m_dir / "dump.wav").string() + "' --format table >/dev/null 2>'" + err + "'\"");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid, 20000), 4) << ReadFileBytes(err);
+    EXPECT_NE(ReadFileBytes(err).find("writing a dump file failed ("), std::string::npos)
+        << ReadFileBytes(err);
+    EXPECT_NE(ReadFileBytes(err).find("File too large"), std::string::npos) << ReadFileBytes(err);
+}
+
+// Killed while it dumps, the program leaves a file whose header holds what it wrote up to a
+// second of audio before.
+TEST_F(KerrionMeterMetering, ADumpKilledMidwayStillPlays)
+{
+    const std::filesystem::path file = m_dir / "dump.wav";
+    const pid_t pid = Spawn("env " + Environment() + KERRION_METER_PATH + " --ini '"
+        + (m_dir / "Kerrion.ini").string() + "' --dump '" + file.string()
+        + "' --format table >/dev/null 2>/dev/null");
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // 15 s of audio
+    kill(pid, SIGKILL);
+    int raw = 0;
+    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+    CWaveFile wave;
+    ASSERT_TRUE(wave.Open(file.c_str(), 0));
+    EXPECT_EQ(wave.Format().channels, 2);
+    EXPECT_EQ(wave.Format().samplesPerSec, 48000u);
+    const auto size = static_cast<int64_t>(std::filesystem::file_size(file));
+    const int64_t unsized = size - wave.DataOffset() - wave.DataBytes();
+    EXPECT_GE(wave.Frames(), 48000u);
+    EXPECT_GE(unsized, 0);
+    EXPECT_LT(unsized, 48000 * 4 + 65536) << "a second of audio and a stdio buffer at most";
+    std::vector<int16_t> frames(2 * 4800);
+    EXPECT_EQ(wave.ReadFrames(frames.data(), 4800), 4800u);
+    const std::string riff = ReadFileBytes(file).substr(4, 4);
+    const auto riffSize = static_cast<uint32_t>(static_cast<uint8_t>(riff[0])
+        | static_cast<uint8_t>(riff[1]) << 8 | static_cast<uint8_t>(riff[2]) << 16
+        | static_cast<uint32_t>(static_cast<uint8_t>(riff[3])) << 24);
+    EXPECT_EQ(riffSize, wave.DataOffset() + wave.DataBytes() - 8);
+}
+
+// 48 hours of audio (8,294,400,000 frames, past 2^32) through the engine on the generator at
+// its fastest: the summary counts every frame. Minutes long: run by the ctest
+// KerrionMeterLongRun_test (label "long") only.
+TEST_F(KerrionMeterMetering, DISABLED_FortyEightHoursOfAudioAreCountedWhole)
+{
+    WriteFileBytes(m_dir / "signal.ini",
+        "[Signal]\nInputs=1\nBufferFrames=16384\nSpeed=1000\n[Input1]\nSource=sine\n");
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Run("--blocks 506250 --channels 0,-1,-1,-1,-1,-1,-1,-1 --loudness mono "
+                         "--format table");
+    const double wall
+        = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The frames count what the engine metered until it was stopped, a few blocks more.
+    std::smatch counts;
+    ASSERT_TRUE(std::regex_search(
+        r.err, counts, std::regex(R"(kerrion-meter: 506250 blocks, (\d+) frames,)")))
+        << r.err;
+    const long long frames = std::stoll(counts[1]);
+    EXPECT_GE(frames, 8294400000LL);
+    EXPECT_LT(frames, 8294400000LL + 16384LL * 10000);
+    std::printf("48 hours of audio in %.1f s:\n%s", wall, r.err.c_str());
+}

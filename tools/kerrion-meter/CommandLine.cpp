@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "OptionValues.h"
+#include "meter/SndIOPlayList.h"
 #include "platform/text/AsciiText.h"
 
 #include <functional>
@@ -8,6 +9,9 @@
 #include <map>
 
 namespace {
+
+// Bytes of a dump file name the engine keeps (its field holds the terminating NUL too).
+constexpr std::size_t kMaxDumpName = CSndIOPlayList::kPathLength - 1;
 
 using kerrion::cli::ParseInteger;
 using kerrion::cli::ParseIntegerList;
@@ -111,6 +115,12 @@ std::string SetDump(MeterCommandLine& o, const std::string& v)
     o.dumpFiles = kerrion::cli::SplitList(v);
     if (o.dumpFiles.size() > 3 || v.empty())
         return "option --dump needs one to three file names separated by commas";
+    // A longer name is refused whole: cut to what the engine keeps, it would name another file.
+    for (const std::string& name : o.dumpFiles)
+        if (name.size() > kMaxDumpName)
+            return "option --dump: the file name \"" + name.substr(0, 40) + "...\" has "
+                + std::to_string(name.size()) + " bytes; at most " + std::to_string(kMaxDumpName)
+                + " are allowed";
     return "";
 }
 

@@ -36,6 +36,7 @@ LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
     double vu[CSndIOPlayList::kLevels];
     playList.GetMeterLevels(peak, vu);
     BlockLevels latest;
+    latest.block = m_blocks;
     latest.frames = playList.GetCounters().lastBlockFrames;
     std::copy_n(peak, latest.peak.size(), latest.peak.begin());
     std::copy_n(vu, latest.vu.size(), latest.vu.begin());
@@ -47,7 +48,7 @@ LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
 LevelRecord LevelOutput::Read(const BlockLevels& levels) const
 {
     LevelRecord record;
-    record.block = m_blocks;
+    record.block = levels.block;
     record.frames = levels.frames;
     for (size_t i = 0; i < kMeters; ++i) {
         record.peak[i] = levels.peak[i];
@@ -60,22 +61,44 @@ LevelRecord LevelOutput::Read(const BlockLevels& levels) const
     return record;
 }
 
-void LevelOutput::Block(CSndIOPlayList& playList)
+void LevelOutput::Levels(CSndIOPlayList& playList, long long limit)
 {
-    ++m_blocks;
+    m_blocks += std::max<int64_t>(1, playList.TakeLevelBlocks());
+    if (limit > 0)
+        m_blocks = std::min(m_blocks, limit);
     if (m_format == MeterFormat::Table) {
         if (NowMilliseconds() - m_lastDrawMs >= (m_terminal ? kTerminalRedrawMs : kPlainTableMs))
             DrawTable(Read(playList));
         return;
     }
+    TakeKept(playList, limit);
+}
+
+void LevelOutput::Stopped(CSndIOPlayList& playList, long long limit)
+{
+    m_blocks += playList.TakeLevelBlocks();
+    if (limit > 0)
+        m_blocks = std::min(m_blocks, limit);
+    TakeKept(playList, limit);
+}
+
+// A block is kept before its level message counts it, so every block counted so far is taken
+// here, or was dropped by a full ring (its number then stays missing).
+void LevelOutput::TakeKept(CSndIOPlayList& playList, long long limit)
+{
+    if (!EveryBlock())
+        return;
     BlockLevels levels;
-    if (!playList.TakeBlockLevels(levels))
-        return; // dropped by a full ring: its block number stays missing
-    if (m_format == MeterFormat::Jsonl)
-        m_record = JsonRecord(Read(levels));
-    else
-        WriteCsvRecord(Read(levels), m_record);
-    Write(m_record);
+    while ((limit == 0 || m_lastKept < limit) && playList.TakeBlockLevels(levels)) {
+        m_lastKept = levels.block;
+        if (limit > 0 && levels.block > limit)
+            break;
+        if (m_format == MeterFormat::Jsonl)
+            m_record = JsonRecord(Read(levels));
+        else
+            WriteCsvRecord(Read(levels), m_record);
+        Write(m_record);
+    }
 }
 
 void LevelOutput::Flush() { std::fflush(stdout); }

@@ -25,19 +25,24 @@ public:
 
     // True when every block's own levels are printed (csv, jsonl): the play list must keep them.
     bool EveryBlock() const { return m_format != MeterFormat::Table; }
-    // One block's levels have been stored: count it and print what the format asks for, taking
-    // the block's kept levels when the format prints every block (none when they were dropped).
-    void Block(CSndIOPlayList& playList);
+    // The engine's level message: takes it back, counts the blocks it stands for (up to
+    // `limit`, 0 for none) and prints what the format asks for: the kept levels of every block
+    // waiting (none of a block whose levels were dropped, none past `limit`), or the table.
+    void Levels(CSndIOPlayList& playList, long long limit);
+    // Metering has stopped: counts the blocks no message told yet and prints their kept levels.
+    void Stopped(CSndIOPlayList& playList, long long limit);
     // Writes out what was printed.
     void Flush();
     // Metering has ended: the table shows the last levels.
     void Finish(const CSndIOPlayList& playList);
+    // Blocks metered so far, as the level messages told them (at most the limit).
     long long Blocks() const { return m_blocks; }
 
 private:
     LevelRecord Read(const CSndIOPlayList& playList) const;
     LevelRecord Read(const BlockLevels& levels) const;
     void DrawTable(const LevelRecord& record);
+    void TakeKept(CSndIOPlayList& playList, long long limit);
 
     MeterFormat m_format;
     std::array<int, kMeters> m_channels;       // device channel of each meter
@@ -46,6 +51,7 @@ private:
     bool m_terminal = false;                   // standard output is a terminal
     bool m_drawn = false;                      // a table is on the screen
     long long m_blocks = 0;
+    long long m_lastKept = 0; // number of the last block whose kept levels were taken
     uint64_t m_lastDrawMs = 0;
     std::string m_record; // the text of the last record; keeps its capacity
 };

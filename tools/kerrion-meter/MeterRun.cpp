@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace kerrion::cli {
@@ -98,7 +99,8 @@ void InstallInterruptHandlers()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void ReportFailure(int32_t status, const DeviceChoice& device, const MeterCommandLine& options)
+void ReportFailure(
+    int32_t status, int32_t dumpError, const DeviceChoice& device, const MeterCommandLine& options)
 {
     const std::string which
         = "device " + std::to_string(device.index) + " of " + FamilyName(device.kind);
@@ -115,7 +117,12 @@ void ReportFailure(int32_t status, const DeviceChoice& device, const MeterComman
         std::string names;
         for (const std::string& name : options.dumpFiles)
             names += (names.empty() ? "" : ", ") + name;
-        std::fprintf(stderr, "kerrion-meter: a dump file cannot be created (%s)\n", names.c_str());
+        if (dumpError != 0)
+            std::fprintf(stderr, "kerrion-meter: writing a dump file failed (%s): %s\n",
+                names.c_str(), std::strerror(dumpError));
+        else
+            std::fprintf(
+                stderr, "kerrion-meter: a dump file cannot be created (%s)\n", names.c_str());
         break;
     }
     default:
@@ -225,31 +232,30 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     const auto timeUp = [&] {
         return options.seconds && (NowMilliseconds() - start) / 1000.0 >= *options.seconds;
     };
+    const long long limit = options.blocks.value_or(0);
     bool ended = false;
-    while (!ended && !g_interrupted.load() && !timeUp()
-        && !(options.blocks && output.Blocks() >= *options.blocks)) {
+    while (
+        !ended && !g_interrupted.load() && !timeUp() && !(limit > 0 && output.Blocks() >= limit)) {
         // Records are taken in batches: a wake-up for every block would cost more than the
-        // metering at small blocks.
-        if (output.EveryBlock())
-            std::this_thread::sleep_for(std::chrono::milliseconds(kBatchMs));
-        else
-            queue.WaitForMessage(50);
+        // metering at small blocks. The engine has at most one level message waiting, so the
+        // queue keeps room for its last message however long the output stalls.
+        std::this_thread::sleep_for(std::chrono::milliseconds(kBatchMs));
         CMessageQueue::Message m;
-        while (!ended && queue.TakeMessage(m)
-            && !(options.blocks && output.Blocks() >= *options.blocks)) {
+        while (!ended && queue.TakeMessage(m) && !(limit > 0 && output.Blocks() >= limit)) {
             if (m.message == WM_SNDIO_LEVELS)
-                output.Block(playList);
+                output.Levels(playList, limit);
             ended = m.message == WM_SNDIO_FINISHED;
         }
         output.Flush();
     }
     const int stopped = playList.StopEngine();
+    output.Stopped(playList, limit);
     output.Finish(playList);
     const PL::Counters counters = playList.GetCounters();
     std::fprintf(stderr,
-        "kerrion-meter: %lld blocks, %d frames, %u missed slots; engine status %d: %s%s\n",
-        output.Blocks(), counters.inputFrames, counters.missedSlots, counters.status,
-        StatusText(counters.status),
+        "kerrion-meter: %lld blocks, %lld frames, %u missed slots; engine status %d: %s%s\n",
+        output.Blocks(), static_cast<long long>(counters.inputFrames), counters.missedSlots,
+        counters.status, StatusText(counters.status),
         stopped == PL::kStopTimedOut ? " (the engine did not stop in time and was abandoned)" : "");
     if (const uint64_t lost = playList.DroppedBlockLevels(); lost > 0)
         std::fprintf(stderr,
@@ -257,7 +263,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
             static_cast<unsigned long long>(lost));
     PrintLoudnessSummary(playList.GetLoudnessR128(), standard);
     if (counters.status != PL::kStatusOk)
-        ReportFailure(counters.status, device, options);
+        ReportFailure(counters.status, counters.dumpError, device, options);
     return counters.status == PL::kStatusOk && stopped != PL::kStopped
         ? kExitFailure
         : ExitStatusFor(counters.status);

@@ -84,7 +84,7 @@ ScaleMarksShape ScaleMarks(const ScaleTable& table, double s)
 {
     std::array<double, kScaleMarkCount> angles {};
     for (size_t i = 0; i < angles.size(); ++i)
-        angles[i] = ScalePosToAngle(table[i]);
+        angles[i] = ScalePosToAngle(ClampMarkPos(table[i]));
     const auto onScale = [&](size_t i) { return ScalePoint(ArcPoint(angles[i], kScaleRadius), s); };
 
     ScaleMarksShape shape;
@@ -114,8 +114,10 @@ RegionExpr RedBand(const ScaleTable& table, double s)
         const double cotangent = std::cos(angle) / std::sin(angle);
         return PointI { Px(kPivotX, s) + static_cast<int>(kPivotY * s * cotangent), 0 };
     };
-    const double from = ScalePosToAngle(table[kZeroVuMark]);
-    const double to = ScalePosToAngle(table[kScaleMarkCount - 1]);
+    // A mark past the needle's travel (134 degrees points along the top edge) would put the
+    // band's corner at an infinite distance.
+    const double from = ScalePosToAngle(ClampMarkPos(table[kZeroVuMark]));
+    const double to = ScalePosToAngle(ClampMarkPos(table[kScaleMarkCount - 1]));
     return RegionExpr::Intersect(Ring(kScaleRadius, kRedBandOuterRadius, s),
         Triangle(PivotPx(s), topPoint(from), topPoint(to)));
 }

@@ -40,6 +40,15 @@ double ClampPeakPos(double pos)
     return pos;
 }
 
+double ClampMarkPos(double pos)
+{
+    if (!(pos > 0.0))
+        return 0.0;
+    if (!(pos < kVuPosMax))
+        return kVuPosMax;
+    return pos;
+}
+
 double ScalePosToAngle(double pos)
 {
     if (!std::isfinite(pos))

@@ -28,6 +28,10 @@ double PeakDbToScalePos(double dbfs);
 // A peak position as the peak displays use it: clamped to 0 .. 88, NaN read as 0.
 double ClampPeakPos(double pos);
 
+// A mark of the printed VU scale (Meter/ScaleVU, set by hand) as the face draws it: held to the
+// needle's travel 0 .. 90, NaN read as 0. The file keeps the value as written.
+double ClampMarkPos(double pos);
+
 // The needle angle in radians, counter-clockwise from the positive x axis with y up:
 // position 0 points at 134 degrees, 88 at 46 degrees. A position that is not finite reads as 0.
 double ScalePosToAngle(double pos);

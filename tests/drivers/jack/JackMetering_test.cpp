@@ -61,15 +61,20 @@ protected:
         return m_playList.StartEngine(0, 0, 0, 0, nullptr, kChannels.data(), 2, 0, &m_queue, 0.0);
     }
 
-    // Takes messages until `message` has come `count` more times or `timeoutMs` passes.
+    // Takes messages until `message` has come `count` more times or `timeoutMs` passes; a level
+    // message counts as the blocks it stands for.
     bool WaitFor(uint32_t message, int count, int timeoutMs)
     {
         const uint64_t end = kerrion::NowMilliseconds() + static_cast<uint64_t>(timeoutMs);
         int seen = 0;
         for (;;) {
             CMessageQueue::Message m;
-            while (m_queue.TakeMessage(m))
-                seen += m.message == message ? 1 : 0;
+            while (m_queue.TakeMessage(m)) {
+                const bool levels = m.message == WM_SNDIO_LEVELS;
+                const int64_t blocks
+                    = levels ? std::max<int64_t>(1, m_playList.TakeLevelBlocks()) : 1;
+                seen += m.message == message ? static_cast<int>(blocks) : 0;
+            }
             if (seen >= count)
                 return true;
             const uint64_t now = kerrion::NowMilliseconds();
