@@ -160,11 +160,17 @@ TEST_F(SonaltDlgCommands, AStalledWindowStillSeesTheDeviceGo)
     EXPECT_LE(window.EngineQueue().Pending(), 3u) << "segment, levels, the end";
     EXPECT_EQ(window.EngineQueue().DroppedCount(), 0u);
     ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }, 3000));
+    EXPECT_EQ(window.Engine().GetStatus(), CSndIOPlayList::kStatusTransferFailed);
+    EXPECT_FALSE(window.EngineReport().isEmpty());
+    // The window waits for the device to come back; the stop button ends the wait.
+    EXPECT_TRUE(window.IsAwaitingDevice());
+    EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_STOP));
+    EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_STOP));
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    EXPECT_FALSE(window.IsAwaitingDevice());
     EXPECT_TRUE(Shown(window, CSonaltDlg::IDC_START));
     EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_START));
     EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
-    EXPECT_EQ(window.Engine().GetStatus(), CSndIOPlayList::kStatusTransferFailed);
-    EXPECT_FALSE(window.EngineReport().isEmpty());
 }
 
 TEST_F(SonaltDlgCommands, AnOverOfOneMillisecondLightsTheLampAtSmallBlocks)
