@@ -254,13 +254,9 @@ void CSonaltDlg::OnAwaitTick()
 // The configured device is listed (by its name) and can be opened.
 bool CSonaltDlg::DeviceAvailable() const
 {
-    const int32_t index = kerrion::LocateDevice(
-        m_settings.Device.Type, m_settings.Device.ID, m_settings.Device.Name);
-    if (index < 0)
-        return false;
-    std::unique_ptr<CSndIODevice> device = kerrion::CreateSndIODevice(m_settings.Device.Type);
-    return device && device->Initialize() == 1
-        && device->SelectDevice(static_cast<uint32_t>(index)) > 0;
+    return kerrion::LocateOpenableDevice(
+               m_settings.Device.Type, m_settings.Device.ID, m_settings.Device.Name)
+        >= 0;
 }
 
 void CSonaltDlg::OnPeakHold(int type)

@@ -28,4 +28,15 @@ int32_t LocateDevice(int32_t deviceKind, int32_t index, const std::string& name)
     return device->FindDevice(name, static_cast<uint32_t>(index));
 }
 
+int32_t LocateOpenableDevice(int32_t deviceKind, int32_t index, const std::string& name)
+{
+    const int32_t found = LocateDevice(deviceKind, index, name);
+    if (found < 0)
+        return -1;
+    std::unique_ptr<CSndIODevice> device = CreateSndIODevice(deviceKind);
+    const bool opens = device && device->Initialize() == 1
+        && device->SelectDevice(static_cast<uint32_t>(found)) > 0;
+    return opens ? found : -1;
+}
+
 } // namespace kerrion

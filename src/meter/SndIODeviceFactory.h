@@ -22,4 +22,8 @@ std::unique_ptr<CSndIODevice> CreateSndIODevice(int32_t deviceKind);
 // would meter another device without a word.
 int32_t LocateDevice(int32_t deviceKind, int32_t index, const std::string& name);
 
+// The same, and only when that device can be opened now (a driver whose server is back, an
+// interface plugged in again): what a program waiting for a lost device asks once a second.
+int32_t LocateOpenableDevice(int32_t deviceKind, int32_t index, const std::string& name);
+
 } // namespace kerrion

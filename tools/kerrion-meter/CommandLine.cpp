@@ -145,6 +145,7 @@ const std::map<std::string, OptionHandler>& Handlers()
         { "--print-settings", Flag(&MeterCommandLine::printSettings) },
         { "--save-settings", Flag(&MeterCommandLine::saveSettings) },
         { "--list-devices", Flag(&MeterCommandLine::listDevices) },
+        { "--reconnect", Flag(&MeterCommandLine::reconnect) },
         { "--help", Flag(&MeterCommandLine::help) },
         { "-h", Flag(&MeterCommandLine::help) },
         { "--device-type", Integer("--device-type", &MeterCommandLine::deviceType, INT32_MIN) },
@@ -212,7 +213,7 @@ std::string MeterUsage()
            "a,b,...]\n"
            "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
            "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S]\n"
-           "                     [--loudness LAYOUT] [--standard NAME] [--help]\n"
+           "                     [--loudness LAYOUT] [--standard NAME] [--reconnect] [--help]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
            "  --save-settings    load the settings and write them back as the program does at "
@@ -236,5 +237,8 @@ std::string MeterUsage()
            "                     mono (meter 1), 5.1 (meters 1-6), 7.1 (meters 1-8)\n"
            "  --standard NAME    judge the loudness by ARIB (TR-B32), EBU (R128), ATSC (A/85)\n"
            "                     or Custom (the settings' Loudness/Target and TruePeakLimit)\n"
+           "  --reconnect        when the device goes away (unplugged, its server stopped), wait\n"
+           "                     for it and meter again once it is back, instead of ending with\n"
+           "                     status 3\n"
            "  --help             show this text\n";
 }

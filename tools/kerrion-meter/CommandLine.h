@@ -19,17 +19,18 @@ struct MeterCommandLine {
     bool help = false;                  // --help
 
     // Metering; each given value overrides the settings file.
-    std::optional<int> deviceType;           // --device-type N (settings Device/Type)
-    std::optional<int> deviceId;             // --device-id N (settings Device/ID)
-    std::optional<std::string> deviceName;   // --device NAME: first device whose name begins so
-    std::vector<int> channels;               // --channels a,b,...: device channels of meters 1..
-    std::optional<long long> blocks;         // --blocks N: stop after N level messages
-    std::optional<double> seconds;           // --seconds S: stop after S seconds
-    MeterFormat format = MeterFormat::Table; // --format table|csv|jsonl
-    std::vector<std::string> dumpFiles;      // --dump FILE[,FILE[,FILE]]
-    double dumpSeconds = 600.0;              // --dump-seconds S
+    std::optional<int> deviceType;             // --device-type N (settings Device/Type)
+    std::optional<int> deviceId;               // --device-id N (settings Device/ID)
+    std::optional<std::string> deviceName;     // --device NAME: first device whose name begins so
+    std::vector<int> channels;                 // --channels a,b,...: device channels of meters 1..
+    std::optional<long long> blocks;           // --blocks N: stop after N level messages
+    std::optional<double> seconds;             // --seconds S: stop after S seconds
+    MeterFormat format = MeterFormat::Table;   // --format table|csv|jsonl
+    std::vector<std::string> dumpFiles;        // --dump FILE[,FILE[,FILE]]
+    double dumpSeconds = 600.0;                // --dump-seconds S
     std::optional<std::string> loudnessLayout; // --loudness stereo|mono|5.1|7.1 (Loudness/Layout)
-    std::optional<std::string> standard;       // --standard ARIB|EBU|ATSC|Custom (Loudness/Standard)
+    std::optional<std::string> standard; // --standard ARIB|EBU|ATSC|Custom (Loudness/Standard)
+    bool reconnect = false; // --reconnect: a device that goes away is awaited, then metered again
 };
 
 struct MeterCommandLineResult {

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <thread>
 
 namespace kerrion::cli {
@@ -29,6 +31,7 @@ extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
 struct DeviceChoice {
     int32_t kind = 0;
     int32_t index = 0;
+    std::string name; // how it is found again after it went away; empty: by its index
 };
 
 // The device from the settings, overridden by the options; false (with the line printed) when
@@ -42,7 +45,8 @@ bool ChooseDevice(
         return true;
     if (!options.deviceName) {
         // The settings' device by its name: its index may have moved since they were written.
-        choice.index = LocateDevice(choice.kind, choice.index, settings.Device.Name);
+        choice.name = settings.Device.Name;
+        choice.index = LocateDevice(choice.kind, choice.index, choice.name);
         if (choice.index < 0)
             std::fprintf(stderr,
                 "kerrion-meter: the device \"%s\" of %s is not there; the list of devices is "
@@ -66,7 +70,33 @@ bool ChooseDevice(
     }
     choice.kind = found->kind;
     choice.index = found->index;
+    choice.name = found->name;
     return true;
+}
+
+// A run that ended because its device went away, which --reconnect waits out.
+bool DeviceWentAway(int32_t status)
+{
+    return status == PL::kStatusDeviceLost || status == PL::kStatusTransferFailed;
+}
+
+// Waits until the device can be opened again (found by its name where it has one); false when
+// metering is to end first (an interrupt, --seconds).
+bool AwaitDevice(DeviceChoice& device, int32_t status, const std::function<bool()>& stop)
+{
+    std::fprintf(stderr, "kerrion-meter: %s; waiting for it to come back\n", StatusText(status));
+    for (uint64_t next = 0; !stop(); std::this_thread::sleep_for(std::chrono::milliseconds(100))) {
+        if (NowMilliseconds() < next)
+            continue;
+        next = NowMilliseconds() + 1000;
+        const int32_t index = LocateOpenableDevice(device.kind, device.index, device.name);
+        if (index >= 0) {
+            device.index = index;
+            std::fprintf(stderr, "kerrion-meter: the device is back; metering again\n");
+            return true;
+        }
+    }
+    return false;
 }
 
 std::array<int, kMeters> ChooseChannels(
@@ -129,6 +159,25 @@ void ReportFailure(
         std::fprintf(
             stderr, "kerrion-meter: metering %s failed: %s\n", which.c_str(), StatusText(status));
         break;
+    }
+}
+
+// Prints the records of one run until it ends by itself (`ended`) or `stop` holds.
+void MeterUntilEnd(CMessageQueue& queue, CSndIOPlayList& playList, LevelOutput& output,
+    long long limit, const std::function<bool()>& stop, bool& ended)
+{
+    while (!ended && !stop()) {
+        // Records are taken in batches: a wake-up for every block would cost more than the
+        // metering at small blocks. The engine has at most one level message waiting, so the
+        // queue keeps room for its last message however long the output stalls.
+        std::this_thread::sleep_for(std::chrono::milliseconds(kBatchMs));
+        CMessageQueue::Message m;
+        while (!ended && queue.TakeMessage(m) && !(limit > 0 && output.Blocks() >= limit)) {
+            if (m.message == WM_SNDIO_LEVELS)
+                output.Levels(playList, limit);
+            ended = m.message == WM_SNDIO_FINISHED;
+        }
+        output.Flush();
     }
 }
 
@@ -222,33 +271,37 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     LevelOutput output(options.format, channels, calibration, standard);
     if (output.EveryBlock())
         playList.KeepBlockLevels(kKeptBlocks);
-    if (playList.StartEngine(
-            0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0)
-        != 1) {
+    const auto startEngine = [&] {
+        if (playList.StartEngine(
+                0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0)
+            == 1)
+            return true;
         std::fprintf(stderr, "kerrion-meter: the metering engine cannot be started\n");
+        return false;
+    };
+    if (!startEngine())
         return kExitFailure;
-    }
     const uint64_t start = NowMilliseconds();
     const auto timeUp = [&] {
         return options.seconds && (NowMilliseconds() - start) / 1000.0 >= *options.seconds;
     };
     const long long limit = options.blocks.value_or(0);
+    const auto stopAsked = [&] {
+        return g_interrupted.load() || timeUp() || (limit > 0 && output.Blocks() >= limit);
+    };
     bool ended = false;
-    while (
-        !ended && !g_interrupted.load() && !timeUp() && !(limit > 0 && output.Blocks() >= limit)) {
-        // Records are taken in batches: a wake-up for every block would cost more than the
-        // metering at small blocks. The engine has at most one level message waiting, so the
-        // queue keeps room for its last message however long the output stalls.
-        std::this_thread::sleep_for(std::chrono::milliseconds(kBatchMs));
-        CMessageQueue::Message m;
-        while (!ended && queue.TakeMessage(m) && !(limit > 0 && output.Blocks() >= limit)) {
-            if (m.message == WM_SNDIO_LEVELS)
-                output.Levels(playList, limit);
-            ended = m.message == WM_SNDIO_FINISHED;
-        }
-        output.Flush();
+    for (;;) {
+        MeterUntilEnd(queue, playList, output, limit, stopAsked, ended);
+        if (!ended || !options.reconnect || !DeviceWentAway(playList.GetStatus()))
+            break;
+        const int32_t status = playList.GetStatus();
+        playList.StopEngine();
+        if (!AwaitDevice(device, status, stopAsked) || !startEngine())
+            break;
+        ended = false;
     }
     const int stopped = playList.StopEngine();
+
     output.Stopped(playList, limit);
     output.Finish(playList);
     const PL::Counters counters = playList.GetCounters();

@@ -16,8 +16,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <future>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -55,17 +58,20 @@ std::pair<double, double> LastPeaks(const std::string& csv)
     return { std::atof(field[2].c_str()), std::atof(field[3].c_str()) };
 }
 
-// Starts kerrion-meter metering inputs 1 and 2 for far longer than a test runs; its pid.
-pid_t StartMeter(const TempDir& dir)
+// Starts kerrion-meter metering inputs 1 and 2 for far longer than a test runs, its records
+// into `out` (none when empty); its pid.
+pid_t StartMeter(const TempDir& dir, const char* extra = nullptr, const std::string& out = {})
 {
     const std::string ini = (dir / "Kerrion.ini").string();
     const std::string err = (dir / "err.txt").string();
+    const std::string records = out.empty() ? std::string("/dev/null") : (dir / out).string();
     const char* argv[] = { KERRION_METER_PATH, "--ini", ini.c_str(), "--device", "JACK",
-        "--channels", "0,1", "--format", "csv", "--blocks", "1000000", nullptr };
+        "--channels", "0,1", "--format", "csv", "--blocks", "1000000", extra, nullptr };
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(
+        &files, 1, records.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     if (posix_spawn(&pid, KERRION_METER_PATH, &files, nullptr, const_cast<char**>(argv), environ)
@@ -146,4 +152,56 @@ TEST(KerrionMeterJack, ARoutingMadeWhileMeteringReachesTheFileWithinTwoSecondsAn
         << "kerrion-meter stopped before it was killed: " << ReadFileBytes(dir / "err.txt");
     EXPECT_EQ(written, expected) << "within 2 s of the connection";
     EXPECT_EQ(ReadFileBytes(dir / "jack.ini"), expected) << "after the kill";
+}
+
+// A session tool restarts the server under a metering kerrion-meter --reconnect: the run ends,
+// the program waits, and meters again through the routing it remembered once the server is back.
+TEST(KerrionMeterJack, WithReconnectAServerThatComesBackIsMeteredAgain)
+{
+    KERRION_REQUIRE_JACKD();
+    TempDir dir;
+    kerrion::test::JackBridgeSetup bridge(dir.Path(), KERRION_JACK_DRIVER);
+    kerrion::test::WriteFileBytes(dir / "Kerrion.ini", "[Device]\nType=2\nID=0\n");
+    kerrion::test::WriteFileBytes(
+        dir / "jack.ini", "[JACK]\nAutoConnect=0\n[Connections]\nin_1=player:out_1\n");
+    JackServer server;
+    ASSERT_TRUE(server.Ready()) << server.Log();
+    ScopedEnv useServer("JACK_DEFAULT_SERVER", server.Name().c_str());
+    std::optional<JackTestClient> player;
+    player.emplace(
+        server.Name(), std::vector<std::vector<float>> { JackTestClient::Constant(0.1f) });
+    ASSERT_TRUE(player->Ok());
+    const auto waitUntil = [](const std::function<bool()>& done, int seconds) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    };
+    const auto metersThePlayer
+        = [&] { return std::abs(LastPeaks(ReadFileBytes(dir / "out.csv")).first + 20.0) < 0.01; };
+
+    const pid_t meter = StartMeter(dir, "--reconnect", "out.csv");
+    ASSERT_GT(meter, 0);
+    EXPECT_TRUE(waitUntil(metersThePlayer, 5)) << ReadFileBytes(dir / "err.txt");
+    player.reset();
+    ASSERT_TRUE(server.Kill()) << server.Log();
+    EXPECT_TRUE(waitUntil(
+        [&] { return ReadFileBytes(dir / "err.txt").find("waiting for it") != std::string::npos; },
+        2))
+        << ReadFileBytes(dir / "err.txt");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    int status = 0;
+    EXPECT_EQ(waitpid(meter, &status, WNOHANG), 0) << "it waits while the server is away";
+
+    ASSERT_TRUE(server.Restart()) << server.Log();
+    player.emplace(
+        server.Name(), std::vector<std::vector<float>> { JackTestClient::Constant(0.1f) });
+    const std::size_t before = ReadFileBytes(dir / "out.csv").size();
+    EXPECT_TRUE(waitUntil(
+        [&] { return ReadFileBytes(dir / "out.csv").size() > before && metersThePlayer(); }, 5))
+        << ReadFileBytes(dir / "err.txt");
+
+    kill(meter, SIGINT);
+    ASSERT_EQ(waitpid(meter, &status, 0), meter);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFileBytes(dir / "err.txt");
 }
