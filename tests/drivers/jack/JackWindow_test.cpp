@@ -7,6 +7,7 @@
 #include "app/IniProfile.h"
 #include "app/SettingsRecord.h"
 #include "display/DlgMeter.h"
+#include "display/MainWindowTestSupport.h"
 #include "drivers/jack/JackBridgeSetup.h"
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
@@ -23,17 +24,9 @@
 
 using kerrion::test::JackServer;
 using kerrion::test::JackTestClient;
+using kerrion::test::WaitFor;
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 // The bridge's input 1 is fed by the player's output (a connection the bridge keeps).
 bool FedByPlayer(const JackTestClient& player)
