@@ -143,7 +143,9 @@ void CSonaltApp::OnTerminationSignal()
 
 // The session manager asks every program to save before a logout or a shutdown; the windows
 // are closed (or the program told to quit) afterwards, and the close must then not be refused.
-void CSonaltApp::OnCommitData(QSessionManager&)
+void CSonaltApp::OnCommitData(QSessionManager&) { PrepareForSessionEnd(); }
+
+void CSonaltApp::PrepareForSessionEnd()
 {
     SaveSettings();
     m_sessionEnding = true;

@@ -65,6 +65,9 @@ public:
     // The session is ending (the session manager's request to save, a termination signal):
     // saves at once and ends the main window without asking, metering or not.
     void EndSession();
+    // The session manager asked to save before a logout or a shutdown: saves at once, and the
+    // close requests that follow are no longer refused, metering or not.
+    void PrepareForSessionEnd();
 
 private:
     void OnNotice();

@@ -217,7 +217,8 @@ void CSonaltDlg::OnFinished()
     const bool notBack = m_resumeAfterLoss
         && (status == CSndIOPlayList::kStatusNoDevice
             || status == CSndIOPlayList::kStatusStartFailed);
-    if ((lost || notBack) && !m_sessionEnding)
+    // The reference level's own run (its dialog open) is not metering: nothing is awaited.
+    if ((lost || notBack) && !m_sessionEnding && !m_referenceOpen)
         AwaitDevice(EngineStatusText(status));
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -149,6 +150,43 @@ TEST(SonaltApp, ChangesReachTheFileWithinTwoSecondsUnlessItCouldNotBeRead)
         else
             EXPECT_TRUE(std::filesystem::is_fifo(ini)); // not replaced by a file of defaults
     }
+}
+
+// A logout: the session manager asks to save, then closes the window while it meters. The close
+// the user's own button would see refused goes through, metering stops, and the change is kept.
+TEST(SonaltApp, ALogoutWhileMeteringSavesAndCloses)
+{
+    TempDir dir;
+    WriteFileBytes(dir / "signal.ini", "[Signal]\nInputs=2\nBufferFrames=512\n");
+    qputenv("KERRION_SIGNAL_CONFIG", QByteArray::fromStdString((dir / "signal.ini").string()));
+    const std::filesystem::path ini = dir / "Kerrion.ini";
+    WriteFileBytes(ini, "[Meter]\r\nNum=2\r\n[Device]\r\nType=2\r\nID=0\r\n");
+    g_app->SetInstanceFolder(dir.Path());
+    g_app->SetSettingsFile(ini);
+    ASSERT_EQ(g_app->StartUp(), CSonaltApp::StartResult::kRun);
+    bool metered = false;
+    bool refused = true;
+    QTimer::singleShot(0, [&] {
+        CSonaltDlg& window = *g_app->MainWindow();
+        window.OnCommand(CSonaltDlg::IDC_START);
+        metered = WaitFor([&] { return window.IsRunning(); });
+        g_app->Settings().Channel[0].cal_vu = -18.0; // as a dialog writes it
+        g_app->PrepareForSessionEnd();
+        EXPECT_EQ(
+            CIniProfile(ReadFileBytes(ini)).GetString("Channel1", "cal_vu", ""), "-18.000000");
+        QTimer::singleShot(1000, [] { // a refusal's message box would wait for a hand
+            if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                box->reject();
+        });
+        window.reject(); // the session's close request
+        refused = window.isVisible();
+        if (refused)
+            window.EndSession(); // the test must go on
+    });
+    g_app->RunMainWindow();
+    g_app->ExitInstance();
+    EXPECT_TRUE(metered);
+    EXPECT_FALSE(refused) << "a logout's close is not refused while metering";
 }
 
 int main(int argc, char** argv)
