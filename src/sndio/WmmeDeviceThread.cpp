@@ -224,6 +224,12 @@ WmmeThread::Next WmmeThread::Stream()
             // stop from ever being reported: eight slots without any ends it.
             if (!m_running)
                 return Finished();
+            // An unplugged device returns nothing more: the engine hears of it now rather than
+            // after its own time-outs, and the run ends as lost.
+            const bool gone = (m_input.enabled && m_input.device.IsLost())
+                || (m_output.enabled && m_output.device.IsLost());
+            if (gone && !m_context.IsLost())
+                m_context.MarkLost();
             continue;
         }
         Next next = Next::Continue;

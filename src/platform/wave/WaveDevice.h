@@ -64,6 +64,8 @@ public:
     uint32_t Overruns() const { return m_pcm.Overruns(); }
 
     bool IsOpen() const { return m_thread.joinable(); }
+    // The device failed for good (unplugged): nothing more will come back from it.
+    bool IsLost() const { return m_lost.load(); }
     const WaveFormat& Format() const { return m_format; }
 
 private:
