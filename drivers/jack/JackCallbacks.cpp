@@ -141,6 +141,17 @@ void JackDriver::OnPortConnect(jack_port_id_t, jack_port_id_t, int, void* self)
     sem_post(&driver.m_notify);
 }
 
+// JACK's notification thread: a program that comes back after the bridge (a player restarted
+// with its server) is connected again as remembered, by the notifier.
+void JackDriver::OnPortRegistration(jack_port_id_t, int registered, void* self)
+{
+    if (registered == 0)
+        return;
+    auto& driver = *static_cast<JackDriver*>(self);
+    driver.m_portsAppeared.store(true);
+    sem_post(&driver.m_notify);
+}
+
 // Async-signal-safe: an atomic update and sem_post.
 void JackDriver::Raise(uint32_t trouble)
 {
@@ -154,6 +165,11 @@ void JackDriver::Raise(uint32_t trouble)
 void JackDriver::RunNotifier()
 {
     while (WaitNotice(-1)) {
+        if (m_portsAppeared.exchange(false)) {
+            std::lock_guard lock(m_clientMutex);
+            if (m_client != nullptr && m_active && (m_trouble.load() & kServerGone) == 0)
+                ConnectRememberedPeers();
+        }
         if (m_routingChanged.exchange(false) && !FollowRouting())
             return;
         const uint32_t trouble = m_unreported.exchange(0);

@@ -29,6 +29,11 @@ void JackDriver::RestoreConnections()
             ConnectPhysicalCaptures();
         return;
     }
+    ConnectRememberedPeers();
+}
+
+void JackDriver::ConnectRememberedPeers()
+{
     for (const auto* ports : { &m_inputPorts, &m_outputPorts }) {
         const bool input = ports == &m_inputPorts;
         for (jack_port_t* port : *ports) {

@@ -87,6 +87,7 @@ bool JackDriver::OpenClient()
     jack_set_sample_rate_callback(m_client, &JackDriver::OnSampleRate, this);
     jack_on_info_shutdown(m_client, &JackDriver::OnShutdown, this);
     jack_set_port_connect_callback(m_client, &JackDriver::OnPortConnect, this);
+    jack_set_port_registration_callback(m_client, &JackDriver::OnPortRegistration, this);
     return true;
 }
 

@@ -17,11 +17,13 @@
 //   the current half, plays the output the host gave at the last switch, and calls the host's
 //   buffer switch once the half is full: no lock, no allocation, no system call;
 // - JACK's shutdown, buffer size and rate callbacks only set m_trouble and post m_notify; its
-//   port-connect callback only sets m_routingChanged and posts m_notify;
+//   port-connect and port-registration callbacks only set m_routingChanged or m_portsAppeared
+//   and post m_notify;
 // - the notifier thread (RunNotifier) passes that trouble on to the host's message callback,
-//   so the host is never called from a signal-handler context, reads the ports' connections
-//   after a change (while the server is there to ask) and writes them to jack.ini, and closes
-//   the client of a server that went away. Files are written only there and on host threads.
+//   so the host is never called from a signal-handler context, connects remembered peers that
+//   appear after the bridge's activation, reads the ports' connections after a change (while
+//   the server is there to ask) and writes them to jack.ini, and closes the client of a server
+//   that went away. Files are written only there and on host threads.
 
 #include "JackConfig.h"
 #include "JackRouting.h"
@@ -103,9 +105,10 @@ private:
     void CloseClient(); // host threads or the notifier
     void WaitOutCloseGrace() const;
     // The ports' connections (JackConnections.cpp); all under m_clientMutex.
-    void RestoreConnections();  // host thread, once the client is active
-    void RememberConnections(); // host threads or the notifier, while the server is there
-    void SaveConnections();     // host threads or the notifier, as the client closes
+    void RestoreConnections();     // host thread, once the client is active
+    void ConnectRememberedPeers(); // those of the remembered peers that are there now
+    void RememberConnections();    // host threads or the notifier, while the server is there
+    void SaveConnections();        // host threads or the notifier, as the client closes
     // Writes the routing when it differs from the file's; true when a write was tried. Only a
     // client that has been active writes.
     bool WriteRouting();
@@ -121,6 +124,7 @@ private:
     static int OnSampleRate(jack_nframes_t rate, void* self);
     static void OnShutdown(jack_status_t code, const char* reason, void* self);
     static void OnPortConnect(jack_port_id_t a, jack_port_id_t b, int connect, void* self);
+    static void OnPortRegistration(jack_port_id_t port, int registered, void* self);
     void Raise(uint32_t trouble);
     void Switch(jack_nframes_t frames);
     void SwitchHalf(int half);
@@ -178,6 +182,7 @@ private:
     std::atomic<bool> m_quitNotifier { false };
     std::atomic<uint32_t> m_unreported { 0 };     // trouble raised and not yet passed to the host
     std::atomic<bool> m_routingChanged { false }; // a connection changed since the notifier read
+    std::atomic<bool> m_portsAppeared { false };  // a client registered ports: remembered peers?
     std::chrono::steady_clock::time_point m_lastRoutingWrite {}; // notifier only
     std::mutex m_callbackMutex; // guards m_callbacks between host calls and the notifier
     // Guards m_client and the ports between host calls and the notifier, which closes the

@@ -193,7 +193,11 @@ TEST(KerrionMeterJack, WithReconnectAServerThatComesBackIsMeteredAgain)
     int status = 0;
     EXPECT_EQ(waitpid(meter, &status, WNOHANG), 0) << "it waits while the server is away";
 
+    // The player comes back after kerrion-meter has: its ports are connected as they appear.
     ASSERT_TRUE(server.Restart()) << server.Log();
+    ASSERT_TRUE(waitUntil(
+        [&] { return ReadFileBytes(dir / "err.txt").find("metering again") != std::string::npos; },
+        5));
     player.emplace(
         server.Name(), std::vector<std::vector<float>> { JackTestClient::Constant(0.1f) });
     const std::size_t before = ReadFileBytes(dir / "out.csv").size();
