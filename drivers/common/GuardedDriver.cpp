@@ -14,7 +14,8 @@ GuardedDriver::GuardedDriver(IAsioDriver* inner)
 template <typename Call>
 ASIOError GuardedDriver::Guard(Call call) noexcept
 {
-    m_failure[0] = '\0';
+    // Calls come from several threads (the buffer switch's outputReady, the engine's position):
+    // the failure text is written only when a call fails, never on the way in.
     try {
         return call();
     } catch (const std::bad_alloc&) {
