@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <mutex>
 #include <new>
 
 namespace kerrion::driver {
@@ -15,18 +16,29 @@ template <typename Call>
 ASIOError GuardedDriver::Guard(Call call) noexcept
 {
     // Calls come from several threads (the buffer switch's outputReady, the engine's position):
-    // the failure text is written only when a call fails, never on the way in.
+    // a call that returns only clears the flag, and only when it is set, so the per-block path
+    // touches nothing shared but that atomic; the text is written under its lock on failure.
     try {
-        return call();
+        const ASIOError result = call();
+        if (m_failed.load(std::memory_order_relaxed))
+            m_failed.store(false, std::memory_order_release);
+        return result;
     } catch (const std::bad_alloc&) {
-        std::snprintf(m_failure, sizeof m_failure, "The driver ran out of memory");
+        Fail("The driver ran out of memory", nullptr);
         return ASE_NoMemory;
     } catch (const std::exception& error) {
-        std::snprintf(m_failure, sizeof m_failure, "The driver failed: %s", error.what());
+        Fail("The driver failed: ", error.what());
     } catch (...) {
-        std::snprintf(m_failure, sizeof m_failure, "The driver failed");
+        Fail("The driver failed", nullptr);
     }
     return ASE_HWMalfunction;
+}
+
+void GuardedDriver::Fail(const char* what, const char* detail) noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_failureLock);
+    std::snprintf(m_failure, sizeof m_failure, "%s%s", what, detail ? detail : "");
+    m_failed.store(true, std::memory_order_release);
 }
 
 ASIOBool GuardedDriver::init(void* sysHandle)
@@ -56,7 +68,8 @@ int32_t GuardedDriver::getDriverVersion()
 
 void GuardedDriver::getErrorMessage(char* string)
 {
-    if (m_failure[0] != '\0') {
+    if (m_failed.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::mutex> lock(m_failureLock);
         std::snprintf(string, sizeof m_failure, "%s", m_failure);
         return;
     }

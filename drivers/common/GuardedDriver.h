@@ -9,7 +9,9 @@
 
 #include "platform/asio/AsioDriver.h"
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace kerrion::driver {
 
@@ -47,9 +49,12 @@ private:
 
     template <typename Call>
     ASIOError Guard(Call call) noexcept;
+    void Fail(const char* what, const char* detail) noexcept;
 
     IAsioDriver* m_inner;
-    char m_failure[124] = {}; // what the last call that threw said; empty when none did
+    std::atomic<bool> m_failed { false }; // the last call threw (any thread)
+    std::mutex m_failureLock; // guards m_failure; taken only when a call threw and to read it
+    char m_failure[124] = {}; // what the last call that threw said
 };
 
 // The body of a plug-in's factory: `make` creates the plug-in's driver for a matching class id
