@@ -164,7 +164,13 @@ void JackDriver::Raise(uint32_t trouble)
 
 void JackDriver::RunNotifier()
 {
-    while (WaitNotice(-1)) {
+    for (;;) {
+        // A wait with a time-out (FollowRouting's) takes the posts that come meanwhile: what
+        // they flagged is handled without waiting again.
+        const bool flagged
+            = m_portsAppeared.load() || m_routingChanged.load() || m_unreported.load() != 0;
+        if (flagged ? m_quitNotifier.load() : !WaitNotice(-1))
+            return;
         if (m_portsAppeared.exchange(false)) {
             std::lock_guard lock(m_clientMutex);
             if (m_client != nullptr && m_active && (m_trouble.load() & kServerGone) == 0)
@@ -216,9 +222,21 @@ bool JackDriver::FollowRouting()
             sem_post(&m_notify);
             return true;
         }
-        std::lock_guard lock(m_clientMutex);
+        std::unique_lock lock(m_clientMutex);
         try {
+            const JackRouting before = m_routing;
             RememberConnections();
+            if (m_routing.Forgets(before)) {
+                // A program that quits disconnects its ports just before it unregisters them,
+                // and on a busy machine the second can come well after the first: a connection
+                // is forgotten only if its peer is still there a moment later.
+                m_routing = before;
+                lock.unlock();
+                if (!WaitNotice(kLeaveGraceMilliseconds, true))
+                    return false;
+                lock.lock();
+                RememberConnections();
+            }
             if (WriteRouting())
                 m_lastRoutingWrite = std::chrono::steady_clock::now();
         } catch (...) {

@@ -21,9 +21,12 @@
 //   and post m_notify;
 // - the notifier thread (RunNotifier) passes that trouble on to the host's message callback,
 //   so the host is never called from a signal-handler context, connects remembered peers that
-//   appear after the bridge's activation, reads the ports' connections after a change (while
-//   the server is there to ask) and writes them to jack.ini, and closes the client of a server
-//   that went away. Files are written only there and on host threads.
+//   appear after the bridge's activation (the server tells of a client's ports once it is
+//   active, when they can be connected), reads the ports' connections after a change (while
+//   the server is there to ask; a connection undone while its peer is there is forgotten only
+//   if the peer is still there kLeaveGraceMilliseconds later) and writes them to jack.ini, and
+//   closes the client of a server that went away. Files are written only there and on host
+//   threads.
 
 #include "JackConfig.h"
 #include "JackRouting.h"
@@ -87,6 +90,9 @@ public:
     // How long the notifier lets the graph settle after a connection change before reading it:
     // a port that goes away is disconnected just before it is unregistered.
     static constexpr int kRoutingSettleMilliseconds = 50;
+    // How long a connection undone while its peer is there waits to be forgotten: a program that
+    // quits disconnects its ports first and unregisters them a moment later.
+    static constexpr int kLeaveGraceMilliseconds = 500;
     // The shortest time between two writes of the routing to jack.ini while the client is active.
     static constexpr int kRoutingSaveMilliseconds = 1000;
 

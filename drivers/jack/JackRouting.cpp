@@ -80,6 +80,18 @@ std::vector<std::string> JackRouting::Peers(const std::string& port) const
     return found != m_peers.end() ? found->second : std::vector<std::string>();
 }
 
+bool JackRouting::Forgets(const JackRouting& before) const
+{
+    for (const auto& [port, peers] : before.m_peers) {
+        const std::vector<std::string> kept = Peers(port);
+        for (const std::string& peer : peers) {
+            if (!Contains(kept, peer))
+                return true;
+        }
+    }
+    return false;
+}
+
 void JackRouting::Update(const std::string& port, const std::vector<std::string>& live,
     const std::function<bool(const std::string&)>& exists)
 {

@@ -51,6 +51,9 @@ public:
     void Update(const std::string& port, const std::vector<std::string>& live,
         const std::function<bool(const std::string&)>& exists);
 
+    // True when a peer remembered in `before` is not remembered here.
+    bool Forgets(const JackRouting& before) const;
+
     bool operator==(const JackRouting&) const = default;
 
 private:

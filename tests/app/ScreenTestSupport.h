@@ -4,6 +4,7 @@
 // the signal generator with its own settings, reading the screen and the X properties of its
 // windows, and driving it with xdotool.
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include <QGuiApplication>
@@ -77,8 +78,6 @@ inline bool Click(const QPoint& p)
     return Xdotool({ "mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1" });
 }
 
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
-
 // Clicks the settings button and returns the configuration dialog's window once it is shown
 // (empty when none came).
 inline QString OpenSettingsDialog(const QProcess& kerrion)
@@ -117,16 +116,6 @@ inline int PixelsOf(const QImage& image, const QRect& area, const QColor& colour
         for (int x = inside.left(); x <= inside.right(); ++x)
             count += image.pixelColor(x, y) == colour ? 1 : 0;
     return count;
-}
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 100) {
-        if (done())
-            return true;
-        QThread::msleep(100);
-    }
-    return done();
 }
 
 // The environment of the real program with its run-time folder and signal generator settings in

@@ -1,6 +1,7 @@
 // kerrion-meter as a separate process on a real ALSA PCM: a `file` PCM of the test's own holds
 // thirty seconds of two known sines (left -20 dBFS, right -30 dBFS, both 1 kHz), listed as a
-// plain device (family 1) and metered by its name and by its index.
+// plain device (family 1) and metered by its name and by its index. A jack PCM on a private
+// server stands in for an interface that is unplugged and plugged in again.
 //
 // The `file` PCM is not paced and the tool reads the levels when it takes each block's message,
 // so a record may carry the levels of a later block than its number, and, early in a run, a
@@ -8,6 +9,7 @@
 // only, which come well after the VU has settled and long before the file ends.
 
 #include "platform/wave/AlsaTestSetup.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include "MeterOutput.h"
@@ -16,10 +18,12 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kerrion::test {
@@ -117,6 +121,47 @@ TEST_F(KerrionMeterAlsa, ListsTheFilePcmInFamilyOneAndMetersItByItsIndex)
     ASSERT_EQ(peak.size(), 8u) << lines.back();
     EXPECT_NEAR(peak[0], -30.0, 0.1) << lines.back(); // the meters swapped over
     EXPECT_NEAR(peak[1], -20.0, 0.1) << lines.back();
+}
+
+// An interface unplugged and plugged in again under kerrion-meter --reconnect: a jack PCM whose
+// server is killed and started again stands in for it. The run ends (the device's blocks stop
+// coming), the tool waits, finds the device again by its name once it can be opened, and meters
+// on.
+TEST(KerrionMeterAlsaReplug, WithReconnectAnInterfacePluggedBackIsMeteredAgain)
+{
+    if (!JackServer::Available())
+        GTEST_SKIP() << "jackd or ALSA's jack plug-in is not installed";
+    TempDir dir;
+    WriteFileBytes(dir / "asio.reg", "Windows Registry Editor Version 5.00\n");
+    WriteFileBytes(dir / "Kerrion.ini", "[Device]\nType=1\nID=0\n");
+    AlsaTestConfig config(JackPcmDefinition("kt_interface", "Kerrion line in"));
+    JackServer server; // after the configuration: the server it names is this one
+    ASSERT_TRUE(server.Start());
+    const std::string out = (dir / "out.csv").string();
+    const std::string err = (dir / "err.txt").string();
+    const pid_t meter = SpawnShell("env KERRION_ASIO_REGISTRY='" + (dir / "asio.reg").string()
+        + "' " + KERRION_METER_PATH + " --ini '" + (dir / "Kerrion.ini").string()
+        + "' --device 'Kerrion line in' --reconnect --format csv --blocks 100000000 >'" + out
+        + "' 2>'" + err + "' </dev/null");
+    ASSERT_GT(meter, 0);
+    const auto records = [&] { return Lines(ReadFileBytes(out)).size(); };
+    ASSERT_TRUE(WaitUntil([&] { return records() > 5; }, 10000)) << ReadFileBytes(err);
+
+    server.Kill();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ReadFileBytes(err).find("waiting for it") != std::string::npos; }, 10000))
+        << ReadFileBytes(err);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    int raw = 0;
+    EXPECT_EQ(waitpid(meter, &raw, WNOHANG), 0) << "it waits while the device is away";
+
+    ASSERT_TRUE(server.Start());
+    const std::size_t before = records();
+    EXPECT_TRUE(WaitUntil([&] { return records() > before + 5; }, 5000)) << ReadFileBytes(err);
+    EXPECT_NE(ReadFileBytes(err).find("the device is back"), std::string::npos)
+        << ReadFileBytes(err);
+    kill(meter, SIGINT);
+    EXPECT_EQ(WaitExit(meter, 10000), 0) << ReadFileBytes(err);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // failures and their exit statuses, the dump and an interrupt.
 
 #include "sndio/WaveFile.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include "MeterOutput.h"
@@ -28,7 +29,9 @@ using kerrion::test::JsonArray;
 using kerrion::test::Lines;
 using kerrion::test::ReadFileBytes;
 using kerrion::test::Result;
+using kerrion::test::SpawnShell;
 using kerrion::test::TempDir;
+using kerrion::test::WaitExit;
 using kerrion::test::WriteFileBytes;
 
 namespace {
@@ -207,17 +210,13 @@ TEST_F(KerrionMeterMetering, AnInterruptStopsTheEngineAndStillSummarises)
 {
     const std::string out = (m_dir / "out.txt").string();
     const std::string err = (m_dir / "err.txt").string();
-    const std::string command = "exec env " + Environment() + KERRION_METER_PATH + " --ini '"
+    const std::string command = "env " + Environment() + KERRION_METER_PATH + " --ini '"
         + (m_dir / "Kerrion.ini").string() + "' --format jsonl >'" + out + "' 2>'" + err + "'";
-    pid_t pid = 0;
-    const char* argv[] = { "/bin/sh", "-c", command.c_str(), nullptr };
-    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    const pid_t pid = SpawnShell(command);
+    ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     kill(pid, SIGINT);
-    int raw = 0;
-    ASSERT_EQ(waitpid(pid, &raw, 0), pid);
-    ASSERT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    EXPECT_EQ(WaitExit(pid, 10000), 0);
     EXPECT_GT(Lines(ReadFileBytes(out)).size(), 5u);
     EXPECT_NE(ReadFileBytes(err).find("engine status 1: ran normally"), std::string::npos);
 }
@@ -289,37 +288,6 @@ TEST_F(KerrionMeterMetering, LoudnessOfAFileProgrammeThroughTheEngine)
         << r.err;
 }
 
-namespace {
-
-// kerrion-meter started by the shell with `redirections`; the pid of the program itself.
-pid_t Spawn(const std::string& command, const posix_spawn_file_actions_t* actions = nullptr)
-{
-    pid_t pid = 0;
-    const std::string line = "exec " + command;
-    const char* argv[] = { "/bin/sh", "-c", line.c_str(), nullptr };
-    if (posix_spawn(&pid, "/bin/sh", actions, nullptr, const_cast<char**>(argv), environ) != 0)
-        return -1;
-    return pid;
-}
-
-// The exit status of `pid`, or -1 when it has not ended within `timeoutMs` (it is then killed).
-int WaitExit(pid_t pid, int timeoutMs)
-{
-    for (int waited = 0;; waited += 20) {
-        int raw = 0;
-        if (waitpid(pid, &raw, WNOHANG) == pid)
-            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        if (waited >= timeoutMs) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &raw, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-} // namespace
-
 // Standard output into a pipe nobody reads (a pager that waits) while the engine meters up to
 // 24,000 blocks, more than a level message each would need to fill the queue (16,384), and then
 // loses its device: once the pipe is read again, the end is seen and the device's status
@@ -336,7 +304,7 @@ TEST_F(KerrionMeterMetering, AStalledOutputStillSeesTheDeviceGoAndExits)
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string err = (m_dir / "err.txt").string();
-    const pid_t pid = Spawn("env " + Environment() + KERRION_METER_PATH + " --ini '"
+    const pid_t pid = SpawnShell("env " + Environment() + KERRION_METER_PATH + " --ini '"
             + (m_dir / "Kerrion.ini").string() + "' --format jsonl 2>'" + err + "'",
         &actions);
     posix_spawn_file_actions_destroy(&actions);
@@ -374,7 +342,7 @@ TEST_F(KerrionMeterMetering, DumpNamesTooLongAreRefusedWhole)
 TEST_F(KerrionMeterMetering, ADumpWriteErrorEndsTheRunWithItsStatus)
 {
     const std::string err = (m_dir / "err.txt").string();
-    const pid_t pid = Spawn("sh -c \"ulimit -f 64; trap '' XFSZ; exec env " + Environment()
+    const pid_t pid = SpawnShell("sh -c \"ulimit -f 64; trap '' XFSZ; exec env " + Environment()
         + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string() + "' --dump '"
         + (m_dir / "dump.wav").string() + "' --format table >/dev/null 2>'" + err + "'\"");
     ASSERT_GT(pid, 0);
@@ -389,7 +357,7 @@ TEST_F(KerrionMeterMetering, ADumpWriteErrorEndsTheRunWithItsStatus)
 TEST_F(KerrionMeterMetering, ADumpKilledMidwayStillPlays)
 {
     const std::filesystem::path file = m_dir / "dump.wav";
-    const pid_t pid = Spawn("env " + Environment() + KERRION_METER_PATH + " --ini '"
+    const pid_t pid = SpawnShell("env " + Environment() + KERRION_METER_PATH + " --ini '"
         + (m_dir / "Kerrion.ini").string() + "' --dump '" + file.string()
         + "' --format table >/dev/null 2>/dev/null");
     ASSERT_GT(pid, 0);

@@ -3,6 +3,7 @@
 
 #include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
+#include "support/ChildProcess.h"
 #include "support/DriverTestHost.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -526,6 +527,50 @@ TEST_F(JackDriver, TheRoutingOutlivesAServerThatDies)
     EXPECT_EQ(
         Peers(player->Client(), "Kerrion:in_2", { "player:out_1" }), Names { "player:out_1" });
     EXPECT_EQ(Peers(player->Client(), "Kerrion:out_1", { "player:in_1" }), Names { "player:in_1" });
+}
+
+// Programs come and go slowly on a busy machine: one that quits disconnects its ports a moment
+// before it unregisters them, one that starts registers them a moment before it activates (the
+// server tells of them once it has). A connection the user undoes while both ports are there is
+// forgotten, in the file within two seconds; the quitting program's are not, and come back with
+// it.
+TEST_F(JackDriver, AnUndoneConnectionIsForgottenAndThoseOfAProgramThatQuitsSlowlyAreNot)
+{
+    StartServer();
+    Configure("[JACK]\nAutoConnect=0\n");
+    const auto file = [this] { return kerrion::test::ReadFileBytes(m_dir / "jack.ini"); };
+    std::optional<JackTestClient> player(std::in_place, m_server->Name(),
+        std::vector<std::vector<float>> {
+            JackTestClient::Constant(0.5f), JackTestClient::Constant(0.25f) });
+    ASSERT_TRUE(player->Ok());
+    CreateBuffers(Load(), 2);
+    ASSERT_TRUE(player->ConnectTo({ "Kerrion:in_1", "Kerrion:in_2" }));
+    const std::string both
+        = "[JACK]\nAutoConnect=0\n[Connections]\nin_1=player:out_1\nin_2=player:out_2\n";
+    EXPECT_TRUE(kerrion::test::WaitUntil([&] { return file() == both; }, 2000)) << file();
+    ASSERT_EQ(jack_disconnect(player->Client(), "player:out_2", "Kerrion:in_2"), 0);
+    const std::string one = "[JACK]\nAutoConnect=0\n[Connections]\nin_1=player:out_1\n";
+    EXPECT_TRUE(kerrion::test::WaitUntil([&] { return file() == one; }, 2000)) << file();
+
+    // A while later the program quits. The server undoes its connections while it is still
+    // there; here by hand.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_EQ(jack_disconnect(player->Client(), "player:out_1", "Kerrion:in_1"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    player.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(file(), one) << "a program that quits does not undo its connections";
+
+    jack_client_t* restarted
+        = jack_client_open("player", JackNoStartServer, nullptr, m_server->Name().c_str());
+    ASSERT_NE(restarted, nullptr);
+    for (const char* name : { "out_1", "out_2" })
+        jack_port_register(restarted, name, JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(jack_activate(restarted), 0);
+    EXPECT_EQ(Peers(restarted, "Kerrion:in_1", { "player:out_1" }), Names { "player:out_1" });
+    EXPECT_EQ(Peers(restarted, "Kerrion:in_2"), Names {});
+    jack_client_close(restarted);
 }
 
 TEST_F(JackDriver, AProbingDriverLeavesTheActiveClientsConnectionsAndTheFileAlone)
