@@ -13,15 +13,12 @@
 #include "display/geometry/ScaleLaw.h"
 #include "platform/messages/QtMessagePump.h"
 
-#include <QCursor>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -46,13 +43,6 @@ const QColor kBackground(35, 35, 35);
 // painted; a lone message (start, stop, the levels of a long block) is delivered at once. So
 // while metering the window wakes about once a frame, and its queue never fills.
 int FrameIntervalMs(int frameRate) { return static_cast<int>(std::lround(1000.0 / frameRate)); }
-
-// The window's size when a single meter is shown: 321 x 191 dialog units of the window font.
-QSize TemplateSize(const QFont& font)
-{
-    const QFontMetrics metrics(font);
-    return { 321 * metrics.averageCharWidth() / 4, 191 * metrics.height() / 8 };
-}
 
 } // namespace
 
@@ -95,12 +85,7 @@ void CSonaltDlg::OnInitDialog()
         meter = new CDlgMeter(this);
 
     m_monitor = FindMonitorRect();
-    if (m_settings.Meter.Num >= 2) {
-        setGeometry(m_monitor);
-    } else {
-        resize(TemplateSize(font()));
-        move(m_monitor.left() + width(), m_monitor.top() + m_monitor.height());
-    }
+    PlaceWindow();
     CreateToolbar();
     CreateHiddenControls();
     for (CDlgMeter* meter : m_meters)
@@ -235,79 +220,6 @@ CImageButton& CSonaltDlg::ToolbarButton(int id) const
     default:
         return *m_toolbar[3];
     }
-}
-
-// The first monitor that holds the mouse cursor, when two or more meters are shown; otherwise,
-// or when no monitor holds it, the single meter's own rectangle.
-QRect CSonaltDlg::FindMonitorRect() const
-{
-    const QRect fallback(0, 0, 1360, 768);
-    if (m_settings.Meter.Num < 2)
-        return fallback;
-    const QPoint cursor = QCursor::pos();
-    for (const QScreen* screen : QGuiApplication::screens())
-        if (screen->geometry().contains(cursor))
-            return screen->geometry();
-    return fallback;
-}
-
-// Two or more meters lie on the full-screen main window as its children: every window manager
-// then keeps them above it, the program has one task bar entry, its dialogs and message boxes
-// are above the meters, and a frame of all meters reaches the screen in one flush. The window
-// follows the monitor it lays them out on. A single meter stands beside the small main window
-// as a tool window of its own, owned by it and kept out of the task bar.
-void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
-{
-    const kerrion::MeterLayout layout = kerrion::ComputeLayout(rect.width(), rect.height(), count);
-    if (!layout.valid)
-        return;
-    m_layout = layout;
-    const bool embedded = count >= 2;
-    if (embedded)
-        setGeometry(rect);
-    for (int i = 0; i < 8; ++i) {
-        CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
-        meter.SetDisplayScale(layout.s);
-        if (i >= count) {
-            meter.hide();
-            continue;
-        }
-        const kerrion::PointI origin = kerrion::MeterOrigin(layout, i);
-        meter.SetMeterSize(layout.w, layout.h);
-        PlaceMeter(meter, embedded, rect.topLeft() + QPoint(origin.x, origin.y));
-    }
-    ToolbarButton(IDC_CLOSE).setGeometry(rect.width() - 75, 15, 60, 54);
-    if (m_loudness != nullptr)
-        PlaceTopRow();
-    update();
-}
-
-void CSonaltDlg::PlaceMeter(CDlgMeter& meter, bool embedded, const QPoint& screenPos)
-{
-    if (embedded != !meter.isWindow()) {
-        meter.setParent(this, embedded ? Qt::Widget : CDlgMeter::kStandaloneFlags);
-        meter.resize(meter.MeterWidth(), meter.MeterHeight());
-    }
-    meter.move(embedded ? screenPos - geometry().topLeft() : screenPos);
-    meter.show();
-    meter.raise(); // above the tool bar where a small monitor makes them meet
-}
-
-void CSonaltDlg::RaiseStandaloneMeters()
-{
-    for (CDlgMeter* meter : m_meters)
-        if (meter->isWindow() && !meter->isHidden())
-            meter->raise();
-}
-
-void CSonaltDlg::BringToFront()
-{
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
-    RaiseStandaloneMeters(); // with no window manager nothing else keeps them above
-    m_queue.PostMessage(WM_SECOND_INSTANCE, 0, 0);
 }
 
 // Renders every meter's static face; sets every meter up from the record at start-up, and
@@ -502,30 +414,6 @@ void CSonaltDlg::FillMeterList()
             m_list->setItem(row, column, item);
         }
     }
-}
-
-void CSonaltDlg::OnSecondInstance()
-{
-    const CImageButton& start = ToolbarButton(IDC_START);
-    QCursor::setPos(start.mapToGlobal(start.rect().center()));
-}
-
-// A change of the monitors or their resolutions lays the meters out again, as a settings
-// change with this window keeping the focus would.
-void CSonaltDlg::WatchDisplayChanges()
-{
-    const auto changed
-        = [this] { m_queue.PostMessage(WM_SETTINGS_CHANGED, reinterpret_cast<intptr_t>(this), 0); };
-    const auto watchScreen = [this, changed](QScreen* screen) {
-        connect(screen, &QScreen::geometryChanged, this, changed);
-    };
-    for (QScreen* screen : QGuiApplication::screens())
-        watchScreen(screen);
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, [changed, watchScreen](QScreen* screen) {
-        watchScreen(screen);
-        changed();
-    });
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, changed);
 }
 
 void CSonaltDlg::PumpMessages() { m_pump->Pump(); }

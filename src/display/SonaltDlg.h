@@ -1,9 +1,9 @@
 #pragma once
 
-// The main window: covers the monitor under the mouse with a dark background, carries the tool
-// bar (start, stop, settings, close), owns the eight meter windows and their static faces, owns
-// the metering engine, turns the engine's levels into needle positions and rebuilds the meters
-// whenever a settings dialog reports a change.
+// The main window: covers the monitor under the mouse (in the full-screen state) with a dark
+// background, carries the tool bar (start, stop, settings, close), owns the eight meter windows
+// and their static faces, owns the metering engine, turns the engine's levels into needle
+// positions and rebuilds the meters whenever a settings dialog reports a change.
 //
 // Threads: user-interface thread only. The engine's worker posts its messages into m_queue,
 // which the pump delivers here in order; dialogs call PostMessage on this window directly and
@@ -123,16 +123,24 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Set-up, layout, levels, settings (SonaltDlg.cpp).
     void OnInitDialog();
     void CreateToolbar();
     void CreateHiddenControls();
+    // Placement (SonaltDlgPlacement.cpp).
+    static bool PlatformPlacesWindows(); // false on Wayland: the compositor places windows
     QRect FindMonitorRect() const;
+    void PlaceWindow();
+    void ShowOnMonitor(const QRect& rect);
     void ComputeLayout(const QRect& rect, int count);
     void PlaceMeter(CDlgMeter& meter, bool embedded, const QPoint& screenPos);
+    void Relayout();
     void RaiseStandaloneMeters();
+    void OnSecondInstance();
+    void WatchDisplayChanges();
     void ApplyLoudnessSettings();
     void PlaceTopRow();
     void PrepareEngine();
@@ -145,8 +153,6 @@ private:
     void RepaintNeedles();
     void ApplySettings(intptr_t focusWindow, intptr_t meter);
     void FillMeterList();
-    void OnSecondInstance();
-    void WatchDisplayChanges();
 
     // Commands (SonaltDlgCommands.cpp).
     void OnStart();

@@ -1,7 +1,8 @@
 // The real program's windows on a real X server, with no window manager or under openbox
-// (`--wm openbox`): the meters are seen at their places through start and a second start, a
-// dialog stays above meters that appear behind it, the program is one task bar entry, a 4K
-// screen shows whole faces, and a meter on a channel the device lacks rests while metering.
+// (`--wm openbox`): the meters are seen at their places (in a window in the full-screen state)
+// through start and a second start, a dialog stays above meters that appear behind it, the
+// program is one task bar entry, a 4K screen shows whole faces, and a meter on a channel the
+// device lacks rests while metering.
 #include "ScreenTestSupport.h"
 #include "display/geometry/MeterLayout.h"
 
@@ -94,6 +95,10 @@ TEST_F(KerrionWindows, MetersStayInFrontThroughStartAndASecondStart)
 {
     // Meter 4 reads channel 20 of an eight-input device.
     EXPECT_TRUE(Start(4, "[Channel4]\r\ndevice_ch=19\r\n"));
+    // One window, which asks for the full-screen state as well as covering the monitor.
+    const QStringList windows = ProgramWindows(m_kerrion);
+    ASSERT_EQ(windows.size(), 1);
+    EXPECT_TRUE(WindowProperty(windows[0], "_NET_WM_STATE").contains("_NET_WM_STATE_FULLSCREEN"));
     const QImage idle = GrabScreen();
     ASSERT_TRUE(Click(kStartButton));
     QThread::msleep(1500);
