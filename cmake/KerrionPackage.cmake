@@ -18,8 +18,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not libraries the binaries link, so dpkg-shlibdeps cannot find them: the Japanese font the
 # faces ask for, Qt's own Japanese texts, the ALSA plug-ins that reach PipeWire and PulseAudio,
-# and xdg-open for the signal generator's control panel.
+# xdg-open for the signal generator's control panel, and Qt's Wayland platform, so that on a
+# Wayland desktop the meter screen is the compositor's own full-screen window.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-  "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n, libasound2-plugins, xdg-utils")
+  "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n, libasound2-plugins, xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd2 | pipewire-jack, qjackctl")
 include(CPack)

@@ -21,6 +21,7 @@ test=(
   clang libclang-rt-14-dev
   alsa-utils jackd2
   xvfb xauth xdotool openbox x11-utils
+  sway xwayland grim wtype qt6-wayland
   appstream groff-base
 )
 

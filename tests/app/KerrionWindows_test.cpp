@@ -3,8 +3,8 @@
 // through start and a second start, a dialog stays above meters that appear behind it, the
 // program is one task bar entry, a 4K screen shows whole faces, and a meter on a channel the
 // device lacks rests while metering.
+#include "FaceOnScreen.h"
 #include "ScreenTestSupport.h"
-#include "display/geometry/MeterLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -17,35 +17,7 @@ using namespace kerrion::test;
 
 namespace {
 
-const QColor kFrame(128, 128, 128);  // default frame colour
-const QColor kFaceBg(236, 255, 172); // default face background
-const QColor kWindowBg(35, 35, 35);  // the main window's background
-
 bool g_windowManager = false; // openbox runs
-
-QRect MeterRect(int screenW, int screenH, int count, int i)
-{
-    const kerrion::MeterLayout layout = kerrion::ComputeLayout(screenW, screenH, count);
-    const kerrion::PointI origin = kerrion::MeterOrigin(layout, i);
-    return { origin.x, origin.y, layout.w, layout.h };
-}
-
-// The face is on screen whole: its frame on all four edges and its background inside them.
-::testing::AssertionResult FaceShown(const QImage& screen, const QRect& meter)
-{
-    const QPoint frame[]
-        = { { meter.center().x(), meter.top() + 2 }, { meter.center().x(), meter.bottom() - 2 },
-              { meter.left() + 2, meter.center().y() }, { meter.right() - 2, meter.center().y() } };
-    for (const QPoint& p : frame)
-        if (screen.pixelColor(p) != kFrame)
-            return ::testing::AssertionFailure() << "no frame at " << p.x() << "," << p.y();
-    const QPoint inside[]
-        = { meter.topLeft() + QPoint(20, 20), meter.bottomRight() - QPoint(20, 20) };
-    for (const QPoint& p : inside)
-        if (screen.pixelColor(p) != kFaceBg)
-            return ::testing::AssertionFailure() << "no face at " << p.x() << "," << p.y();
-    return ::testing::AssertionSuccess();
-}
 
 class KerrionWindows : public ::testing::Test {
 protected:

@@ -107,17 +107,6 @@ inline int ChangedPixels(const QImage& a, const QImage& b, const QRect& area)
     return changed;
 }
 
-// Pixels of `colour` inside `area`.
-inline int PixelsOf(const QImage& image, const QRect& area, const QColor& colour)
-{
-    int count = 0;
-    const QRect inside = area.intersected(image.rect());
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x)
-            count += image.pixelColor(x, y) == colour ? 1 : 0;
-    return count;
-}
-
 // The environment of the real program with its run-time folder and signal generator settings in
 // `dir`.
 inline QProcessEnvironment KerrionEnvironment(const TempDir& dir)

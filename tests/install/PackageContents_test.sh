@@ -27,6 +27,7 @@ for lib in libqt6widgets6 libasound2 libjack libc6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 [[ "$depends" != *-dev* ]] || fail "Depends names development packages: $depends"
+[[ $(dpkg-deb -f "$deb" Recommends) == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland"
 
 mkdir -p "$work/home"
 dpkg-deb -x "$deb" "$work/root"
