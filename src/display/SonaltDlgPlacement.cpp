@@ -114,11 +114,7 @@ void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
             setWindowState(windowState() & ~Qt::WindowFullScreen);
         resize(std::max(TemplateSize(font()).width(), layout.w), kSingleMeterTop + layout.h);
         origin = geometry().topLeft() + QPoint(0, kSingleMeterTop);
-    } else if (isFullScreen()) {
-        setWindowState(windowState() & ~Qt::WindowFullScreen);
-        resize(TemplateSize(font()));
-        move(rect.left() + width(), rect.top() + rect.height());
-    }
+    } // else the main window stays where it is, as it always has after a change to one meter
     for (int i = 0; i < 8; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];
         meter.SetDisplayScale(layout.s);
