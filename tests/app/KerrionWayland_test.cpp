@@ -360,8 +360,10 @@ TEST(KerrionWaylandWindows, ASecondStartHandsOverTheDialogStaysAboveAndOneMeterS
     ASSERT_TRUE(kerrion.Process().waitForFinished(5000));
     EXPECT_NE(kerrion.Settings().find("Num=8"), std::string::npos);
 
+    ASSERT_TRUE(WaitUntil([&] { return sway.Windows().isEmpty(); }, 5000)) << "the window is gone";
     Kerrion single(sway, false, 1);
-    const QJsonObject window = WaitForWindow(sway, [](const QJsonObject&) { return true; });
+    const QJsonObject window
+        = WaitForWindow(sway, [](const QJsonObject& shown) { return !FullScreen(shown); });
     ASSERT_FALSE(window.isEmpty()) << single.Errors();
     EXPECT_EQ(sway.Windows().size(), 1) << "one window";
     const QJsonObject inner = window.value("window_rect").toObject();
