@@ -31,6 +31,20 @@ constexpr int kSaveDelayMs = 1000;
 // saved for good.
 CSonaltApp* g_savingApp = nullptr;
 
+QtMessageHandler g_qtMessages = nullptr; // the handler before ours: it still prints everything
+
+// Qt's Wayland platform ends the process with _exit() when the compositor goes away, which
+// skips every handler registered with atexit(); the warning it prints just before, on the
+// user-interface thread, is the last moment the settings can be saved.
+void SaveBeforeLostCompositor(
+    QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type != QtDebugMsg && text.startsWith(QLatin1String("The Wayland connection")))
+        CSonaltApp::SaveAtExit();
+    if (g_qtMessages != nullptr)
+        g_qtMessages(type, context, text);
+}
+
 // Japanese texts and conventions, with "." kept as the decimal point of every number the
 // program reads or writes.
 void SetJapaneseLocale()
@@ -203,11 +217,14 @@ void CSonaltApp::LoadSettings()
         g_savingApp = this;
         static const bool registered = std::atexit(&CSonaltApp::SaveAtExit) == 0;
         static_cast<void>(registered);
+        static const QtMessageHandler previous = qInstallMessageHandler(&SaveBeforeLostCompositor);
+        g_qtMessages = previous;
     }
 }
 
-// Qt ends the process with exit() when the display connection is lost (the X server ended):
-// the settings are saved on the way out, as any other end saves them.
+// Qt ends the process with exit() when the display connection to an X server is lost, and with
+// _exit() after a warning when a Wayland compositor goes away (SaveBeforeLostCompositor): the
+// settings are saved on the way out, as any other end saves them.
 void CSonaltApp::SaveAtExit()
 {
     if (g_savingApp != nullptr)

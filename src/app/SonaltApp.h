@@ -6,10 +6,10 @@
 //
 // A day rarely ends with the close button, so the settings are saved at every end: when the
 // window closes, at a termination signal (SIGTERM, SIGINT, SIGHUP), when the session manager
-// asks the program to save before a logout, at exit() (Qt's ending when the display connection
-// is lost) and, so that even SIGKILL or a power cut costs at most a moment's changes, about a
-// second after every change the main window reports. A file that could not be read at start is
-// never written in that run.
+// asks the program to save before a logout, when the display server goes away (Qt's ending by
+// exit() from an X server, its warning before _exit() from a Wayland compositor) and, so that
+// even SIGKILL or a power cut costs at most a moment's changes, about a second after every change
+// the main window reports. A file that could not be read at start is never written in that run.
 
 #include "app/SettingsFile.h"
 #include "app/SettingsRecord.h"
@@ -69,13 +69,15 @@ public:
     // close requests that follow are no longer refused, metering or not.
     void PrepareForSessionEnd();
 
+    // Saves the settings of the running application, if any, as the process ends.
+    static void SaveAtExit();
+
 private:
     void OnNotice();
     void OnTerminationSignal();
     void OnCommitData(QSessionManager& manager);
     void ChooseDeviceOnFirstStart();
     void WatchTerminationSignals();
-    static void SaveAtExit();
 
     CSettingsRecord m_settings;
     std::optional<std::filesystem::path> m_iniFile;

@@ -385,9 +385,12 @@ void CSonaltDlg::ApplySettings(intptr_t focusWindow, intptr_t meter)
     ApplyLoudnessSettings();
     FillMeterList();
     if (focusWindow != 0) {
+        // The dialog gets the keyboard back where it was, on the control just used, so that
+        // a user on the keyboard can go on changing the same value.
         auto* window = reinterpret_cast<QWidget*>(focusWindow);
+        QWidget* control = window->focusWidget();
         window->activateWindow();
-        window->setFocus();
+        (control != nullptr ? control : window)->setFocus();
     }
 }
 
