@@ -174,6 +174,7 @@ private:
     void OnConfigDialog();
     void OnBrightness();
     void SetToolbarEnabled(bool start, bool stop, bool settings);
+    void ShowRunButton(int id); // IDC_START or IDC_STOP
     bool ForwardedCommand(uint32_t message, intptr_t wParam, intptr_t& result);
 
     CSettingsRecord& m_settings;
@@ -183,6 +184,7 @@ private:
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QTimer m_awaitTimer;   // while a lost device is awaited: looks for it once a second
     bool m_resumeAfterLoss = false; // a device was lost: metering resumes once it is back
+    bool m_keyboardOnRunButton = false; // the start or stop button had it when it was disabled
     QElapsedTimer m_lastRepaint;
     int m_frameIntervalMs = 33;               // 1000 / Meter/FrameRate
     std::array<NeedleState, 8> m_painted {};  // what each meter showed at its last repaint

@@ -157,6 +157,20 @@ void CSonaltDlg::SetToolbarEnabled(bool start, bool stop, bool settings)
     ToolbarButton(IDC_SETTINGS).setEnabled(settings);
 }
 
+// Start and stop share one place in the tool bar. The keyboard stays there as they swap, so
+// that the key that started a run stops it and starts the next.
+void CSonaltDlg::ShowRunButton(int id)
+{
+    CImageButton& shown = ToolbarButton(id);
+    CImageButton& hidden = ToolbarButton(id == IDC_START ? IDC_STOP : IDC_START);
+    const bool keyboard = m_keyboardOnRunButton || hidden.hasFocus();
+    hidden.hide();
+    shown.show();
+    if (keyboard)
+        shown.setFocus();
+    m_keyboardOnRunButton = false;
+}
+
 void CSonaltDlg::OnStart()
 {
     if (m_running != 0)
@@ -168,8 +182,10 @@ void CSonaltDlg::OnStart()
     PrepareEngine();
     const int started = m_engine->StartEngine(0, m_mute, m_repeatCount, 0, &m_dump,
         m_channelMap.data(), m_settings.Device.Type, m_settings.Device.ID, &m_queue, m_gainDb);
-    if (started == 1)
+    if (started == 1) {
+        m_keyboardOnRunButton = ToolbarButton(IDC_START).hasFocus();
         SetToolbarEnabled(false, false, false); // until the engine reports
+    }
 }
 
 void CSonaltDlg::OnStarted()
@@ -179,8 +195,7 @@ void CSonaltDlg::OnStarted()
     m_deliveredChannels = m_engine->GetCounters().inputChannels;
     m_loudness->ShowReadings({}); // a run measures afresh
     SetToolbarEnabled(true, true, false);
-    ToolbarButton(IDC_START).hide();
-    ToolbarButton(IDC_STOP).show();
+    ShowRunButton(IDC_STOP);
 }
 
 void CSonaltDlg::OnStop()
@@ -194,8 +209,10 @@ void CSonaltDlg::OnStop()
         return;
     if (m_engine->StopEngine() == CSndIOPlayList::kStopTimedOut)
         m_queue.PostMessage(WM_SNDIO_FINISHED, -1, 1); // the abandoned worker will not report
-    else
+    else {
+        m_keyboardOnRunButton = ToolbarButton(IDC_STOP).hasFocus();
         SetToolbarEnabled(false, false, false); // until the engine's own report arrives
+    }
 }
 
 void CSonaltDlg::OnFinished()
@@ -206,8 +223,7 @@ void CSonaltDlg::OnFinished()
     m_report->setText(EngineStatusText(status));
     m_running = 0;
     SetToolbarEnabled(true, true, true);
-    ToolbarButton(IDC_STOP).hide();
-    ToolbarButton(IDC_START).show();
+    ShowRunButton(IDC_START);
     m_engine->StopEngine();
     m_running = 0;
     // A device that went away (or, once one has, is not back yet) is awaited: an unattended
@@ -228,8 +244,7 @@ void CSonaltDlg::AwaitDevice(const QString& reason)
     m_resumeAfterLoss = true;
     m_report->setText(reason + QStringLiteral(" 戻りしだい計測を再開します。"));
     SetToolbarEnabled(false, true, false);
-    ToolbarButton(IDC_START).hide();
-    ToolbarButton(IDC_STOP).show();
+    ShowRunButton(IDC_STOP);
     m_awaitTimer.start();
 }
 
@@ -238,8 +253,7 @@ void CSonaltDlg::StopAwaiting()
     m_awaitTimer.stop();
     m_resumeAfterLoss = false;
     SetToolbarEnabled(true, true, true);
-    ToolbarButton(IDC_STOP).hide();
-    ToolbarButton(IDC_START).show();
+    ShowRunButton(IDC_START);
 }
 
 void CSonaltDlg::OnAwaitTick()
@@ -247,8 +261,7 @@ void CSonaltDlg::OnAwaitTick()
     if (m_running != 0 || !DeviceAvailable())
         return;
     m_awaitTimer.stop();
-    ToolbarButton(IDC_STOP).hide();
-    ToolbarButton(IDC_START).show();
+    ShowRunButton(IDC_START);
     OnStart();
 }
 

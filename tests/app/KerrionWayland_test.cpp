@@ -307,8 +307,16 @@ TEST_P(KerrionWayland, EveryFaceIsWholeOnTheFullScreenWindow)
                 FaceShown(screen, MeterRect(output.size.width(), output.size.height(), meters, i)))
                 << "meter " << i + 1;
 
-        ASSERT_TRUE(sway.Keys({ "F1" }));
+        // Metering starts from the keyboard (the start button has it, then the stop button):
+        // the needle leaves its rest. Stopped again, Esc closes the window below.
         const QRect first = MeterRect(output.size.width(), output.size.height(), meters, 0);
+        const QImage resting = sway.Screenshot().copy(first);
+        ASSERT_TRUE(sway.Keys({ "space" }));
+        EXPECT_TRUE(WaitUntil([&] { return sway.Screenshot().copy(first) != resting; }, 3000))
+            << "the needle moves";
+        ASSERT_TRUE(sway.Keys({ "space" }));
+
+        ASSERT_TRUE(sway.Keys({ "F1" }));
         EXPECT_TRUE(
             WaitUntil([&] { return !FaceShown(sway.Screenshot(), first) && facesShown(1); }, 3000))
             << "F1 hides meter 1 alone";
