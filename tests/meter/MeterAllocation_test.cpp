@@ -5,6 +5,7 @@
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessMarvane.h"
 #include "meter/SndSPLoudnessR128.h"
+#include "meter/SndSPNeedle.h"
 #include "meter/SndSPPeak.h"
 #include "meter/SndSPVU.h"
 
@@ -32,6 +33,7 @@ struct Processors {
     CSndSPLoudnessMarvane marvane;
     CSndSPLoudnessBS1770 loudness;
     CSndSPLoudnessR128 r128;
+    CSndSPNeedle needle;
 
     void Init()
     {
@@ -41,12 +43,15 @@ struct Processors {
         ASSERT_EQ(vu.InitFilter(48000.0, 1.8, 4), 1);
         ASSERT_EQ(marvane.Init(), 1);
         ASSERT_EQ(loudness.Init(), 1);
+        ASSERT_EQ(needle.Init(44100.0), 1);
+        for (uint32_t c = 0; c < CSndSP::kMaxChannels; ++c) // every type, kVu included
+            needle.SetType(c, kerrion::kNeedleTypes[c % kerrion::kNeedleTypes.size()]);
     }
     void Process(ChannelSet& out, ChannelSet& in, uint32_t channels)
     {
         for (CSndSP* p : { static_cast<CSndSP*>(&peak), static_cast<CSndSP*>(&vu),
                  static_cast<CSndSP*>(&marvane), static_cast<CSndSP*>(&loudness),
-                 static_cast<CSndSP*>(&r128) })
+                 static_cast<CSndSP*>(&r128), static_cast<CSndSP*>(&needle) })
             p->Process(out.Data(), 70, 16384, in.Data(), channels, nullptr);
     }
 };
@@ -77,6 +82,7 @@ TEST(MeterAllocation, ProcessAllocatesNothing)
         }
         processors.loudness.SetRequestedWindow(round == 1 ? 1.5 : 3.0); // window change
         processors.r128.Reset();
+        processors.needle.Reset();
         processors.Process(out, *inputs[0], 0);
         processors.Process(out, *inputs[1], 70);
     }
@@ -111,6 +117,15 @@ TEST(MeterAllocation, FailedSetUpProducesNothing)
                 auto* q = new CSndSPLoudnessBS1770;
                 p = q;
                 return q->Init();
+            } },
+        { "needle",
+            [](CSndSP*& p) {
+                auto* q = new CSndSPNeedle;
+                p = q;
+                const int result = q->Init(48000.0);
+                for (uint32_t c = 0; c < kChannels; ++c)
+                    q->SetType(c, kerrion::NeedleType::kPpmBbc);
+                return result;
             } },
     };
     ChannelSet in(kerrion::kSampleInt16, 256, kChannels);

@@ -124,6 +124,7 @@ TEST(SndSPNeedle, EveryTypeMeetsItsDynamicsAtEveryRateAndBlock)
                 EXPECT_NEAR(steady, 0.0, 0.1);
                 const double fall = TimeTo(at32.Feed(4.0, Tone(0.0)), steady - d.returnDb, false);
                 EXPECT_NEAR(fall, d.returnSeconds, d.returnTolerance + block / rate);
+                EXPECT_EQ(at32.Feed(10.0, Tone(0.0)).back().db, CSndSPNeedle::kSilenceDb);
 
                 if (d.type == NeedleType::kVuIec) {
                     const double ninetyNine = 20.0 * std::log10(0.99) + steady;
