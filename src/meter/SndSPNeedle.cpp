@@ -164,7 +164,8 @@ double CSndSPNeedle::RunVuIec(Channel& channel, const double* x, uint32_t n, dou
     double x1 = channel.x1, x2 = channel.x2, y1 = channel.y1, y2 = channel.y2;
     for (uint32_t i = 0; i < n; ++i) {
         const double a = std::fabs(x[i]) * invScale;
-        const double y = f.b0 * (a + 2.0 * x1 + x2) - f.a1 * y1 - f.a2 * y2;
+        // Grouped so that only the last product and difference wait for y1.
+        const double y = (f.b0 * (a + 2.0 * x1 + x2) - f.a2 * y2) - f.a1 * y1;
         x2 = x1;
         x1 = a;
         y2 = y1;
