@@ -2,10 +2,12 @@
 // the low-latency drivers deliver) and 16-bit input (plain devices), at the block sizes the
 // devices use. "per_ch_sample" (CPU time, "n" = ns) is the figure to compare; "All" runs peak, VU
 // and loudness in the engine's order. "Silence" runs them on digital silence after a loud start,
-// which must cost the same as signal.
+// which must cost the same as signal. "Needle_*" runs the needle processor with every channel of one
+// type, to compare with "VU" (the needle every meter had before).
 
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessR128.h"
+#include "meter/SndSPNeedle.h"
 #include "meter/SndSPPeak.h"
 #include "meter/SndSPVU.h"
 
@@ -18,7 +20,7 @@ namespace {
 
 constexpr int kChannels = 8;
 
-enum Which { kPeak = 1, kVU = 2, kLoudness = 4, kAll = 7 };
+enum Which { kPeak = 1, kVU = 2, kLoudness = 4, kAll = 7, kNeedle = 8 };
 
 class Bench {
 public:
@@ -32,6 +34,7 @@ public:
         m_vu.SetReference(-20);
         m_loudness.SetRequestedWindow(3.0);
         m_loudness.Init();
+        m_needle.Init(48000.0);
         Fill(0.3);
     }
     ~Bench()
@@ -64,6 +67,14 @@ public:
             m_vu.Process(m_out, kChannels, 16384, m_in, kChannels, &m_frames);
         if (which & kLoudness)
             m_loudness.Process(m_out, kChannels, 16384, m_in, kChannels, &m_frames);
+        if (which & kNeedle)
+            m_needle.Process(m_out, kChannels, 16384, m_in, kChannels, &m_frames);
+    }
+
+    void SetNeedle(kerrion::NeedleType type)
+    {
+        for (uint32_t c = 0; c < kChannels; ++c)
+            m_needle.SetType(c, type);
     }
 
     double Result() const { return m_out[0].Samples<double>()[0]; }
@@ -72,15 +83,18 @@ private:
     CSndSPPeak m_peak;
     CSndSPVU m_vu;
     CSndSPLoudnessBS1770 m_loudness;
+    CSndSPNeedle m_needle;
     CSndIOBuffer* m_in = nullptr;
     CSndIOBuffer* m_out = nullptr;
     uint32_t m_frames;
 };
 
-void Measure(benchmark::State& state, int which, kerrion::SampleType type, bool silence)
+void Measure(benchmark::State& state, int which, kerrion::SampleType type, bool silence,
+    kerrion::NeedleType needle = kerrion::NeedleType::kVu)
 {
     const auto frames = static_cast<uint32_t>(state.range(0));
     Bench bench(type, frames);
+    bench.SetNeedle(needle);
     if (silence) {
         // Loud for a second, then 30 s of silence: every filter state has decayed to zero.
         for (uint32_t done = 0; done < 48000; done += frames)
@@ -134,6 +148,19 @@ BENCHMARK_CAPTURE(MeasureR128, R128_Stereo, kerrion::LoudnessLayout::Stereo)->Ar
 BENCHMARK_CAPTURE(MeasureR128, R128_71, kerrion::LoudnessLayout::Surround71)->Arg(64)->Arg(4096);
 BENCHMARK_CAPTURE(Measure, Peak_32bit, kPeak, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, VU_32bit, kVU, kerrion::kSampleInt32, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, Needle_VuIec_32bit, kNeedle, kerrion::kSampleInt32, false,
+    kerrion::NeedleType::kVuIec)->Arg(64)->Arg(1024);
+BENCHMARK_CAPTURE(Measure, Needle_PpmDin_32bit, kNeedle, kerrion::kSampleInt32, false,
+    kerrion::NeedleType::kPpmDin)->Arg(64)->Arg(1024);
+BENCHMARK_CAPTURE(Measure, Needle_PpmNordic_32bit, kNeedle, kerrion::kSampleInt32, false,
+    kerrion::NeedleType::kPpmNordic)->Arg(64)->Arg(1024);
+BENCHMARK_CAPTURE(Measure, Needle_PpmBbc_32bit, kNeedle, kerrion::kSampleInt32, false,
+    kerrion::NeedleType::kPpmBbc)->Arg(64)->Arg(1024);
+BENCHMARK_CAPTURE(Measure, Needle_PpmEbu_32bit, kNeedle, kerrion::kSampleInt32, false,
+    kerrion::NeedleType::kPpmEbu)->Arg(64)->Arg(1024);
+BENCHMARK_CAPTURE(Measure, Needle_PpmBbc_16bit, kNeedle, kerrion::kSampleInt16, false,
+    kerrion::NeedleType::kPpmBbc)->Arg(64);
+BENCHMARK_CAPTURE(Measure, VU_16bit, kVU, kerrion::kSampleInt16, false)->Arg(64);
 BENCHMARK_CAPTURE(Measure, Loudness_32bit, kLoudness, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, All_32bit, kAll, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, All_16bit, kAll, kerrion::kSampleInt16, false)->Apply(Sizes);
