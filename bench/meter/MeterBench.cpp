@@ -2,8 +2,8 @@
 // the low-latency drivers deliver) and 16-bit input (plain devices), at the block sizes the
 // devices use. "per_ch_sample" (CPU time, "n" = ns) is the figure to compare; "All" runs peak, VU
 // and loudness in the engine's order. "Silence" runs them on digital silence after a loud start,
-// which must cost the same as signal. "Needle_*" runs the needle processor with every channel of one
-// type, to compare with "VU" (the needle every meter had before).
+// which must cost the same as signal. "Needle/*" runs the needle processor with every channel of
+// one type, to compare with "VU" (the needle every meter had before).
 
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessR128.h"
@@ -118,6 +118,16 @@ void Sizes(benchmark::internal::Benchmark* b)
         b->Arg(frames);
 }
 
+void ShortAndLong(benchmark::internal::Benchmark* b) { b->Arg(64)->Arg(1024); }
+
+constexpr kerrion::SampleType kI32 = kerrion::kSampleInt32;
+
+// Every channel's needle of `type`, on a moving signal.
+void Needle(benchmark::State& state, kerrion::NeedleType type, kerrion::SampleType sampleType)
+{
+    Measure(state, kNeedle, sampleType, false, type);
+}
+
 // The broadcast loudness (K-weighting, 100 ms steps, histograms, 4x true peak) of a programme
 // layout over eight 32-bit meter buffers; per_ch_sample counts the programme's channels only.
 void MeasureR128(benchmark::State& state, kerrion::LoudnessLayout layout)
@@ -148,18 +158,14 @@ BENCHMARK_CAPTURE(MeasureR128, R128_Stereo, kerrion::LoudnessLayout::Stereo)->Ar
 BENCHMARK_CAPTURE(MeasureR128, R128_71, kerrion::LoudnessLayout::Surround71)->Arg(64)->Arg(4096);
 BENCHMARK_CAPTURE(Measure, Peak_32bit, kPeak, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, VU_32bit, kVU, kerrion::kSampleInt32, false)->Apply(Sizes);
-BENCHMARK_CAPTURE(Measure, Needle_VuIec_32bit, kNeedle, kerrion::kSampleInt32, false,
-    kerrion::NeedleType::kVuIec)->Arg(64)->Arg(1024);
-BENCHMARK_CAPTURE(Measure, Needle_PpmDin_32bit, kNeedle, kerrion::kSampleInt32, false,
-    kerrion::NeedleType::kPpmDin)->Arg(64)->Arg(1024);
-BENCHMARK_CAPTURE(Measure, Needle_PpmNordic_32bit, kNeedle, kerrion::kSampleInt32, false,
-    kerrion::NeedleType::kPpmNordic)->Arg(64)->Arg(1024);
-BENCHMARK_CAPTURE(Measure, Needle_PpmBbc_32bit, kNeedle, kerrion::kSampleInt32, false,
-    kerrion::NeedleType::kPpmBbc)->Arg(64)->Arg(1024);
-BENCHMARK_CAPTURE(Measure, Needle_PpmEbu_32bit, kNeedle, kerrion::kSampleInt32, false,
-    kerrion::NeedleType::kPpmEbu)->Arg(64)->Arg(1024);
-BENCHMARK_CAPTURE(Measure, Needle_PpmBbc_16bit, kNeedle, kerrion::kSampleInt16, false,
-    kerrion::NeedleType::kPpmBbc)->Arg(64);
+BENCHMARK_CAPTURE(Needle, VuIec_32bit, kerrion::NeedleType::kVuIec, kI32)->Apply(ShortAndLong);
+BENCHMARK_CAPTURE(Needle, PpmDin_32bit, kerrion::NeedleType::kPpmDin, kI32)->Apply(ShortAndLong);
+BENCHMARK_CAPTURE(Needle, PpmNordic_32bit, kerrion::NeedleType::kPpmNordic, kI32)
+    ->Apply(ShortAndLong);
+BENCHMARK_CAPTURE(Needle, PpmBbc_32bit, kerrion::NeedleType::kPpmBbc, kI32)->Apply(ShortAndLong);
+BENCHMARK_CAPTURE(Needle, PpmEbu_32bit, kerrion::NeedleType::kPpmEbu, kI32)->Apply(ShortAndLong);
+BENCHMARK_CAPTURE(Needle, PpmBbc_16bit, kerrion::NeedleType::kPpmBbc, kerrion::kSampleInt16)
+    ->Arg(64);
 BENCHMARK_CAPTURE(Measure, VU_16bit, kVU, kerrion::kSampleInt16, false)->Arg(64);
 BENCHMARK_CAPTURE(Measure, Loudness_32bit, kLoudness, kerrion::kSampleInt32, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, All_32bit, kAll, kerrion::kSampleInt32, false)->Apply(Sizes);

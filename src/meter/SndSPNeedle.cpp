@@ -79,7 +79,8 @@ int CSndSPNeedle::Init(double sampleRate)
     //   b0 = w^2 / a0 (b1 = 2 b0, b2 = b0), a1 = 2 (w^2 - 1) / a0, a2 = (1 - 2 z w + w^2) / a0.
     const double w = std::tan(kVuIecNaturalRadPerS / (2.0 * m_rate));
     const double a0 = 1.0 + 2.0 * kVuIecDamping * w + w * w;
-    m_vuIec = { w * w / a0, 2.0 * (w * w - 1.0) / a0, (1.0 - 2.0 * kVuIecDamping * w + w * w) / a0 };
+    m_vuIec
+        = { w * w / a0, 2.0 * (w * w - 1.0) / a0, (1.0 - 2.0 * kVuIecDamping * w + w * w) / a0 };
     m_channels = std::move(channels);
     for (uint32_t c = 0; c < kMaxChannels; ++c)
         SetType(c, NeedleType::kVu);
