@@ -180,6 +180,7 @@ void CSettingsRecord::Load(const CIniProfile& profile)
         channel.over_th = ReadDouble(profile, section, "over_th", "");
         channel.color_enable = profile.GetInt(section, "color_enable", 0);
         ReadColorSet(profile, section, "_color", channel.colors);
+        channel.meter_type = profile.GetString(section, "meter_type", "vu");
     }
 
     BWLPF.cutoff = std::clamp(ReadDouble(profile, "BWLPF", "cutoff", "1.8"), 1.0, 3.0);
@@ -228,6 +229,9 @@ void CSettingsRecord::Save(CIniProfile& profile) const
         profile.WriteString(section, "over_th", FormatFixed(channel.over_th, 6));
         WriteInt(profile, section, "color_enable", channel.color_enable);
         WriteColorSet(profile, section, "_color", channel.colors);
+        if (channel.meter_type != "vu"
+            || profile.GetString(section, "meter_type", "\x01") != "\x01")
+            profile.WriteString(section, "meter_type", channel.meter_type);
     }
 
     WriteInt(profile, "Visible", "vu", Visible.vu);

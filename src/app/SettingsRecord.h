@@ -41,6 +41,10 @@ public:
         double over_th = 0.0; // dBFS; peak indicator threshold
         int color_enable = 0; // 1: use `colors` below, 0: the common set
         ColorSet colors = DefaultColorSet();
+        // The needle's ballistics and face: vu, vu-iec, ppm-din, ppm-nordic, ppm-bbc or
+        // ppm-ebu; kept as written (anything else meters as vu) and written back only when the
+        // file has it or it is not vu, so that a VU meter's section stays as it always was.
+        std::string meter_type = "vu";
     };
     struct BwlpfSection {
         double cutoff = 1.8; // VU low-pass cutoff, clamped to 1.0..3.0 (read only)

@@ -115,6 +115,7 @@ void EngineRun::Measure(uint32_t frames)
     m_vu->Process(vu, channels, capacity, meters, PL::kMeters, &unread);
     for (int i = 0; i < PL::kMeters; ++i)
         m_context.vu[static_cast<size_t>(i)].store(FirstValue(vu[i]), std::memory_order_relaxed);
+    MeasureNeedles(vu, meters);
 
     CSndIOBuffer* second = m_buffers.results[EngineBuffers::kSecondLoudness].Get();
     m_secondLoudness->Process(second, channels, capacity, meters, 2, &unread);
@@ -133,6 +134,27 @@ void EngineRun::Measure(uint32_t frames)
     if (loudness[0].Count() > 0)
         m_context.loudness.store(FirstValue(loudness[0]), std::memory_order_relaxed);
     MeasureR128();
+}
+
+// A VU meter's needle reads the VU level; the others read their own ballistics, moved from the
+// needle processor's reference point (the sine 20 dB below full scale) to the VU's reference.
+void EngineRun::MeasureNeedles(const CSndIOBuffer* vu, const CSndIOBuffer* meters)
+{
+    const uint32_t channels = static_cast<uint32_t>(m_processorChannels);
+    const uint32_t unread = 0;
+    CSndIOBuffer* needle = m_buffers.results[EngineBuffers::kNeedle].Get();
+    m_needle->Process(
+        needle, channels, EngineBuffers::kResultCapacity, meters, PL::kMeters, &unread);
+    const double shift = CSndSPNeedle::kReferenceDbfs - m_vu->GetReference();
+    for (int i = 0; i < PL::kMeters; ++i) {
+        double level = FirstValue(vu[i]);
+        if (m_context.needleTypes[static_cast<size_t>(i)] != NeedleType::kVu) {
+            level = FirstValue(needle[i]);
+            if (level > CSndSPNeedle::kSilenceDb)
+                level += shift;
+        }
+        m_context.needle[static_cast<size_t>(i)].store(level, std::memory_order_relaxed);
+    }
 }
 
 // The broadcast loudness runs after the peak, VU and loudness processors, over the same meter
@@ -157,6 +179,7 @@ void EngineRun::KeepLevels(uint32_t frames)
     for (size_t i = 0; i < levels.peak.size(); ++i) {
         levels.peak[i] = m_context.peak[i].load(std::memory_order_relaxed);
         levels.vu[i] = m_context.vu[i].load(std::memory_order_relaxed);
+        levels.needle[i] = m_context.needle[i].load(std::memory_order_relaxed);
     }
     levels.loudness = m_context.loudness.load(std::memory_order_relaxed);
     levels.r128 = m_readings;

@@ -2,7 +2,7 @@
 
 // The sample buffers of one engine run, allocated once when the run is set up and released
 // when it ends: the silent output set, the input set filled by Transfer, the eight meter
-// buffers, the four processor result sets and the dump buffers. Engine thread only; after
+// buffers, the five processor result sets and the dump buffers. Engine thread only; after
 // Create nothing here allocates.
 
 #include "sndio/SndIOBuffer.h"
@@ -36,7 +36,7 @@ private:
 struct EngineBuffers {
     static constexpr int kMeters = 8;
     static constexpr uint32_t kResultCapacity = 16384; // values per processor result buffer
-    enum Result { kPeak, kVU, kSecondLoudness, kLoudness, kResults };
+    enum Result { kPeak, kVU, kSecondLoudness, kLoudness, kNeedle, kResults };
 
     // True when every set could be allocated.
     bool Create(int outputs, int inputs, int processorChannels, int dumpChannels,

@@ -11,6 +11,7 @@
 #include "meter/BlockLevelsRing.h"
 #include "meter/LoudnessLayout.h"
 #include "meter/LoudnessSnapshot.h"
+#include "meter/NeedleType.h"
 #include "meter/SndIOPlayList.h"
 #include "meter/SndSPLoudnessMarvane.h"
 #include "sndio/SndIOBlockInfoList.h"
@@ -68,6 +69,7 @@ struct EngineContext {
     double vuCutoff = 1.8; // Hz
     int32_t vuOrder = 2;
     LoudnessLayout loudnessLayout = LoudnessLayout::Stereo; // meters of the broadcast loudness
+    std::array<NeedleType, CSndIOPlayList::kMeters> needleTypes {}; // the ballistics per meter
     CSndIOPlayList::DeviceFactory deviceFactory = nullptr;
 
     // Controlling thread writes, worker polls once per block.
@@ -103,6 +105,9 @@ struct EngineContext {
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> secondLoudness {}; // dB
     std::atomic<double> loudness { 0.0 };                                       // LKFS
     std::array<std::atomic<double>, CSndIOPlayList::kLevels> vu {}; // dB re the VU reference
+    // What each meter's needle reads after its type's ballistics: dB re the VU reference (the
+    // VU level itself for the VU type).
+    std::array<std::atomic<double>, CSndIOPlayList::kLevels> needle {};
     LoudnessSnapshot loudnessR128; // broadcast loudness after the latest block
     // Every block's levels, for one reading thread; none unless asked for before the start.
     std::unique_ptr<BlockLevelsRing> blockLevels;

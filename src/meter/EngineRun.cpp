@@ -199,6 +199,7 @@ int32_t EngineRun::CreateBuffersAndProcessors()
     try {
         m_peak = std::make_unique<CSndSPPeak>();
         m_vu = std::make_unique<CSndSPVU>();
+        m_needle = std::make_unique<CSndSPNeedle>();
         m_secondLoudness = std::make_unique<CSndSPLoudnessMarvane>();
         m_loudness = std::make_unique<CSndSPLoudnessBS1770>();
         m_r128 = std::make_unique<CSndSPLoudnessR128>();
@@ -209,6 +210,9 @@ int32_t EngineRun::CreateBuffersAndProcessors()
     m_peak->Init();
     m_vu->InitFilter(m_rate, m_context.vuCutoff, m_context.vuOrder);
     m_vu->SetReference(static_cast<int16_t>(TruncToInt32(m_context.vuReference)));
+    m_needle->Init(m_rate > 0.0 ? m_rate : CSndSPNeedle::kDefaultRate);
+    for (int i = 0; i < PL::kMeters; ++i)
+        m_needle->SetType(static_cast<uint32_t>(i), m_context.needleTypes[static_cast<size_t>(i)]);
     m_secondLoudness->SetParameters(m_context.secondLoudnessParameters);
     m_secondLoudness->Init();
     m_loudness->SetRequestedWindow(std::min(m_context.loudnessWindow, 10.0));
@@ -294,6 +298,7 @@ void EngineRun::End()
         file.Close();
     m_peak.reset();
     m_vu.reset();
+    m_needle.reset();
     m_secondLoudness.reset();
     m_loudness.reset();
     m_r128.reset();

@@ -13,6 +13,7 @@
 #include "meter/SndSPLoudnessBS1770.h"
 #include "meter/SndSPLoudnessMarvane.h"
 #include "meter/SndSPLoudnessR128.h"
+#include "meter/SndSPNeedle.h"
 #include "meter/SndSPPeak.h"
 #include "meter/SndSPVU.h"
 #include "sndio/SndIODevice.h"
@@ -59,6 +60,7 @@ private:
     void StoreCpuTime(); // the worker's CPU time since its blocks began, into the counters
     bool DeviceLost(int transferResult, uint32_t frames);
     void Measure(uint32_t frames);
+    void MeasureNeedles(const CSndIOBuffer* vu, const CSndIOBuffer* meters);
     void MeasureR128();
     void KeepLevels(uint32_t frames);
     void PostLevels();
@@ -75,6 +77,7 @@ private:
     CWaveFile m_dumpFiles[CSndIOPlayList::kDumpFiles];
     std::unique_ptr<CSndSPPeak> m_peak;
     std::unique_ptr<CSndSPVU> m_vu;
+    std::unique_ptr<CSndSPNeedle> m_needle; // the meters whose needle is not the VU
     std::unique_ptr<CSndSPLoudnessMarvane> m_secondLoudness;
     std::unique_ptr<CSndSPLoudnessBS1770> m_loudness;
     std::unique_ptr<CSndSPLoudnessR128> m_r128; // broadcast loudness of the programme layout

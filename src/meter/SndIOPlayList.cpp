@@ -46,11 +46,13 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
     vuCutoff = other.vuCutoff;
     vuOrder = other.vuOrder;
     loudnessLayout = other.loudnessLayout;
+    needleTypes = other.needleTypes;
     // A ring of its own: the abandoned worker may still write the old one.
     if (other.blockLevels)
         blockLevels = std::make_unique<BlockLevelsRing>(other.blockLevels->Capacity());
     for (size_t i = 0; i < vu.size(); ++i) {
         vu[i].store(other.vu[i].load());
+        needle[i].store(other.needle[i].load());
         peak[i].store(other.peak[i].load());
         secondLoudness[i].store(other.secondLoudness[i].load());
     }
@@ -253,6 +255,25 @@ void CSndIOPlayList::SetLoudnessLayout(kerrion::LoudnessLayout layout)
 kerrion::LoudnessLayout CSndIOPlayList::GetLoudnessLayout() const
 {
     return m_engine->loudnessLayout;
+}
+
+void CSndIOPlayList::SetNeedleType(int meter, kerrion::NeedleType type)
+{
+    if (meter >= 0 && meter < kMeters)
+        m_engine->needleTypes[static_cast<size_t>(meter)] = type;
+}
+
+kerrion::NeedleType CSndIOPlayList::GetNeedleType(int meter) const
+{
+    return meter >= 0 && meter < kMeters ? m_engine->needleTypes[static_cast<size_t>(meter)]
+                                         : kerrion::NeedleType::kVu;
+}
+
+int CSndIOPlayList::GetNeedleLevels(double* needleOut) const
+{
+    for (size_t i = 0; i < kLevels; ++i)
+        needleOut[i] = m_engine->needle[i].load(std::memory_order_relaxed);
+    return 1;
 }
 
 void CSndIOPlayList::KeepBlockLevels(std::size_t capacity)

@@ -24,6 +24,7 @@
 #include "meter/BlockLevels.h"
 #include "meter/LoudnessLayout.h"
 #include "meter/LoudnessReadings.h"
+#include "meter/NeedleType.h"
 #include "platform/messages/NotifyTarget.h"
 #include "sndio/SndIOBlockInfoList.h"
 #include "sndio/SndIOSegmentInfo.h"
@@ -154,6 +155,13 @@ public:
     // next run; stereo (meters 1-2) by default.
     void SetLoudnessLayout(kerrion::LoudnessLayout layout);
     kerrion::LoudnessLayout GetLoudnessLayout() const;
+    // The ballistics of meter `meter` (0..7) from the next run: the VU by default.
+    void SetNeedleType(int meter, kerrion::NeedleType type);
+    kerrion::NeedleType GetNeedleType(int meter) const;
+    // Copies the 64 needle readings (dB relative to the VU reference: for the VU type the VU
+    // level, for the others the level their ballistics read, the reference sine reading 0.0 on
+    // every type). Returns 1. Any thread.
+    int GetNeedleLevels(double* needleOut) const;
     // The readings after the latest block (NaN where not defined yet); every value of one
     // block, never a mix of two. Lock-free; any thread.
     kerrion::LoudnessReadings GetLoudnessR128() const;

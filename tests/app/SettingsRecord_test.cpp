@@ -353,3 +353,29 @@ TEST(SettingsRecordLoudness, SavedAfterTheOtherSectionsOnceChosen)
     again.SaveAll(all);
     EXPECT_NE(all.Text().find("[Loudness]\r\nLayout=stereo\r\n"), std::string::npos);
 }
+
+// A meter's needle type is written only where it is not the VU or the file had it, so that the
+// files of VU users keep the keys they always had (the save order test); a value this version
+// does not know is kept as written.
+TEST(SettingsRecordMeterType, WrittenWhereChosenOrPresentAndKeptAsWritten)
+{
+    CSettingsRecord record = LoadFromText(
+        "[Meter]\r\nNum=8\r\n[Channel2]\r\nmeter_type=vu\r\n[Channel3]\r\nmeter_type=ppm-x\r\n");
+    EXPECT_EQ(record.Channel[0].meter_type, "vu");
+    EXPECT_EQ(record.Channel[2].meter_type, "ppm-x");
+    record.Channel[0].meter_type = "ppm-bbc";
+    CIniProfile profile(
+        "[Meter]\r\nNum=8\r\n[Channel2]\r\nmeter_type=vu\r\n[Channel3]\r\nmeter_type=ppm-x\r\n");
+    record.Save(profile);
+    const std::string text = profile.Text();
+    const auto typeOf = [&](int channel) {
+        const size_t section = text.find("[Channel" + std::to_string(channel) + "]");
+        const size_t key = text.find("meter_type=", section);
+        const size_t next = text.find("[", section + 1);
+        return key < next ? text.substr(key + 11, text.find('\r', key) - key - 11) : "";
+    };
+    EXPECT_EQ(typeOf(1), "ppm-bbc");
+    EXPECT_EQ(typeOf(2), "vu");
+    EXPECT_EQ(typeOf(3), "ppm-x");
+    EXPECT_EQ(typeOf(4), "");
+}

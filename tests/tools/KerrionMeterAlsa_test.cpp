@@ -76,7 +76,7 @@ TEST_F(KerrionMeterAlsa, MetersTheFilePcmFoundByTheBeginningOfItsName)
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 40u) << r.out;
     const std::regex shape(
-        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+,"r128":\{[^}]*\}\})");
+        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"needle":\[[^\]]*\],"loudness":[-0-9.e]+,"r128":\{[^}]*\}\})");
     for (const std::string& line : lines)
         ASSERT_TRUE(std::regex_match(line, shape)) << line;
     // 40 records: at least 36 blocks of 4096 frames after the device's four empty slots, some

@@ -86,7 +86,7 @@ TEST_F(KerrionMeterMetering, JsonLinesCarryTheLevelsOfEveryBlock)
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 120u);
     const std::regex shape(
-        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"loudness":[-0-9.e]+,"r128":\{[^}]*\}\})");
+        R"(\{"block":\d+,"frames":\d+,"peak":\[[^\]]*\],"vu":\[[^\]]*\],"meter_vu":\[[^\]]*\],"needle":\[[^\]]*\],"loudness":[-0-9.e]+,"r128":\{[^}]*\}\})");
     for (size_t i = 0; i < lines.size(); ++i) {
         ASSERT_TRUE(std::regex_match(lines[i], shape)) << lines[i];
         EXPECT_EQ(lines[i].rfind("{\"block\":" + std::to_string(i + 1) + ",", 0), 0u);
@@ -109,8 +109,37 @@ TEST_F(KerrionMeterMetering, JsonLinesCarryTheLevelsOfEveryBlock)
         EXPECT_EQ(peak[i], -96.0);
         EXPECT_EQ(vu[i], 0.0);
     }
+    EXPECT_EQ(JsonArray(last, "needle"), meterVu) << "a VU meter's needle is its VU reading";
     EXPECT_NE(r.err.find("kerrion-meter: 120 blocks,"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("engine status 1: ran normally"), std::string::npos) << r.err;
+}
+
+// Every needle follows the type given for the run: a steady tone reads on a peak programme meter
+// what it reads on the VU (each meter's reference level applied alike), while between the
+// generator's bursts (250 ms on, 750 ms off) the PPM falls slowly where the VU drops at once.
+TEST_F(KerrionMeterMetering, AMeterTypeGivesEveryNeedleItsBallistics)
+{
+    WriteFileBytes(m_dir / "signal.ini",
+        "[Signal]\nInputs=2\nSpeed=10\n[Input1]\nSource=sine\nLevel=-20\n[Input2]\nSource=burst\n"
+        "Frequency=1000\nLevel=-6\nBurstOn=250\nBurstOff=750\n");
+    const Result r = Run("--format jsonl --blocks 400 --channels 0,1 --meter-type ppm-nordic");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 400u);
+    const std::vector<double> meterVu = JsonArray(lines.back(), "meter_vu");
+    const std::vector<double> needle = JsonArray(lines.back(), "needle");
+    ASSERT_EQ(needle.size(), 8u);
+    EXPECT_NEAR(needle[0], -2.0, 0.1); // the -20 dBFS sine with cal_vu -18
+    EXPECT_NEAR(needle[0], meterVu[0], 0.1);
+    double lowestNeedle = 100.0;
+    double lowestVu = 100.0;
+    for (size_t i = 200; i < lines.size(); ++i) {
+        lowestNeedle = std::min(lowestNeedle, JsonArray(lines[i], "needle")[1]);
+        lowestVu = std::min(lowestVu, JsonArray(lines[i], "meter_vu")[1]);
+    }
+    EXPECT_GT(lowestNeedle, 3.0) << "14 dB at the burst, 20 dB in 1.7 s after it";
+    EXPECT_LT(lowestVu, -10.0);
+    EXPECT_EQ(Run("--meter-type ppm").status, 2);
 }
 
 TEST_F(KerrionMeterMetering, CsvAndTableFormats)
@@ -120,7 +149,7 @@ TEST_F(KerrionMeterMetering, CsvAndTableFormats)
     std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0].rfind("block,frames,peak1", 0), 0u);
-    EXPECT_EQ(std::count(lines[5].begin(), lines[5].end(), ','), 31); // 26 + the loudness columns
+    EXPECT_EQ(std::count(lines[5].begin(), lines[5].end(), ','), 39); // 34 + the loudness columns
     EXPECT_NE(lines[0].find(",loudness,momentary,short_term,integrated,range,true_peak_max"),
         std::string::npos);
 

@@ -21,6 +21,7 @@ LevelRecord KnownRecord()
         r.peak[static_cast<size_t>(i)] = -20.0 - i;
         r.vu[static_cast<size_t>(i)] = 0.125 * i;
         r.meterVu[static_cast<size_t>(i)] = 0.125 * i - 2.0;
+        r.needle[static_cast<size_t>(i)] = 0.5 * i - 3.0;
     }
     r.peak[7] = -96.0;
     r.loudness = -23.0456789123;
@@ -31,9 +32,10 @@ LevelRecord KnownRecord()
 
 TEST(KerrionMeterOptions, ParsesEveryMeteringOption)
 {
-    const auto parsed = ParseMeterCommandLine({ "--device-type", "2", "--device-id=3", "--device",
-        "Kerrion", "--channels", "0,1,-1,5", "--blocks", "20", "--seconds=2.5", "--format", "jsonl",
-        "--dump", "a.wav,,c.wav", "--dump-seconds", "1.5", "--list-devices" });
+    const auto parsed = ParseMeterCommandLine(
+        { "--device-type", "2", "--device-id=3", "--device", "Kerrion", "--channels", "0,1,-1,5",
+            "--blocks", "20", "--seconds=2.5", "--format", "jsonl", "--dump", "a.wav,,c.wav",
+            "--dump-seconds", "1.5", "--list-devices", "--meter-type", "PPM-BBC" });
     ASSERT_EQ(parsed.error, "");
     const MeterCommandLine& o = parsed.options;
     EXPECT_EQ(o.deviceType, 2);
@@ -46,6 +48,7 @@ TEST(KerrionMeterOptions, ParsesEveryMeteringOption)
     EXPECT_EQ(o.dumpFiles, (std::vector<std::string> { "a.wav", "", "c.wav" }));
     EXPECT_EQ(o.dumpSeconds, 1.5);
     EXPECT_TRUE(o.listDevices);
+    EXPECT_EQ(o.meterType, "ppm-bbc");
     EXPECT_EQ(ParseMeterCommandLine({}).options.format, MeterFormat::Table);
 }
 
@@ -55,7 +58,7 @@ TEST(KerrionMeterOptions, RejectsValuesThatMeanNothing)
         { "--seconds", "nan" }, { "--format", "xml" }, { "--channels", "1,a" },
         { "--channels", "0,1,2,3,4,5,6,7,8" }, { "--channels", "" }, { "--dump", "a,b,c,d" },
         { "--device-id", "-1" }, { "--device-type", "x" }, { "--dump-seconds", "0" },
-        { "--device", "" } };
+        { "--device", "" }, { "--meter-type", "ppm" } };
     for (const auto& pair : bad)
         EXPECT_NE(ParseMeterCommandLine({ pair[0], pair[1] }).error, "")
             << pair[0] << " " << pair[1];
@@ -71,6 +74,7 @@ TEST(KerrionMeterRecords, JsonLineHoldsEveryFieldInOrder)
         "\"peak\":[-20,-21,-22,-23,-24,-25,-26,-96],"
         "\"vu\":[0,0.125,0.25,0.375,0.5,0.625,0.75,0.875],"
         "\"meter_vu\":[-2,-1.875,-1.75,-1.625,-1.5,-1.375,-1.25,-1.125],"
+        "\"needle\":[-3,-2.5,-2,-1.5,-1,-0.5,0,0.5],"
         "\"loudness\":-23.0456789}\n");
 }
 
@@ -87,7 +91,8 @@ TEST(KerrionMeterRecords, CsvRowsMatchTheirHeader)
     const std::string header = CsvHeader();
     EXPECT_EQ(header.rfind("block,frames,peak1,", 0), 0u);
     EXPECT_NE(header.find(",vu8,meter_vu1,"), std::string::npos);
-    EXPECT_NE(header.find(",meter_vu8,loudness\n"), std::string::npos);
+    EXPECT_NE(header.find(",meter_vu8,needle1,"), std::string::npos);
+    EXPECT_NE(header.find(",needle8,loudness\n"), std::string::npos);
     const std::string row = CsvRecord(KnownRecord());
     EXPECT_EQ(
         std::count(header.begin(), header.end(), ','), std::count(row.begin(), row.end(), ','));
@@ -100,6 +105,7 @@ TEST(KerrionMeterRecords, TableShowsOneLinePerMeterWithBars)
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), kTableLines);
     EXPECT_NE(table.find("meter 1  ch   0  VU   -2.00 |"), std::string::npos);
     EXPECT_NE(table.find("peak  -20.00 dBFS |################........|"), std::string::npos);
+    EXPECT_NE(table.find("|  needle   -3.00\n"), std::string::npos);
     EXPECT_NE(table.find("meter 8  ch  --"), std::string::npos);
     EXPECT_NE(table.find("peak  -96.00 dBFS |........................|"), std::string::npos);
 }

@@ -172,6 +172,12 @@ const std::map<std::string, OptionHandler>& Handlers()
                     return SetChoice(
                         o.standard, "--standard", { "ARIB", "EBU", "ATSC", "Custom" }, v);
                 } } },
+        { "--meter-type",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return SetChoice(o.meterType, "--meter-type",
+                        { "vu", "vu-iec", "ppm-din", "ppm-nordic", "ppm-bbc", "ppm-ebu" }, v);
+                } } },
         { "--dump", { true, &SetDump } },
         { "--dump-seconds",
             Positive("--dump-seconds", [](MeterCommandLine& o, double n) { o.dumpSeconds = n; }) },
@@ -213,7 +219,8 @@ std::string MeterUsage()
            "a,b,...]\n"
            "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
            "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S]\n"
-           "                     [--loudness LAYOUT] [--standard NAME] [--reconnect] [--help]\n"
+           "                     [--loudness LAYOUT] [--standard NAME] [--meter-type TYPE]\n"
+           "                     [--reconnect] [--help]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
            "  --save-settings    load the settings and write them back as the program does at "
@@ -237,6 +244,9 @@ std::string MeterUsage()
            "                     mono (meter 1), 5.1 (meters 1-6), 7.1 (meters 1-8)\n"
            "  --standard NAME    judge the loudness by ARIB (TR-B32), EBU (R128), ATSC (A/85)\n"
            "                     or Custom (the settings' Loudness/Target and TruePeakLimit)\n"
+           "  --meter-type TYPE  every meter's needle: vu, vu-iec (IEC VU), ppm-din, ppm-nordic\n"
+           "                     (Type I PPM), ppm-bbc, ppm-ebu (Type II PPM); by default each\n"
+           "                     meter's meter_type setting\n"
            "  --reconnect        when the device goes away (unplugged, its server stopped), wait\n"
            "                     for it and meter again once it is back, instead of ending with\n"
            "                     status 3\n"

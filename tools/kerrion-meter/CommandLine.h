@@ -31,6 +31,7 @@ struct MeterCommandLine {
     std::optional<std::string> loudnessLayout; // --loudness stereo|mono|5.1|7.1 (Loudness/Layout)
     std::optional<std::string> standard; // --standard ARIB|EBU|ATSC|Custom (Loudness/Standard)
     bool reconnect = false; // --reconnect: a device that goes away is awaited, then metered again
+    std::optional<std::string> meterType; // --meter-type TYPE: every meter's needle (meter_type)
 };
 
 struct MeterCommandLineResult {

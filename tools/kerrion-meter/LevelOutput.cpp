@@ -34,12 +34,15 @@ LevelRecord LevelOutput::Read(const CSndIOPlayList& playList) const
 {
     double peak[CSndIOPlayList::kLevels];
     double vu[CSndIOPlayList::kLevels];
+    double needle[CSndIOPlayList::kLevels];
     playList.GetMeterLevels(peak, vu);
+    playList.GetNeedleLevels(needle);
     BlockLevels latest;
     latest.block = m_blocks;
     latest.frames = playList.GetCounters().lastBlockFrames;
     std::copy_n(peak, latest.peak.size(), latest.peak.begin());
     std::copy_n(vu, latest.vu.size(), latest.vu.begin());
+    std::copy_n(needle, latest.needle.size(), latest.needle.begin());
     latest.loudness = playList.GetLoudness();
     latest.r128 = playList.GetLoudnessR128();
     return Read(latest);
@@ -54,6 +57,7 @@ LevelRecord LevelOutput::Read(const BlockLevels& levels) const
         record.peak[i] = levels.peak[i];
         record.vu[i] = levels.vu[i];
         record.meterVu[i] = levels.vu[i] - (m_calibration[i] + 20.0);
+        record.needle[i] = levels.needle[i] - (m_calibration[i] + 20.0);
     }
     record.loudness = levels.loudness;
     record.hasR128 = true;

@@ -72,10 +72,10 @@ std::string R128Json(const LoudnessReadings& m)
     std::string peaks = "[";
     for (int c = 0; c < m.channels; ++c)
         peaks += (c > 0 ? "," : "") + FormatNumber(m.truePeak[static_cast<size_t>(c)]);
-    return ",\"r128\":{\"momentary\":" + FormatNumber(m.momentary) + ",\"short_term\":"
-        + FormatNumber(m.shortTerm) + ",\"integrated\":" + FormatNumber(m.integrated)
-        + ",\"range\":" + FormatNumber(m.range) + ",\"true_peak\":" + peaks
-        + "],\"true_peak_max\":" + FormatNumber(m.truePeakMax) + "}";
+    return ",\"r128\":{\"momentary\":" + FormatNumber(m.momentary)
+        + ",\"short_term\":" + FormatNumber(m.shortTerm)
+        + ",\"integrated\":" + FormatNumber(m.integrated) + ",\"range\":" + FormatNumber(m.range)
+        + ",\"true_peak\":" + peaks + "],\"true_peak_max\":" + FormatNumber(m.truePeakMax) + "}";
 }
 
 // One decimal, or a dash for a value not measured yet.
@@ -94,14 +94,14 @@ std::string JsonRecord(const LevelRecord& r)
 {
     return "{\"block\":" + std::to_string(r.block) + ",\"frames\":" + std::to_string(r.frames)
         + ",\"peak\":" + JsonArray(r.peak) + ",\"vu\":" + JsonArray(r.vu) + ",\"meter_vu\":"
-        + JsonArray(r.meterVu) + ",\"loudness\":" + FormatNumber(r.loudness)
-        + (r.hasR128 ? R128Json(r.r128) : std::string()) + "}\n";
+        + JsonArray(r.meterVu) + ",\"needle\":" + JsonArray(r.needle) + ",\"loudness\":"
+        + FormatNumber(r.loudness) + (r.hasR128 ? R128Json(r.r128) : std::string()) + "}\n";
 }
 
 std::string CsvHeader(bool r128)
 {
     std::string text = "block,frames";
-    for (const char* group : { "peak", "vu", "meter_vu" }) {
+    for (const char* group : { "peak", "vu", "meter_vu", "needle" }) {
         for (int i = 1; i <= kMeters; ++i)
             text += "," + std::string(group) + std::to_string(i);
     }
@@ -126,6 +126,7 @@ void WriteCsvRecord(const LevelRecord& r, std::string& text)
     AppendCsvFields(text, r.peak);
     AppendCsvFields(text, r.vu);
     AppendCsvFields(text, r.meterVu);
+    AppendCsvFields(text, r.needle);
     text += ',';
     AppendNumber(text, r.loudness);
     if (r.hasR128) {
@@ -141,25 +142,25 @@ void WriteCsvRecord(const LevelRecord& r, std::string& text)
 std::string R128Line(const LoudnessReadings& m, const LoudnessStandard& standard)
 {
     const std::string unit = standard.unit;
-    return "M " + Dash(m.momentary) + "  S " + Dash(m.shortTerm) + "  I "
-        + Dash(m.integrated) + " " + unit + "  LRA " + Dash(m.range)
-        + " LU  TP max " + Dash(m.truePeakMax) + " dBTP  (" + standard.name + " "
-        + Dash(standard.target) + " " + unit + ", " + Dash(standard.truePeakLimit)
-        + " dBTP)\n";
+    return "M " + Dash(m.momentary) + "  S " + Dash(m.shortTerm) + "  I " + Dash(m.integrated) + " "
+        + unit + "  LRA " + Dash(m.range) + " LU  TP max " + Dash(m.truePeakMax) + " dBTP  ("
+        + standard.name + " " + Dash(standard.target) + " " + unit + ", "
+        + Dash(standard.truePeakLimit) + " dBTP)\n";
 }
 
 std::string TableText(const LevelRecord& r, const std::array<int, kMeters>& channels)
 {
     std::string text;
-    char line[200];
+    char line[256];
     for (int i = 0; i < kMeters; ++i) {
         const auto m = static_cast<size_t>(i);
         char channel[16] = " --";
         if (channels[m] >= 0)
             std::snprintf(channel, sizeof channel, "%3d", channels[m]);
-        std::snprintf(line, sizeof line, "meter %d  ch %s  VU %+7.2f %s  peak %7.2f dBFS %s\n",
-            i + 1, channel, r.meterVu[m], Bar(r.meterVu[m], -20.0, 3.0).c_str(), r.peak[m],
-            Bar(r.peak[m], -60.0, 0.0).c_str());
+        std::snprintf(line, sizeof line,
+            "meter %d  ch %s  VU %+7.2f %s  peak %7.2f dBFS %s  needle %+7.2f\n", i + 1, channel,
+            r.meterVu[m], Bar(r.meterVu[m], -20.0, 3.0).c_str(), r.peak[m],
+            Bar(r.peak[m], -60.0, 0.0).c_str(), r.needle[m]);
         text += line;
     }
     return text;

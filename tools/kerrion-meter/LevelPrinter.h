@@ -20,22 +20,26 @@ struct LevelRecord {
     std::array<double, kMeters> peak {}; // dBFS, the engine's peak levels
     std::array<double, kMeters> vu {};   // dB, the engine's VU levels (0 = 20 dB below full scale)
     std::array<double, kMeters> meterVu {}; // dB, what the meter shows: vu - (cal_vu + 20)
-    double loudness = 0.0;                  // LKFS, BS.1770 over the meters
-    bool hasR128 = false;                   // the record carries the broadcast loudness below
-    LoudnessReadings r128;                  // of the programme layout; NaN: not defined yet
+    // dB re each meter's reference point, after its needle type's ballistics (meterVu for vu)
+    std::array<double, kMeters> needle {};
+    double loudness = 0.0; // LKFS, BS.1770 over the meters
+    bool hasR128 = false;  // the record carries the broadcast loudness below
+    LoudnessReadings r128; // of the programme layout; NaN: not defined yet
 };
 
-// {"block":N,"frames":F,"peak":[...],"vu":[...],"meter_vu":[...],"loudness":L} and a newline;
+// {"block":N,"frames":F,"peak":[...],"vu":[...],"meter_vu":[...],"needle":[...],"loudness":L}
+// and a newline;
 // with the broadcast loudness, "r128":{"momentary":M,"short_term":S,"integrated":I,"range":LRA,
 // "true_peak":[one per programme channel],"true_peak_max":TP} before the closing brace.
 std::string JsonRecord(const LevelRecord& record);
-// With `r128`, the columns momentary,short_term,integrated,range,true_peak_max follow.
+// block, frames, peak1..8, vu1..8, meter_vu1..8, needle1..8, loudness; with `r128`, the
+// columns momentary,short_term,integrated,range,true_peak_max follow.
 std::string CsvHeader(bool r128 = false);
 std::string CsvRecord(const LevelRecord& record);
 // The same record in `text`, which keeps its capacity from one record to the next.
 void WriteCsvRecord(const LevelRecord& record, std::string& text);
 // Eight lines, one per meter: its device channel, the meter's VU reading with a bar over
-// -20..+3 dB and the peak level with a bar over -60..0 dBFS.
+// -20..+3 dB, the peak level with a bar over -60..0 dBFS and what its needle reads.
 std::string TableText(const LevelRecord& record, const std::array<int, kMeters>& channels);
 constexpr int kTableLines = kMeters;
 // The table's line of the broadcast loudness, judged by `standard`, with its newline.

@@ -266,6 +266,9 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     CSndIOPlayList playList;
     playList.SetVUFilter(settings.BWLPF.cutoff, settings.BWLPF.order);
     playList.SetLoudnessLayout(ChooseLayout(options, settings));
+    for (size_t i = 0; i < kMeters; ++i)
+        playList.SetNeedleType(static_cast<int>(i),
+            ParseNeedleType(options.meterType.value_or(settings.Channel[i].meter_type)));
     const LoudnessStandard standard = ChooseStandard(options, settings);
     InstallInterruptHandlers();
     LevelOutput output(options.format, channels, calibration, standard);
