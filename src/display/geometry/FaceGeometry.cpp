@@ -1,10 +1,10 @@
 #include "display/geometry/FaceGeometry.h"
 
+#include "display/geometry/NeedleScale.h"
 #include "display/geometry/ScaleLaw.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace kerrion {
 
@@ -16,14 +16,6 @@ constexpr int kNeedleClipRadius = 1430;
 constexpr int kRegionClipRadius = 1400;
 constexpr int kSwordHalfWidth = 20; // face units; the sword's reach beside its ray
 constexpr int kHoldTickWidth = 3;   // pixels, not scaled
-
-// Label value of each mark; marks without a label are skipped by kHasLabel.
-constexpr std::array<double, kScaleMarkCount> kLabelValues
-    = { 0, -20, 10, 7, 6, 5, 4, 3, 2, 1, 0.5, 0, 0.5, 1, 2, 3 };
-constexpr std::array<bool, kScaleMarkCount> kHasLabel = { false, true, true, true, false, true,
-    false, true, true, true, false, true, false, true, true, true };
-constexpr std::array<bool, kScaleMarkCount> kLongTick = { true, true, true, true, false, true,
-    false, true, true, true, false, true, false, true, true, true };
 
 BoxI ScaleBox(int left, int top, int right, int bottom, double s)
 {
@@ -80,46 +72,56 @@ FaceFrame FrameShape(int sizeW, int sizeH, double s)
     return { { 0, 0, w, h }, 10, { kFrameInset, kFrameInset, w - kFrameInset, h - kFrameInset } };
 }
 
-ScaleMarksShape ScaleMarks(const ScaleTable& table, double s)
+ScaleMarksShape ScaleMarks(const FaceScale& scale, double s)
 {
-    std::array<double, kScaleMarkCount> angles {};
-    for (size_t i = 0; i < angles.size(); ++i)
-        angles[i] = ScalePosToAngle(ClampMarkPos(table[i]));
+    std::vector<double> angles;
+    for (const FaceMark& mark : scale.marks)
+        angles.push_back(ScalePosToAngle(ClampMarkPos(mark.pos)));
     const auto onScale = [&](size_t i) { return ScalePoint(ArcPoint(angles[i], kScaleRadius), s); };
 
     ScaleMarksShape shape;
     const BoxI scaleBox = ArcCircleBox(kScaleRadius, s);
-    shape.leftArc = { scaleBox, onScale(kZeroVuMark), onScale(0) };
-    shape.rightArc = { scaleBox, onScale(kScaleMarkCount - 1), onScale(kZeroVuMark) };
+    const size_t ref = scale.referenceMark;
+    shape.leftArc = { scaleBox, onScale(ref), onScale(0) };
+    shape.rightArc = { scaleBox, onScale(angles.size() - 1), onScale(ref) };
     shape.tickExclusion = scaleBox;
-    for (size_t i = 0; i < shape.marks.size(); ++i) {
-        ScaleMark& mark = shape.marks[i];
-        mark.isLong = kLongTick[i];
-        mark.rightSide = static_cast<int>(i) >= kZeroVuMark;
+    for (size_t i = 0; i < scale.marks.size(); ++i) {
+        ScaleMark mark;
+        mark.isLong = scale.marks[i].isLong;
+        mark.rightSide = i >= ref;
         const int reach = mark.isLong ? kLongTickRadius : kShortTickRadius;
         mark.tick = { PivotPx(s), ScalePoint(ArcPoint(angles[i], reach), s), 0 };
         mark.labelAnchor = ScalePoint(ArcPoint(angles[i], kLongTickRadius), s);
-        if (kHasLabel[i]) {
-            char text[16];
-            std::snprintf(text, sizeof text, "%d", static_cast<int>(kLabelValues[i]));
-            mark.label = text;
-        }
+        mark.label = scale.marks[i].label;
+        shape.marks.push_back(std::move(mark));
     }
     return shape;
 }
 
-RegionExpr RedBand(const ScaleTable& table, double s)
+ScaleMarksShape ScaleMarks(const ScaleTable& table, double s)
 {
+    return ScaleMarks(FaceScaleOf(NeedleType::kVu, table), s);
+}
+
+RegionExpr RedBand(const FaceScale& scale, double s)
+{
+    if (!scale.hasRedBand || scale.marks.empty())
+        return {};
     const auto topPoint = [s](double angle) {
         const double cotangent = std::cos(angle) / std::sin(angle);
         return PointI { Px(kPivotX, s) + static_cast<int>(kPivotY * s * cotangent), 0 };
     };
     // A mark past the needle's travel (134 degrees points along the top edge) would put the
     // band's corner at an infinite distance.
-    const double from = ScalePosToAngle(ClampMarkPos(table[kZeroVuMark]));
-    const double to = ScalePosToAngle(ClampMarkPos(table[kScaleMarkCount - 1]));
+    const double from = ScalePosToAngle(ClampMarkPos(scale.redFromPos));
+    const double to = ScalePosToAngle(ClampMarkPos(scale.marks.back().pos));
     return RegionExpr::Intersect(Ring(kScaleRadius, kRedBandOuterRadius, s),
         Triangle(PivotPx(s), topPoint(from), topPoint(to)));
+}
+
+RegionExpr RedBand(const ScaleTable& table, double s)
+{
+    return RedBand(FaceScaleOf(NeedleType::kVu, table), s);
 }
 
 LineShape NeedleBar(double angle, int thick, double s)

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace kerrion {
 
@@ -61,26 +62,47 @@ struct FaceFrame {
 };
 FaceFrame FrameShape(int sizeW, int sizeH, double s);
 
-// One mark of the printed VU scale.
+// One mark of a printed scale as a face lays it out.
+struct FaceMark {
+    double pos;        // degrees of deflection; held to the needle's travel when drawn
+    std::string label; // empty for marks without a label
+    bool isLong = true;
+};
+
+// A printed scale: its marks left to right (the first starts the scale line), the mark from
+// which line, ticks and labels take the scale-right colour, and where a red band starts.
+struct FaceScale {
+    std::vector<FaceMark> marks;
+    size_t referenceMark = 0;
+    bool hasRedBand = true;
+    double redFromPos = 0.0; // degrees; the band runs from here to the last mark
+};
+
+// One mark of the printed scale.
 struct ScaleMark {
     LineShape tick; // from the pivot outward; drawn with the scale disc excluded
     bool isLong = true;
-    bool rightSide = false; // from 0 VU up: drawn in the scale-right colour
+    bool rightSide = false; // from the reference mark up: drawn in the scale-right colour
     std::string label;      // empty for marks without a label
     PointI labelAnchor;     // centre of the label's bottom edge
 };
 
 struct ScaleMarksShape {
-    ArcShape leftArc;   // from 0 VU counter-clockwise to the start of the scale
-    ArcShape rightArc;  // from +3 VU counter-clockwise to 0 VU
+    ArcShape leftArc;   // from the reference mark counter-clockwise to the start of the scale
+    ArcShape rightArc;  // from the last mark counter-clockwise to the reference mark
     BoxI tickExclusion; // ellipse box of the scale disc, left out while ticks are drawn
-    std::array<ScaleMark, kScaleMarkCount> marks;
+    std::vector<ScaleMark> marks;
 };
 
-// The printed VU scale: line, ticks and labels, for a table of mark positions.
+// The printed scale: line, ticks and labels.
+ScaleMarksShape ScaleMarks(const FaceScale& scale, double s);
+// The printed VU scale for a table of mark positions (Meter/ScaleVU).
 ScaleMarksShape ScaleMarks(const ScaleTable& table, double s);
 
-// The red band: the ring between radius 1600 and 1610 from 0 VU to +3 VU.
+// The red band: the ring between radius 1600 and 1610 from its start to the last mark; empty
+// for a scale without one.
+RegionExpr RedBand(const FaceScale& scale, double s);
+// The VU's red band, from 0 VU to +3 VU.
 RegionExpr RedBand(const ScaleTable& table, double s);
 
 // Width table of the bar needle, face units, for Needle/thick 0 .. 4.
