@@ -5,6 +5,7 @@
 #include "display/MeterFaceSurface.h"
 #include "display/QtShapes.h"
 #include "display/geometry/FaceGeometry.h"
+#include "display/geometry/NeedleScale.h"
 
 #include <QImage>
 #include <QPainter>
@@ -39,9 +40,11 @@ void DrawArc(QPainter& painter, const ArcShape& arc, const QPen& pen)
     painter.drawArc(ToQRect(arc.box), start, span);
 }
 
-void DrawScale(QPainter& painter, const ColorSet& colors, double s, const CSettingsRecord& settings)
+void DrawScale(QPainter& painter, const ColorSet& colors, double s, const CSettingsRecord& settings,
+    NeedleType type)
 {
-    const ScaleMarksShape shape = ScaleMarks(settings.Meter.ScaleVU, s);
+    const FaceScale scale = FaceScaleOf(type, settings.Meter.ScaleVU);
+    const ScaleMarksShape shape = ScaleMarks(scale, s);
     const QColor left = ToQColor(colors[kColorScaleL]);
     const QColor right = ToQColor(colors[kColorScaleR]);
     QPen leftPen(left, settings.Meter.VuPenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -65,7 +68,7 @@ void DrawScale(QPainter& painter, const ColorSet& colors, double s, const CSetti
         DrawLine(painter, tick, pen.color());
     }
     painter.setClipping(false);
-    FillRegion(painter, ToQRegion(RedBand(settings.Meter.ScaleVU, s)), right);
+    FillRegion(painter, ToQRegion(RedBand(scale, s)), right);
 }
 
 } // namespace
@@ -80,8 +83,8 @@ const QImage& LogoImage()
     return logo;
 }
 
-void DrawFace(
-    MeterFaceSurface& face, const ColorSet& colors, double s, const CSettingsRecord& settings)
+void DrawFace(MeterFaceSurface& face, const ColorSet& colors, double s,
+    const CSettingsRecord& settings, NeedleType type)
 {
     QPainter painter(&face.Image());
     if (!painter.isActive())
@@ -98,7 +101,7 @@ void DrawFace(
     painter.fillRect(ToQRect(frame.background), ToQColor(colors[kColorMeterBg]));
 
     if (settings.Visible.vu == 1)
-        DrawScale(painter, colors, s, settings);
+        DrawScale(painter, colors, s, settings, type);
 
     if (!settings.Logo.file.empty()) {
         const QImage& logo = LogoImage();

@@ -234,7 +234,8 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
         if (!m_faces[index] || m_faces[index]->Image().size() != size)
             m_faces[index] = std::make_unique<MeterFaceSurface>(size.width(), size.height());
         const ColorSet& colors = kerrion::ActiveColorSet(m_settings, i);
-        kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings);
+        kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings,
+            kerrion::ParseNeedleType(m_settings.Channel[index].meter_type));
         CDlgMeter& meter = *m_meters[index];
         meter.SetFaceSurface(m_faces[index].get());
         if (initial) {
