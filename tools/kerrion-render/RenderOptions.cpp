@@ -1,5 +1,9 @@
 #include "RenderOptions.h"
 
+#include "meter/NeedleType.h"
+
+#include <cctype>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +41,24 @@ bool ParseSize(const std::string& text, int& w, int& h)
         && ParseInt(text.substr(x + 1), h) && w > 0 && h > 0 && w <= 16384 && h <= 16384;
 }
 
+// A needle type's key in any case, kept as the key; an unknown name lists the keys.
+std::string SetMeterType(RenderOptions& o, const std::string& value)
+{
+    std::string lower = value;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string list;
+    for (const kerrion::NeedleType type : kerrion::kNeedleTypes) {
+        const std::string key = kerrion::NeedleTypeName(type);
+        if (key == lower) {
+            o.meterType = key;
+            return {};
+        }
+        list += (list.empty() ? "" : ", ") + key;
+    }
+    return "--meter-type takes " + list + ", not \"" + value + "\"";
+}
+
 // Applies one option with its value; returns the error text or empty.
 std::string Apply(RenderOptions& o, const std::string& name, const std::string& value)
 {
@@ -60,6 +82,8 @@ std::string Apply(RenderOptions& o, const std::string& name, const std::string& 
     } else if (name == "--peak") {
         if (!ParseDouble(value, o.peakDbfs))
             return "--peak takes a number";
+    } else if (name == "--meter-type") {
+        return SetMeterType(o, value);
     } else if (name == "--hold") {
         if (!ParseDouble(value, d))
             return "--hold takes a number";
@@ -118,7 +142,10 @@ std::string RenderUsage()
            "  --meter N         render meter N alone (1 to 8, default 1)\n"
            "  --layout WxH      render the whole monitor with Meter/Num meters instead\n"
            "  --scale S         display scale of the single meter (default 1.0: 1360 x 768)\n"
-           "  --vu DB           VU reading of the meters (default: needle at rest)\n"
+           "  --vu DB           needle reading in dB from the scale's reference point, 0 VU\n"
+           "                    on a VU face (default: needle at rest)\n"
+           "  --meter-type TYPE face and needle law of the meters: vu, vu-iec, ppm-din,\n"
+           "                    ppm-nordic, ppm-bbc, ppm-ebu (default: each meter's meter_type)\n"
            "  --peak DBFS       peak level (default -96)\n"
            "  --hold DBFS       held peak level (shows the hold tick)\n"
            "  --lamp            light the peak indicator\n"

@@ -11,6 +11,7 @@
 #include "display/MeterSetup.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/MeterLayout.h"
+#include "display/geometry/NeedleScale.h"
 #include "display/geometry/ScaleLaw.h"
 
 #include <QApplication>
@@ -32,14 +33,16 @@ QImage RenderMeter(
 {
     const QSize size = MeterFaceSurface::SizeFor(settings.Meter.Size_w, settings.Meter.Size_h, s);
     MeterFaceSurface face(size.width(), size.height());
-    DrawFace(face, ActiveColorSet(settings, index), s, settings);
+    const NeedleType type = ParseNeedleType(
+        o.meterType.value_or(settings.Channel[static_cast<size_t>(index)].meter_type));
+    DrawFace(face, ActiveColorSet(settings, index), s, settings, type);
     CDlgMeter meter;
     meter.SetDisplayScale(s);
     meter.SetMeterSize(w, h);
     ApplyMeterSettings(meter, settings, index, &face);
     if (o.holdDbfs && HoldMsForType(settings.PeakHold.type) == 0)
         meter.SetHoldMs(2000); // a hold asked for shows even when the settings hold nothing
-    const double vuPos = VuDbToScalePos(o.vuDb);
+    const double vuPos = NeedleDbToScalePos(type, o.vuDb);
     const double peakPos = ClampPeakPos(PeakDbToScalePos(o.peakDbfs));
     meter.SetVuPos(vuPos);
     if (o.holdDbfs)

@@ -20,9 +20,9 @@ TEST(RenderOptions, DefaultsRenderMeterOneAtFullSize)
 
 TEST(RenderOptions, EveryOptionInBothSpellings)
 {
-    const RenderOptionsResult r
-        = Parse({ "--ini=k.ini", "--meter", "3", "--layout=1920x1080", "--scale", "0.6", "--vu",
-            "-3.5", "--peak=-6", "--hold", "-1", "--lamp", "--display-off", "--out", "x.png" });
+    const RenderOptionsResult r = Parse({ "--ini=k.ini", "--meter", "3", "--layout=1920x1080",
+        "--scale", "0.6", "--vu", "-3.5", "--peak=-6", "--hold", "-1", "--lamp", "--display-off",
+        "--meter-type", "PPM-Din", "--out", "x.png" });
     ASSERT_EQ(r.error, "");
     EXPECT_EQ(*r.options.iniFile, "k.ini");
     EXPECT_EQ(r.options.meter, 3);
@@ -34,6 +34,7 @@ TEST(RenderOptions, EveryOptionInBothSpellings)
     EXPECT_EQ(*r.options.holdDbfs, -1.0);
     EXPECT_TRUE(r.options.lamp);
     EXPECT_TRUE(r.options.displayOff);
+    EXPECT_EQ(*r.options.meterType, "ppm-din");
 }
 
 TEST(RenderOptions, BadValuesAreRefused)
@@ -45,6 +46,8 @@ TEST(RenderOptions, BadValuesAreRefused)
     EXPECT_NE(Parse({ "--layout", "1920", "--out", "a.png" }).error, "");
     EXPECT_NE(Parse({ "--layout", "0x10", "--out", "a.png" }).error, "");
     EXPECT_NE(Parse({ "--vu" }).error, "");
+    EXPECT_EQ(Parse({ "--meter-type", "ppm", "--out", "a.png" }).error,
+        "--meter-type takes vu, vu-iec, ppm-din, ppm-nordic, ppm-bbc, ppm-ebu, not \"ppm\"");
     EXPECT_NE(Parse({ "--frobnicate", "1", "--out", "a.png" }).error, "");
     EXPECT_NE(Parse({}).error, ""); // no output file
     EXPECT_EQ(Parse({ "--help" }).error, "");
