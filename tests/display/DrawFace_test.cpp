@@ -3,10 +3,13 @@
 #include "display/MeterFaceSurface.h"
 #include "display/RenderTestSupport.h"
 #include "display/geometry/FaceGeometry.h"
+#include "display/geometry/NeedleScale.h"
 #include "display/geometry/ScaleLaw.h"
 #include "support/QtTestApp.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace kerrion;
 using namespace kerrion::test;
@@ -18,10 +21,10 @@ constexpr ColorRef kBlack = MakeColor(0, 0, 0);
 
 class DrawFaceTest : public ::testing::Test {
 protected:
-    QImage Draw(double s)
+    QImage Draw(double s, NeedleType type = NeedleType::kVu)
     {
         MeterFaceSurface face(settings.Meter.Size_w, settings.Meter.Size_h);
-        DrawFace(face, colors, s, settings);
+        DrawFace(face, colors, s, settings, type);
         return face.Image();
     }
 
@@ -85,6 +88,61 @@ TEST_F(DrawFaceTest, ScaleLineTicksAndRedBandTakeTheirColours)
     EXPECT_GT(CountColor(img, { plusTwo.x - 40, plusTwo.y - 60, plusTwo.x + 40, plusTwo.y },
                   colors[kColorScaleR]),
         50);
+}
+
+// Each type's law puts its reference and its ends where the printed scale has them, and the
+// face draws every mark on the ray the law gives it: left of the reference in the left colour,
+// from it on in the right colour; the top segment carries a red band where the type has one.
+TEST_F(DrawFaceTest, EveryTypeDrawsItsMarksWhereItsLawPutsThem)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        NeedleType type;
+        const char* reference;           // label of the reference mark
+        double referencePos;             // where a reading of 0 dB stands
+        double lowDb, lowPos;            // the left end of the printed scale
+        double highDb, highPos, overPos; // its right end, and where +40 dB rests
+        bool redBand;
+    } rows[] = {
+        { NeedleType::kVu, "0", 57.36, -20, 1.9, 3, 88, 90, true },
+        { NeedleType::kVuIec, "0", 57.36, -20, 1.9, 3, 88, 90, true },
+        { NeedleType::kPpmDin, "0", 74.25, -50, 0, 5, 88, 88, true },
+        { NeedleType::kPpmNordic, "TEST", 66, -36, 0, 12, 88, 88, true },
+        { NeedleType::kPpmBbc, "4", 44, -14, 0, 12, 88, 88, false },
+        { NeedleType::kPpmEbu, "TEST", 44, -12, 0, 12, 88, 88, true },
+    };
+    for (const auto& row : rows) {
+        const int name = static_cast<int>(row.type); // the enum's order: vu, vu-iec, din, ...
+        EXPECT_NEAR(NeedleDbToScalePos(row.type, 0), row.referencePos, 0.01) << name;
+        EXPECT_NEAR(NeedleDbToScalePos(row.type, row.lowDb), row.lowPos, 0.01) << name;
+        EXPECT_NEAR(NeedleDbToScalePos(row.type, row.highDb), row.highPos, 0.01) << name;
+        EXPECT_EQ(NeedleDbToScalePos(row.type, 40), row.overPos) << name;
+        EXPECT_EQ(NeedleDbToScalePos(row.type, -90), 0.0) << name;
+        EXPECT_EQ(NeedleDbToScalePos(row.type, nan), 0.0) << name;
+
+        const FaceScale scale = FaceScaleOf(row.type, settings.Meter.ScaleVU);
+        const std::vector<FaceMark>& marks = scale.marks;
+        EXPECT_EQ(marks[scale.referenceMark].label, row.reference) << name;
+        EXPECT_NEAR(marks[scale.referenceMark].pos, row.referencePos, 0.05) << name;
+        const QImage img = Draw(1.0, row.type);
+        for (size_t i = 0; i < marks.size(); ++i) {
+            const int colour = i < scale.referenceMark ? kColorScaleL : kColorScaleR;
+            EXPECT_EQ(ColorAt(img, OnArc(marks[i].pos, 1620, 1.0)), colors[colour])
+                << name << " mark " << i;
+            if (i > 0) { // between two marks the face is bare
+                const double between = (marks[i - 1].pos + marks[i].pos) / 2;
+                EXPECT_EQ(ColorAt(img, OnArc(between, 1620, 1.0)), colors[kColorMeterBg])
+                    << name << " before mark " << i;
+            }
+        }
+        const double top = (marks[marks.size() - 2].pos + marks.back().pos) / 2;
+        EXPECT_EQ(
+            ColorAt(img, OnArc(top, 1606, 1.0)), colors[row.redBand ? kColorScaleR : kColorMeterBg])
+            << name;
+        EXPECT_EQ(ColorAt(img, OnArc((marks[0].pos + marks[1].pos) / 2, 1606, 1.0)),
+            colors[kColorMeterBg])
+            << name;
+    }
 }
 
 TEST_F(DrawFaceTest, WithoutTheVuMeterOnlyFrameBackgroundAndLogo)
