@@ -10,6 +10,7 @@
 #include "display/QtShapes.h"
 #include "display/geometry/FaceGeometry.h"
 #include "display/geometry/LevelReading.h"
+#include "display/geometry/NeedleScale.h"
 #include "display/geometry/ScaleLaw.h"
 #include "platform/messages/QtMessagePump.h"
 
@@ -179,12 +180,16 @@ void CSonaltDlg::PlaceTopRow()
     m_report->setGeometry(left, 15, std::max(0, reportRight - left), 54);
 }
 
-// What the engine needs to know of the settings before a run: the loudness programme's meters.
+// What the engine needs to know of the settings before a run: the loudness programme's meters
+// and each meter's needle type.
 void CSonaltDlg::PrepareEngine()
 {
     kerrion::LoudnessLayout layout = kerrion::LoudnessLayout::Stereo;
     kerrion::ParseLayout(m_settings.Loudness.Layout, layout);
     m_engine->SetLoudnessLayout(layout);
+    for (std::size_t i = 0; i < m_settings.Channel.size(); ++i)
+        m_engine->SetNeedleType(
+            static_cast<int>(i), kerrion::ParseNeedleType(m_settings.Channel[i].meter_type));
 }
 
 // Controls that hold state but are never shown: the peak hold choice and the meter summary.
@@ -234,8 +239,8 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
         if (!m_faces[index] || m_faces[index]->Image().size() != size)
             m_faces[index] = std::make_unique<MeterFaceSurface>(size.width(), size.height());
         const ColorSet& colors = kerrion::ActiveColorSet(m_settings, i);
-        kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings,
-            kerrion::ParseNeedleType(m_settings.Channel[index].meter_type));
+        m_faceTypes[index] = kerrion::ParseNeedleType(m_settings.Channel[index].meter_type);
+        kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings, m_faceTypes[index]);
         CDlgMeter& meter = *m_meters[index];
         meter.SetFaceSurface(m_faces[index].get());
         if (initial) {
@@ -283,7 +288,9 @@ void CSonaltDlg::OnLevels()
         return;
     double peak[CSndIOPlayList::kLevels];
     double vu[CSndIOPlayList::kLevels];
+    double needle[CSndIOPlayList::kLevels];
     m_engine->GetMeterLevels(peak, vu);
+    m_engine->GetNeedleLevels(needle);
     // Each reading takes the highest block peaks since the one before, and a frame shows the
     // highest of its readings (a nested event loop may deliver more than one message in a
     // frame): a short over must neither be skipped nor be replaced on screen by a quieter block
@@ -305,8 +312,10 @@ void CSonaltDlg::OnLevels()
             meter.Rest();
             continue;
         }
-        const double vuDb = vu[i] - (m_settings.Channel[index].cal_vu + 20.0);
-        const double vuPos = kerrion::VuDbToScalePos(vuDb);
+        // The needle reads like the VU at the reference level on every type, so the VU's
+        // calibration applies; its position follows the printed scale on the face.
+        const double vuDb = needle[i] - (m_settings.Channel[index].cal_vu + 20.0);
+        const double vuPos = kerrion::NeedleDbToScalePos(m_faceTypes[index], vuDb);
         const double peakDb = m_framePeakDb[index];
         const double peakPos = kerrion::PeakDbToScalePos(peakDb);
         if (m_settings.Dump.enable == 1)

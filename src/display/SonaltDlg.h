@@ -183,12 +183,14 @@ private:
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QTimer m_awaitTimer;   // while a lost device is awaited: looks for it once a second
-    bool m_resumeAfterLoss = false; // a device was lost: metering resumes once it is back
+    bool m_resumeAfterLoss = false;     // a device was lost: metering resumes once it is back
     bool m_keyboardOnRunButton = false; // the start or stop button had it when it was disabled
     QElapsedTimer m_lastRepaint;
-    int m_frameIntervalMs = 33;               // 1000 / Meter/FrameRate
-    std::array<NeedleState, 8> m_painted {};  // what each meter showed at its last repaint
-    std::array<double, 8> m_framePeakDb {};   // the highest peak read since the last repaint
+    int m_frameIntervalMs = 33;              // 1000 / Meter/FrameRate
+    std::array<NeedleState, 8> m_painted {}; // what each meter showed at its last repaint
+    std::array<double, 8> m_framePeakDb {};  // the highest peak read since the last repaint
+    // The printed scale of each face, on which its needle is placed.
+    std::array<kerrion::NeedleType, 8> m_faceTypes {};
     CMessageQueue m_queue;                    // the engine's notify target
     std::unique_ptr<CQtMessagePump> m_pump;   // m_queue -> WindowProc
     std::unique_ptr<CSndIOPlayList> m_engine; // stopped before m_queue goes
