@@ -3,6 +3,7 @@
 #include "app/ProfileText.h"
 #include "dialogs/DlgColor.h"
 #include "dialogs/NotifyRelay.h"
+#include "meter/NeedleType.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,11 +33,24 @@ constexpr ControlTemplate kControls[] = {
     { kStaticId, K::HorizontalLine, "", 9, 91, 96, 1 },
     { 1020, K::CheckBox, "個別の色を指定", 18, 87, 57, 9 },
     { 1051, K::PushButton, "色設定", 21, 101, 50, 9 },
+    { kStaticId, K::HorizontalLine, "", 9, 117, 96, 1 },
+    // In the order of kerrion::kNeedleTypes.
+    { kStaticId, K::Label, "メーター種別", 18, 124, 45, 9 },
+    { 1060, K::ComboList, "VU\nVU (IEC)\nPPM (DIN)\nPPM (Nordic)\nPPM (BBC)\nPPM (EBU)", 63, 122,
+        54, 80 },
+    { 1061, K::PushButton, "全メーターに適用", 21, 139, 66, 11 },
     { 1, K::DefaultButton, "OK", 114, 9, 50, 14, false },
     { 2, K::PushButton, "閉じる", 114, 99, 50, 14 },
 };
 
-constexpr kerrion::DialogTemplate kTemplate { 172, 120, "メーター設定", 12, kControls };
+constexpr kerrion::DialogTemplate kTemplate { 172, 156, "メーター設定", 12, kControls };
+
+int MeterTypeIndex(const std::string& key)
+{
+    const kerrion::NeedleType type = kerrion::ParseNeedleType(key);
+    const auto* at = std::find(kerrion::kNeedleTypes.begin(), kerrion::kNeedleTypes.end(), type);
+    return static_cast<int>(at - kerrion::kNeedleTypes.begin());
+}
 
 } // namespace
 
@@ -82,6 +96,9 @@ void CDlgConfig::LoadControls()
     }
     OnThresholdEdited(threshold);
     ControlAs<QCheckBox>(kIdOwnColors)->setChecked(channel.color_enable != 0);
+    // A key this version does not know shows as VU, which it meters as, and stays as written
+    // until another type is chosen.
+    ControlAs<QComboBox>(kIdMeterType)->setCurrentIndex(MeterTypeIndex(channel.meter_type));
 }
 
 void CDlgConfig::ConnectControls()
@@ -108,6 +125,10 @@ void CDlgConfig::ConnectControls()
         Notify();
     });
     connect(ControlAs<QPushButton>(kIdColor), &QPushButton::clicked, this, &CDlgConfig::OpenColors);
+    connect(ControlAs<QComboBox>(kIdMeterType), &QComboBox::activated, this,
+        &CDlgConfig::OnMeterTypeChosen);
+    connect(ControlAs<QPushButton>(kIdMeterTypeToAll), &QPushButton::clicked, this,
+        &CDlgConfig::ApplyMeterTypeToAll);
     connect(ControlAs<QPushButton>(kIdOk), &QPushButton::clicked, this, &CDlgConfig::accept);
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgConfig::reject);
 }
@@ -126,6 +147,24 @@ void CDlgConfig::OnThresholdEdited(const QString& text)
 {
     // At every keystroke; text that is no number (empty, a lone minus) reads as 0.
     Channel().over_th = kerrion::ParseProfileDouble(text.toStdString());
+    Notify();
+}
+
+void CDlgConfig::OnMeterTypeChosen(int index)
+{
+    if (index < 0 || index >= static_cast<int>(kerrion::kNeedleTypes.size()))
+        return;
+    Channel().meter_type
+        = kerrion::NeedleTypeName(kerrion::kNeedleTypes[static_cast<size_t>(index)]);
+    Notify();
+}
+
+void CDlgConfig::ApplyMeterTypeToAll()
+{
+    const std::string key = Channel().meter_type;
+    for (CSettingsRecord::ChannelSection& channel : m_settings.Channel)
+        channel.meter_type = key;
+    // A settings change redraws every face, so one announcement covers all the meters.
     Notify();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The meter settings dialog for one meter r (0..7): whether and where its name is shown and
-// what it says, its peak indicator and threshold, and whether it uses its own colours. Every
+// what it says, its peak indicator and threshold, whether it uses its own colours, and its needle
+// type (meter_type), which can also be given to every meter at once. Every
 // change is written into Channel[r] at once and announced with WM_USER+3 (0, r); opening stores
 // the name and the threshold as shown (rounded to two decimals) and so announces twice. Run
 // modally (exec) by the main window. User-interface thread only.
@@ -26,6 +27,8 @@ public:
         kIdThreshold = 1017,
         kIdOwnColors = 1020,
         kIdColor = 1051,
+        kIdMeterType = 1060,
+        kIdMeterTypeToAll = 1061,
         kIdOk = 1,
         kIdClose = 2,
     };
@@ -42,6 +45,8 @@ private:
     void ConnectControls();
     void OnNameEdited(const QString& text);
     void OnThresholdEdited(const QString& text);
+    void OnMeterTypeChosen(int index);
+    void ApplyMeterTypeToAll();
     void Notify();
     void OpenColors();
 

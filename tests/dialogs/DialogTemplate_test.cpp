@@ -111,12 +111,14 @@ TEST_F(DialogTemplate, DeviceAndMeterSettingsDialogsFollowTheirTemplates)
     ExpectPlaced(device, 2, 186, 99, 50, 14);
 
     CDlgConfig config(m_settings, &m_target, 0);
-    ExpectSize(config, 172, 120);
+    ExpectSize(config, 172, 156);
     ExpectPlaced(config, 1015, 18, 5, 51, 9);
     ExpectPlaced(config, 1014, 21, 18, 72, 12);
     ExpectPlaced(config, 1013, 45, 36, 48, 54);
     ExpectPlaced(config, 1017, 45, 67, 30, 12);
     ExpectPlaced(config, 1051, 21, 101, 50, 9);
+    ExpectPlaced(config, 1060, 63, 122, 54, 80);
+    ExpectPlaced(config, 1061, 21, 139, 66, 11);
     ExpectPlaced(config, 2, 114, 99, 50, 14);
 }
 

@@ -184,3 +184,33 @@ TEST_F(DlgConfig, AMeterOutsideTheEightIsHeldToThem)
     CDlgConfig dialog(m_settings, &m_target, 12);
     EXPECT_EQ(dialog.Meter(), 7);
 }
+
+// The type list opens on the meter's own type (an unknown key shows as VU and is kept); a
+// choice applies to this meter alone, the button gives it to all eight.
+TEST_F(DlgConfig, TheMeterTypeAppliesToThisMeterOrToAll)
+{
+    const struct {
+        const char* stored;
+        const char* shown;
+    } opened[] = { { "ppm-ebu", "PPM (EBU)" }, { "VU-IEC", "VU (IEC)" }, { "ppm-xyz", "VU" } };
+    for (const auto& row : opened) {
+        Channel().meter_type = row.stored;
+        CDlgConfig dialog(m_settings, &m_target, kMeter);
+        EXPECT_EQ(dialog.ControlAs<QComboBox>(CDlgConfig::kIdMeterType)->currentText(),
+            QString::fromUtf8(row.shown));
+        EXPECT_EQ(Channel().meter_type, row.stored);
+    }
+
+    CDlgConfig dialog(m_settings, &m_target, kMeter);
+    ASSERT_TRUE(ShowAndWait(dialog));
+    m_target.messages.clear();
+    ChooseItem(*dialog.ControlAs<QComboBox>(CDlgConfig::kIdMeterType), 4);
+    EXPECT_EQ(Channel().meter_type, "ppm-bbc");
+    EXPECT_EQ(m_settings.Channel[0].meter_type, "vu");
+    EXPECT_EQ(m_target.messages, std::vector<PostedMessage>(4, kThisMeter)); // one a step
+    m_target.messages.clear();
+    QTest::mouseClick(dialog.Control(CDlgConfig::kIdMeterTypeToAll), Qt::LeftButton);
+    for (const CSettingsRecord::ChannelSection& channel : m_settings.Channel)
+        EXPECT_EQ(channel.meter_type, "ppm-bbc");
+    EXPECT_EQ(m_target.messages, std::vector<PostedMessage>(1, kThisMeter));
+}
