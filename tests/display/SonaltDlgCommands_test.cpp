@@ -72,6 +72,8 @@ protected:
 TEST_F(SonaltDlgCommands, StartAndStopFollowTheEngine)
 {
     CSettingsRecord settings = Settings();
+    settings.Channel[1].device_ch = 0;
+    settings.Channel[1].meter_type = "ppm-nordic";
     CSonaltDlg window(settings);
     window.OnCommand(CSonaltDlg::IDC_START);
     EXPECT_FALSE(Enabled(window, CSonaltDlg::IDC_START));
@@ -84,8 +86,10 @@ TEST_F(SonaltDlgCommands, StartAndStopFollowTheEngine)
     EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_STOP));
     EXPECT_FALSE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
 
-    // Input 1 is a 1 kHz sine at -20 dBFS: the needle settles at 0 VU.
+    // Input 1 is a 1 kHz sine at -20 dBFS: the needle settles at 0 VU, and on meter 2, which
+    // reads it on the Nordic scale, at TEST.
     EXPECT_TRUE(WaitFor([&] { return std::abs(window.Meter(0).VuPos() - 57.4) < 1.0; }));
+    EXPECT_TRUE(WaitFor([&] { return std::abs(window.Meter(1).VuPos() - 66.0) < 1.0; }));
 
     window.OnCommand(CSonaltDlg::IDC_STOP);
     ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
