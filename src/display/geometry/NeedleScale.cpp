@@ -18,9 +18,10 @@ struct LawPoint {
     double pos;
 };
 
-// DIN 45406: -50 .. +5 dB. The printed scale gives 40 mm to 0 .. -10 dB, 27 mm to -10 .. -20 and
-// 19 mm to -20 .. -30; the two lowest decades go on shrinking by the same ratio (13 and 9 mm)
-// and 0 .. +5 keeps the 4 mm per dB of the top decade: 128 mm in all over the 88 degrees.
+// DIN 45406: -50 .. +5 dB, 0 dB the reference. The printed scale gives 40 mm to 0 .. -10 dB,
+// 27 mm to -10 .. -20 and 19 mm to -20 .. -30; the two lowest 10 dB steps go on shrinking by
+// about the same ratio (13 and 9 mm) and 0 .. +5 keeps the 4 mm per dB above -10: 128 mm in all
+// over the 88 degrees, linear within each step.
 constexpr double kDinMm = 88.0 / 128.0;
 constexpr std::array<LawPoint, 7> kDinLaw
     = { { { -50, 0 }, { -40, 9 * kDinMm }, { -30, 22 * kDinMm }, { -20, 41 * kDinMm },
