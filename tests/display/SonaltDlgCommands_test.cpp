@@ -245,8 +245,15 @@ TEST_F(SonaltDlgCommands, SettledTonesCostNoFramesAtSmallBlocks)
     const double peak = window.Meter(1).PeakPos();
     counter.paints = {};
     WaitFor([] { return false; }, 1000);
-    EXPECT_LE(counter.paints[0], 3) << "1 kHz sine";
-    EXPECT_LE(counter.paints[1], 3) << "100 Hz sine";
+    // A sanitized engine falls behind and hands some frames only a few blocks, whose highest
+    // peak of a sine is a little lower: the cost is a plain build's figure.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr int kSettledPaints = 10;
+#else
+    constexpr int kSettledPaints = 3;
+#endif
+    EXPECT_LE(counter.paints[0], kSettledPaints) << "1 kHz sine";
+    EXPECT_LE(counter.paints[1], kSettledPaints) << "100 Hz sine";
     EXPECT_GE(counter.paints[2], 10) << "noise";
     EXPECT_NEAR(window.Meter(1).PeakPos(), peak, 0.005) << "the frame's highest peak stays put";
     window.OnCommand(CSonaltDlg::IDC_STOP);
