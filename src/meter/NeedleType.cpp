@@ -31,13 +31,26 @@ const char* NeedleTypeName(NeedleType type)
 
 NeedleType ParseNeedleType(std::string_view name)
 {
+    return FindNeedleType(name).value_or(NeedleType::kVu);
+}
+
+std::optional<NeedleType> FindNeedleType(std::string_view name)
+{
     for (const NamedType& named : kNames) {
         const std::string_view candidate = named.name;
         if (name.size() == candidate.size()
             && strncasecmp(name.data(), candidate.data(), name.size()) == 0)
             return named.type;
     }
-    return NeedleType::kVu;
+    return std::nullopt;
+}
+
+std::string NeedleTypeKeys()
+{
+    std::string keys;
+    for (const NeedleType type : kNeedleTypes)
+        keys += (keys.empty() ? "" : ", ") + std::string(NeedleTypeName(type));
+    return keys;
 }
 
 } // namespace kerrion

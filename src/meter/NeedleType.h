@@ -11,6 +11,8 @@
 // No toolkit types; any thread.
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kerrion {
@@ -26,5 +28,10 @@ const char* NeedleTypeName(NeedleType type);
 // The type whose key is `name` (case is ignored); kVu for an empty or unknown name, so that a
 // settings file from an older or newer version still opens with a working needle.
 NeedleType ParseNeedleType(std::string_view name);
+// The type whose key is `name` (case is ignored); none for any other name, for callers that
+// refuse it (a command-line option).
+std::optional<NeedleType> FindNeedleType(std::string_view name);
+// Every key in list order, "vu, vu-iec, ...", for a message that names them.
+std::string NeedleTypeKeys();
 
 } // namespace kerrion

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "OptionValues.h"
+#include "meter/NeedleType.h"
 #include "meter/SndIOPlayList.h"
 #include "platform/text/AsciiText.h"
 
@@ -174,9 +175,13 @@ const std::map<std::string, OptionHandler>& Handlers()
                 } } },
         { "--meter-type",
             { true,
-                [](MeterCommandLine& o, const std::string& v) {
-                    return SetChoice(o.meterType, "--meter-type",
-                        { "vu", "vu-iec", "ppm-din", "ppm-nordic", "ppm-bbc", "ppm-ebu" }, v);
+                [](MeterCommandLine& o, const std::string& v) -> std::string {
+                    const std::optional<kerrion::NeedleType> type = kerrion::FindNeedleType(v);
+                    if (!type)
+                        return "option --meter-type takes " + kerrion::NeedleTypeKeys() + ", not \""
+                            + v + "\"";
+                    o.meterType = kerrion::NeedleTypeName(*type);
+                    return "";
                 } } },
         { "--dump", { true, &SetDump } },
         { "--dump-seconds",

@@ -2,8 +2,6 @@
 
 #include "meter/NeedleType.h"
 
-#include <cctype>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,19 +42,11 @@ bool ParseSize(const std::string& text, int& w, int& h)
 // A needle type's key in any case, kept as the key; an unknown name lists the keys.
 std::string SetMeterType(RenderOptions& o, const std::string& value)
 {
-    std::string lower = value;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string list;
-    for (const kerrion::NeedleType type : kerrion::kNeedleTypes) {
-        const std::string key = kerrion::NeedleTypeName(type);
-        if (key == lower) {
-            o.meterType = key;
-            return {};
-        }
-        list += (list.empty() ? "" : ", ") + key;
-    }
-    return "--meter-type takes " + list + ", not \"" + value + "\"";
+    const std::optional<kerrion::NeedleType> type = kerrion::FindNeedleType(value);
+    if (!type)
+        return "--meter-type takes " + kerrion::NeedleTypeKeys() + ", not \"" + value + "\"";
+    o.meterType = kerrion::NeedleTypeName(*type);
+    return {};
 }
 
 // Applies one option with its value; returns the error text or empty.

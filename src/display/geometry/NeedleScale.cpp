@@ -59,13 +59,6 @@ constexpr std::array<const char*, kScaleMarkCount> kVuLabels
 constexpr std::array<bool, kScaleMarkCount> kVuLongTick = { true, true, true, true, false, true,
     false, true, true, true, false, true, false, true, true, true };
 
-double ClampPos(double pos)
-{
-    if (!(pos > 0.0))
-        return 0.0;
-    return pos < kPeakPosMax ? pos : kPeakPosMax;
-}
-
 double Interpolate(std::span<const LawPoint> law, double db)
 {
     if (std::isnan(db))
@@ -75,7 +68,7 @@ double Interpolate(std::span<const LawPoint> law, double db)
         ++i;
     const LawPoint& a = law[i - 1];
     const LawPoint& b = law[i];
-    return ClampPos(a.pos + (db - a.db) * (b.pos - a.pos) / (b.db - a.db));
+    return ClampPeakPos(a.pos + (db - a.db) * (b.pos - a.pos) / (b.db - a.db));
 }
 
 std::span<const LawPoint> LawOf(NeedleType type)
