@@ -263,12 +263,6 @@ void CSndIOPlayList::SetNeedleType(int meter, kerrion::NeedleType type)
         m_engine->needleTypes[static_cast<size_t>(meter)] = type;
 }
 
-kerrion::NeedleType CSndIOPlayList::GetNeedleType(int meter) const
-{
-    return meter >= 0 && meter < kMeters ? m_engine->needleTypes[static_cast<size_t>(meter)]
-                                         : kerrion::NeedleType::kVu;
-}
-
 int CSndIOPlayList::GetNeedleLevels(double* needleOut) const
 {
     for (size_t i = 0; i < kLevels; ++i)

@@ -157,7 +157,6 @@ public:
     kerrion::LoudnessLayout GetLoudnessLayout() const;
     // The ballistics of meter `meter` (0..7) from the next run: the VU by default.
     void SetNeedleType(int meter, kerrion::NeedleType type);
-    kerrion::NeedleType GetNeedleType(int meter) const;
     // Copies the 64 needle readings (dB relative to the VU reference: for the VU type the VU
     // level, for the others the level their ballistics read, the reference sine reading 0.0 on
     // every type). Returns 1. Any thread.

@@ -102,11 +102,6 @@ void CSndSPNeedle::SetType(uint32_t channel, NeedleType type)
     }
 }
 
-NeedleType CSndSPNeedle::GetType(uint32_t channel) const
-{
-    return m_channels && channel < kMaxChannels ? m_channels[channel].type : NeedleType::kVu;
-}
-
 void CSndSPNeedle::Reset()
 {
     for (uint32_t c = 0; m_channels && c < kMaxChannels; ++c)

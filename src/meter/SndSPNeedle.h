@@ -53,11 +53,8 @@ public:
     // Channel `channel` (0 .. kMaxChannels - 1; others are ignored) follows `type` from the
     // next block, from rest. Takes effect only on an initialised processor. Set-up.
     void SetType(uint32_t channel, kerrion::NeedleType type);
-    // kVu for a channel out of range or an unprepared processor.
-    kerrion::NeedleType GetType(uint32_t channel) const;
     // Every needle back to rest (silence), types kept. Set-up.
     void Reset();
-    double GetSampleRate() const { return m_rate; }
 
     // Writes the reading of every channel of 0 .. channelCount - 1 whose type is not kVu.
     // Nothing when not initialised. Engine thread; allocates nothing.
