@@ -181,15 +181,15 @@ void CSonaltDlg::PlaceTopRow()
 }
 
 // What the engine needs to know of the settings before a run: the loudness programme's meters
-// and each meter's needle type.
+// and each meter's needle type (the one its face shows; a later change reaches the engine as the
+// face is drawn again, metering or not).
 void CSonaltDlg::PrepareEngine()
 {
     kerrion::LoudnessLayout layout = kerrion::LoudnessLayout::Stereo;
     kerrion::ParseLayout(m_settings.Loudness.Layout, layout);
     m_engine->SetLoudnessLayout(layout);
-    for (std::size_t i = 0; i < m_settings.Channel.size(); ++i)
-        m_engine->SetNeedleType(
-            static_cast<int>(i), kerrion::ParseNeedleType(m_settings.Channel[i].meter_type));
+    for (std::size_t i = 0; i < m_faceTypes.size(); ++i)
+        m_engine->SetNeedleType(static_cast<int>(i), m_faceTypes[i]);
 }
 
 // Controls that hold state but are never shown: the peak hold choice and the meter summary.
@@ -240,6 +240,8 @@ void CSonaltDlg::RenderFaces(int reloadMeter, bool initial)
             m_faces[index] = std::make_unique<MeterFaceSurface>(size.width(), size.height());
         const ColorSet& colors = kerrion::ActiveColorSet(m_settings, i);
         m_faceTypes[index] = kerrion::ParseNeedleType(m_settings.Channel[index].meter_type);
+        if (m_engine)
+            m_engine->SetNeedleType(i, m_faceTypes[index]);
         kerrion::DrawFace(*m_faces[index], colors, m_layout.s, m_settings, m_faceTypes[index]);
         CDlgMeter& meter = *m_meters[index];
         meter.SetFaceSurface(m_faces[index].get());

@@ -136,10 +136,24 @@ void EngineRun::Measure(uint32_t frames)
     MeasureR128();
 }
 
+// A type chosen while metering takes over at this block, its needle from rest (the processor's
+// set-up allocates nothing).
+void EngineRun::FollowNeedleTypes()
+{
+    for (size_t i = 0; i < m_needleTypes.size(); ++i) {
+        const NeedleType type = m_context.needleTypes[i].load(std::memory_order_relaxed);
+        if (type != m_needleTypes[i]) {
+            m_needle->SetType(static_cast<uint32_t>(i), type);
+            m_needleTypes[i] = type;
+        }
+    }
+}
+
 // A VU meter's needle reads the VU level; the others read their own ballistics, moved from the
 // needle processor's reference point (the sine 20 dB below full scale) to the VU's reference.
 void EngineRun::MeasureNeedles(const CSndIOBuffer* vu, const CSndIOBuffer* meters)
 {
+    FollowNeedleTypes();
     const uint32_t channels = static_cast<uint32_t>(m_processorChannels);
     const uint32_t unread = 0;
     CSndIOBuffer* needle = m_buffers.results[EngineBuffers::kNeedle].Get();
@@ -148,7 +162,7 @@ void EngineRun::MeasureNeedles(const CSndIOBuffer* vu, const CSndIOBuffer* meter
     const double shift = CSndSPNeedle::kReferenceDbfs - m_vu->GetReference();
     for (int i = 0; i < PL::kMeters; ++i) {
         double level = FirstValue(vu[i]);
-        if (m_context.needleTypes[static_cast<size_t>(i)] != NeedleType::kVu) {
+        if (m_needleTypes[static_cast<size_t>(i)] != NeedleType::kVu) {
             level = FirstValue(needle[i]);
             if (level > CSndSPNeedle::kSilenceDb)
                 level += shift;

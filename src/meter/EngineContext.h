@@ -69,11 +69,12 @@ struct EngineContext {
     double vuCutoff = 1.8; // Hz
     int32_t vuOrder = 2;
     LoudnessLayout loudnessLayout = LoudnessLayout::Stereo; // meters of the broadcast loudness
-    std::array<NeedleType, CSndIOPlayList::kMeters> needleTypes {}; // the ballistics per meter
     CSndIOPlayList::DeviceFactory deviceFactory = nullptr;
 
     // Controlling thread writes, worker polls once per block.
     std::atomic<bool> run { false };
+    // The ballistics per meter: a change reaches a running worker at its next block.
+    std::array<std::atomic<NeedleType>, CSndIOPlayList::kMeters> needleTypes {};
     std::atomic<bool> loudnessResetRequested { false }; // the worker clears it when it resets
 
     // Written by the worker, read by the controlling thread.

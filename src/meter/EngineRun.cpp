@@ -210,9 +210,8 @@ int32_t EngineRun::CreateBuffersAndProcessors()
     m_peak->Init();
     m_vu->InitFilter(m_rate, m_context.vuCutoff, m_context.vuOrder);
     m_vu->SetReference(static_cast<int16_t>(TruncToInt32(m_context.vuReference)));
-    m_needle->Init(m_rate > 0.0 ? m_rate : CSndSPNeedle::kDefaultRate);
-    for (int i = 0; i < PL::kMeters; ++i)
-        m_needle->SetType(static_cast<uint32_t>(i), m_context.needleTypes[static_cast<size_t>(i)]);
+    m_needle->Init(m_rate > 0.0 ? m_rate : CSndSPNeedle::kDefaultRate); // every channel kVu
+    FollowNeedleTypes();
     m_secondLoudness->SetParameters(m_context.secondLoudnessParameters);
     m_secondLoudness->Init();
     m_loudness->SetRequestedWindow(std::min(m_context.loudnessWindow, 10.0));

@@ -19,6 +19,7 @@
 #include "sndio/SndIODevice.h"
 #include "sndio/WaveFile.h"
 
+#include <array>
 #include <memory>
 
 namespace kerrion {
@@ -60,6 +61,7 @@ private:
     void StoreCpuTime(); // the worker's CPU time since its blocks began, into the counters
     bool DeviceLost(int transferResult, uint32_t frames);
     void Measure(uint32_t frames);
+    void FollowNeedleTypes();
     void MeasureNeedles(const CSndIOBuffer* vu, const CSndIOBuffer* meters);
     void MeasureR128();
     void KeepLevels(uint32_t frames);
@@ -78,6 +80,7 @@ private:
     std::unique_ptr<CSndSPPeak> m_peak;
     std::unique_ptr<CSndSPVU> m_vu;
     std::unique_ptr<CSndSPNeedle> m_needle; // the meters whose needle is not the VU
+    std::array<NeedleType, CSndIOPlayList::kMeters> m_needleTypes {}; // what m_needle follows
     std::unique_ptr<CSndSPLoudnessMarvane> m_secondLoudness;
     std::unique_ptr<CSndSPLoudnessBS1770> m_loudness;
     std::unique_ptr<CSndSPLoudnessR128> m_r128; // broadcast loudness of the programme layout

@@ -46,7 +46,8 @@ void EngineContext::CopySettingsFrom(const EngineContext& other)
     vuCutoff = other.vuCutoff;
     vuOrder = other.vuOrder;
     loudnessLayout = other.loudnessLayout;
-    needleTypes = other.needleTypes;
+    for (size_t i = 0; i < needleTypes.size(); ++i)
+        needleTypes[i].store(other.needleTypes[i].load());
     // A ring of its own: the abandoned worker may still write the old one.
     if (other.blockLevels)
         blockLevels = std::make_unique<BlockLevelsRing>(other.blockLevels->Capacity());
@@ -260,7 +261,7 @@ kerrion::LoudnessLayout CSndIOPlayList::GetLoudnessLayout() const
 void CSndIOPlayList::SetNeedleType(int meter, kerrion::NeedleType type)
 {
     if (meter >= 0 && meter < kMeters)
-        m_engine->needleTypes[static_cast<size_t>(meter)] = type;
+        m_engine->needleTypes[static_cast<size_t>(meter)].store(type, std::memory_order_relaxed);
 }
 
 int CSndIOPlayList::GetNeedleLevels(double* needleOut) const

@@ -155,7 +155,8 @@ public:
     // next run; stereo (meters 1-2) by default.
     void SetLoudnessLayout(kerrion::LoudnessLayout layout);
     kerrion::LoudnessLayout GetLoudnessLayout() const;
-    // The ballistics of meter `meter` (0..7) from the next run: the VU by default.
+    // The ballistics of meter `meter` (0..7): the VU by default. A running engine takes a new
+    // type at its next block, that needle starting from rest. Any thread.
     void SetNeedleType(int meter, kerrion::NeedleType type);
     // Copies the 64 needle readings (dB relative to the VU reference: for the VU type the VU
     // level, for the others the level their ballistics read, the reference sine reading 0.0 on

@@ -15,6 +15,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <functional>
@@ -97,6 +98,41 @@ TEST_F(SonaltDlgCommands, StartAndStopFollowTheEngine)
     EXPECT_FALSE(Shown(window, CSonaltDlg::IDC_STOP));
     EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_START));
     EXPECT_TRUE(Enabled(window, CSonaltDlg::IDC_SETTINGS));
+}
+
+// Meter 3 reads input 5, a -6 dBFS tone on for 250 ms in every second. A VU needle falls to
+// rest between the bursts; once the dialog makes it a DIN PPM, the running engine follows it and
+// the needle falls only 20 dB in 1.5 s, staying well up between them.
+TEST_F(SonaltDlgCommands, ANeedleTypeChosenWhileMeteringTakesOverAtOnce)
+{
+    CSettingsRecord settings = Settings();
+    settings.Channel[2].device_ch = 4;
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    const auto lowestOverASecond = [&] {
+        double lowest = 1000.0;
+        WaitFor([&] {
+            std::array<double, CSndIOPlayList::kLevels> needle {};
+            window.Engine().GetNeedleLevels(needle.data());
+            lowest = std::min(lowest, needle[2]);
+            return false;
+        },
+            1100);
+        return lowest;
+    };
+    EXPECT_LT(lowestOverASecond(), -20.0);
+
+    settings.Channel[2].meter_type = "ppm-din";
+    window.WindowProc(CSonaltDlg::WM_SETTINGS_CHANGED, 0, 2);
+    ASSERT_TRUE(WaitFor([&] {
+        std::array<double, CSndIOPlayList::kLevels> needle {};
+        window.Engine().GetNeedleLevels(needle.data());
+        return needle[2] > 5.0;
+    }));
+    EXPECT_GT(lowestOverASecond(), -5.0);
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
 }
 
 TEST_F(SonaltDlgCommands, AFailedStartReturnsTheToolbarToIdle)
