@@ -18,10 +18,12 @@ struct LawPoint {
     double pos;
 };
 
-// DIN 45406: -50 .. +5 dB, 0 dB the reference. The printed scale gives 40 mm to 0 .. -10 dB,
-// 27 mm to -10 .. -20 and 19 mm to -20 .. -30; the two lowest 10 dB steps go on shrinking by
-// about the same ratio (13 and 9 mm) and 0 .. +5 keeps the 4 mm per dB above -10: 128 mm in all
-// over the 88 degrees, linear within each step.
+// DIN 45406: -50 .. +5 dB, 0 dB the reference and the permitted maximum (+6 dBu), red above it.
+// The printed scale gives 40 mm to 0 .. -10 dB, 27 mm to -10 .. -20 and 19 mm to -20 .. -30; the
+// two lowest 10 dB steps go on shrinking by about the same ratio (13 and 9 mm; the fourth-root-
+// of-voltage law other DIN needles are drawn with shrinks each step to 0.75 of the one above,
+// ours to 0.68 .. 0.70) and 0 .. +5 keeps the 4 mm per dB above -10: 128 mm in all over the
+// 88 degrees, linear within each step.
 constexpr double kDinMm = 88.0 / 128.0;
 constexpr std::array<LawPoint, 7> kDinLaw
     = { { { -50, 0 }, { -40, 9 * kDinMm }, { -30, 22 * kDinMm }, { -20, 41 * kDinMm },
@@ -45,7 +47,9 @@ constexpr std::array<NeedleMark, 7> kBbcMarks = { { { -14, "1", true }, { -8, "2
     { -4, "3", true }, { 0, "4", true }, { 4, "5", true }, { 8, "6", true }, { 12, "7", true } } };
 
 // EBU (IEC 60268-10 Type IIb): -12 .. +12 dB linear in dB, TEST at the alignment level, a mark
-// every 2 dB and a figure every 4. Red from +9 dB, the EBU's permitted maximum level.
+// every 2 dB and a figure every 4. Red from +9 dB: the permitted maximum level, +9 dBu (2.18 V)
+// with TEST at the 0 dBu alignment level (as Weinzierl's Handbuch der Audiotechnik tabulates
+// the EBU meter's reference indication).
 constexpr std::array<LawPoint, 2> kEbuLaw = { { { -12, 0 }, { 12, 88 } } };
 constexpr std::array<NeedleMark, 13> kEbuMarks = { { { -12, "-12", true }, { -10, "", false },
     { -8, "-8", true }, { -6, "", false }, { -4, "-4", true }, { -2, "", false },
