@@ -11,7 +11,7 @@ set -euo pipefail
 run=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libxcb1-dev
-  libasound2-dev libasound2-plugins
+  libasound2-dev libasound2-plugins libsndfile1-dev
   libjack-jackd2-dev
   fonts-ipafont-gothic
 )

@@ -184,6 +184,14 @@ const std::map<std::string, OptionHandler>& Handlers()
                     return "";
                 } } },
         { "--dump", { true, &SetDump } },
+        { "--file",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    if (v.empty())
+                        return std::string("option --file needs a file name");
+                    o.files.push_back(v);
+                    return std::string();
+                } } },
         { "--dump-seconds",
             Positive("--dump-seconds", [](MeterCommandLine& o, double n) { o.dumpSeconds = n; }) },
     };
@@ -211,6 +219,9 @@ MeterCommandLineResult ParseMeterCommandLine(const std::vector<std::string>& arg
             if (handler->second.takesValue && !value)
                 value = args[++i];
             result.error = handler->second.apply(result.options, value.value_or(""));
+            // --file takes every name that follows it, as a shell pattern gives them.
+            while (option == "--file" && i + 1 < args.size() && args[i + 1].rfind('-', 0) != 0)
+                result.options.files.push_back(args[++i]);
         }
     }
     return result;
@@ -226,6 +237,8 @@ std::string MeterUsage()
            "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S]\n"
            "                     [--loudness LAYOUT] [--standard NAME] [--meter-type TYPE]\n"
            "                     [--reconnect] [--help]\n"
+           "       kerrion-meter --file PATH... [--loudness LAYOUT] [--standard NAME]\n"
+           "                     [--format table|csv|jsonl] [--ini FILE]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
            "  --save-settings    load the settings and write them back as the program does at "
@@ -255,5 +268,12 @@ std::string MeterUsage()
            "  --reconnect        when the device goes away (unplugged, its server stopped), wait\n"
            "                     for it and meter again once it is back, instead of ending with\n"
            "                     status 3\n"
-           "  --help             show this text\n";
+           "  --help             show this text\n"
+           "With --file, measures the loudness of each sound file (WAVE, FLAC, AIFF, Ogg, ...)\n"
+           "as fast as it can be read and judges it by the standard; --loudness chooses the\n"
+           "programme (by default the one of the file's 1, 2, 6 or 8 channels), csv and jsonl\n"
+           "print a record per 100 ms of each file.\n"
+           "Exit status: 0 done (with --file: every file meets the standard), 1 failure (a file\n"
+           "that cannot be read), 2 usage, 3 the device failed or went away, 4 a dump file\n"
+           "failed, 5 a file does not meet the standard.\n";
 }

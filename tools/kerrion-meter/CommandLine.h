@@ -32,6 +32,9 @@ struct MeterCommandLine {
     std::optional<std::string> standard; // --standard ARIB|EBU|ATSC|Custom (Loudness/Standard)
     bool reconnect = false; // --reconnect: a device that goes away is awaited, then metered again
     std::optional<std::string> meterType; // --meter-type TYPE: every meter's needle (meter_type)
+
+    // --file PATH [PATH...]: the sound files to check instead of metering a device.
+    std::vector<std::string> files;
 };
 
 struct MeterCommandLineResult {

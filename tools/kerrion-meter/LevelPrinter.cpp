@@ -39,7 +39,7 @@ std::string Bar(double value, double low, double high)
         + std::string(static_cast<size_t>(kBarWidth - filled), '.') + "|";
 }
 
-std::string R128Json(const LoudnessReadings& m);
+std::string R128Json(const LoudnessReadings& m, bool maxima = false);
 std::string Dash(double value);
 
 } // namespace
@@ -67,7 +67,8 @@ void AppendNumber(std::string& text, double value)
 
 namespace {
 
-std::string R128Json(const LoudnessReadings& m)
+// With `maxima`, the highest momentary and short-term loudness follow the true peaks.
+std::string R128Json(const LoudnessReadings& m, bool maxima)
 {
     std::string peaks = "[";
     for (int c = 0; c < m.channels; ++c)
@@ -75,7 +76,11 @@ std::string R128Json(const LoudnessReadings& m)
     return ",\"r128\":{\"momentary\":" + FormatNumber(m.momentary)
         + ",\"short_term\":" + FormatNumber(m.shortTerm)
         + ",\"integrated\":" + FormatNumber(m.integrated) + ",\"range\":" + FormatNumber(m.range)
-        + ",\"true_peak\":" + peaks + "],\"true_peak_max\":" + FormatNumber(m.truePeakMax) + "}";
+        + ",\"true_peak\":" + peaks + "],\"true_peak_max\":" + FormatNumber(m.truePeakMax)
+        + (maxima ? ",\"momentary_max\":" + FormatNumber(m.momentaryMax)
+                    + ",\"short_term_max\":" + FormatNumber(m.shortTermMax)
+                  : std::string())
+        + "}";
 }
 
 // One decimal, or a dash for a value not measured yet.
@@ -164,6 +169,68 @@ std::string TableText(const LevelRecord& r, const std::array<int, kMeters>& chan
         text += line;
     }
     return text;
+}
+
+std::string LoudnessSummary(const LoudnessReadings& r, const LoudnessStandard& standard)
+{
+    return standard.IntegratedVerdict(r.integrated) + "; range " + Dash(r.range) + " LU; "
+        + standard.TruePeakVerdict(r.truePeakMax);
+}
+
+namespace {
+
+// `text` as a JSON string, quotes included.
+std::string JsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// `text` as a csv field: quoted, quotes doubled, when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (const char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+} // namespace
+
+std::string FileJsonRecord(const std::string& file, double seconds, const LoudnessReadings& r128)
+{
+    return "{\"file\":" + JsonString(file) + ",\"seconds\":" + FormatNumber(seconds)
+        + R128Json(r128, true) + "}\n";
+}
+
+std::string FileCsvHeader()
+{
+    return "file,seconds,momentary,short_term,integrated,range,true_peak_max\n";
+}
+
+std::string FileCsvRecord(const std::string& file, double seconds, const LoudnessReadings& r)
+{
+    std::string text = CsvField(file) + ',' + FormatNumber(seconds);
+    for (double v : { r.momentary, r.shortTerm, r.integrated, r.range, r.truePeakMax,
+             r.momentaryMax, r.shortTermMax }) {
+        text += ',';
+        AppendNumber(text, v);
+    }
+    return text + '\n';
 }
 
 } // namespace kerrion::cli

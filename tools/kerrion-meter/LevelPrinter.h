@@ -46,6 +46,18 @@ constexpr int kTableLines = kMeters;
 std::string R128Line(const LoudnessReadings& r128, const LoudnessStandard& standard);
 constexpr int kR128Lines = 1;
 
+// "integrated -24.1 LKFS: within 1 LU of ARIB TR-B32 -24.0; range 5.2 LU; true peak -1.3 dBTP:
+// within the ARIB TR-B32 limit -1.0", without a newline.
+std::string LoudnessSummary(const LoudnessReadings& r128, const LoudnessStandard& standard);
+
+// The records of a file's check, one per 100 ms of it: {"file":NAME,"seconds":S,"r128":{...}}
+// with "momentary_max" and "short_term_max" in the r128 object, and its newline; the csv header
+// and row "file,seconds,momentary,short_term,integrated,range,true_peak_max,momentary_max,
+// short_term_max" (the name quoted where it must be).
+std::string FileJsonRecord(const std::string& file, double seconds, const LoudnessReadings& r128);
+std::string FileCsvHeader();
+std::string FileCsvRecord(const std::string& file, double seconds, const LoudnessReadings& r128);
+
 // A number with at least 6 significant digits; JSON's null for infinities and NaN.
 std::string FormatNumber(double value);
 // Appends what FormatNumber returns.

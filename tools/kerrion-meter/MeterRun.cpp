@@ -239,16 +239,9 @@ LoudnessStandard ChooseStandard(const MeterCommandLine& options, const CSettings
     return LoudnessStandard::Of(id, settings.Loudness.Target, settings.Loudness.TruePeakLimit);
 }
 
-// "kerrion-meter: integrated -24.1 LKFS: within 1 LU of ARIB TR-B32 -24.0; range 5.2 LU;
-// true peak -1.3 dBTP: within the ARIB TR-B32 limit -1.0".
 void PrintLoudnessSummary(const LoudnessReadings& r, const LoudnessStandard& standard)
 {
-    char range[32] = "-";
-    if (LoudnessReadings::Defined(r.range))
-        std::snprintf(range, sizeof range, "%.1f", r.range);
-    std::fprintf(stderr, "kerrion-meter: %s; range %s LU; %s\n",
-        standard.IntegratedVerdict(r.integrated).c_str(), range,
-        standard.TruePeakVerdict(r.truePeakMax).c_str());
+    std::fprintf(stderr, "kerrion-meter: %s\n", LoudnessSummary(r, standard).c_str());
 }
 
 int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings)

@@ -6,6 +6,7 @@
 
 #include "CommandLine.h"
 #include "app/SettingsRecord.h"
+#include "meter/LoudnessStandard.h"
 
 namespace kerrion::cli {
 
@@ -17,6 +18,9 @@ constexpr int kExitDumpFile = 4; // a dump file cannot be created
 
 // Meters until a stop condition; returns the exit status.
 int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings);
+
+// The standard of the settings, or of --standard.
+LoudnessStandard ChooseStandard(const MeterCommandLine& options, const CSettingsRecord& settings);
 
 // The engine status in words.
 const char* StatusText(int32_t status);

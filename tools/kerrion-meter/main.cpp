@@ -1,6 +1,7 @@
 // kerrion-meter: Kerrion without a window.
 #include "CommandLine.h"
 #include "DeviceList.h"
+#include "FileCheck.h"
 #include "MeterRun.h"
 
 #include "app/IniProfile.h"
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
             "kerrion-meter: the settings file %s cannot be read (%s); defaults are used\n",
             SettingsPath(options).c_str(), load.reason.c_str());
+    if (!options.files.empty())
+        return kerrion::cli::CheckFiles(options, record);
     if (!options.printSettings && !options.saveSettings && !options.listDevices)
         return kerrion::cli::RunMetering(options, record);
     int status = kExitOk;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace kerrion {
 namespace {
@@ -49,6 +50,27 @@ FileRead ReadRegularFile(const std::filesystem::path& path, std::size_t limit, s
         }
         bytes.append(buffer, static_cast<std::size_t>(count));
     }
+}
+
+int OpenRegularFile(const std::filesystem::path& path, std::string& why)
+{
+    FileDescriptor file { open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) };
+    struct stat info { };
+    if (file.fd < 0 || fstat(file.fd, &info) != 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        why = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
+        return -1;
+    }
+    if (fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    const int fd = file.fd;
+    file.fd = -1;
+    return fd;
 }
 
 } // namespace kerrion

@@ -22,4 +22,9 @@ enum class FileRead {
 // Reads the file at `path` into `bytes` (emptied first). A link is followed.
 FileRead ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::string& bytes);
 
+// Opens the file at `path` for reading in steps (a sound file, however long): the descriptor,
+// in blocking mode, of a regular file; -1 with `why` in words for anything else. A link is
+// followed. The caller closes the descriptor.
+int OpenRegularFile(const std::filesystem::path& path, std::string& why);
+
 } // namespace kerrion
