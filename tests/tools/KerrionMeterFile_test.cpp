@@ -152,6 +152,10 @@ TEST_F(KerrionMeterFile, PublishedCasesReadTheirLoudnessAndAreJudged)
         { "3342-4", "r4.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 96000, 2,
             { Level(20, -50), Level(20, -35), Level(20, -20), Level(20, -35), Level(20, -50) }, {},
             "range", 15.0, 1.0, 5 },
+        // The side pair of a 7.1 WAVE file comes last in it and weighs 1.41 each.
+        { "7.1 sides", "s71.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 8,
+            { { 10, { kSilent, kSilent, kSilent, kSilent, kSilent, kSilent, -23.0, -23.0 } } }, {},
+            "integrated", -21.5, 0.1, 5 },
         { "3341-19", "tp.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, { Level(3, 3.0) },
             Waveform { 12000.0, 45.0, 0.05 }, "true_peak_max", 3.0, 0.2, 5 },
     };

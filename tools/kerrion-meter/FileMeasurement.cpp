@@ -14,6 +14,11 @@ FileMeasurement::FileMeasurement(SoundFileReader& reader, LoudnessLayout layout)
     , m_channelSamples(static_cast<std::size_t>(m_frames) * static_cast<std::size_t>(m_meters))
     , m_buffers(std::make_unique<CSndIOBuffer[]>(static_cast<std::size_t>(m_meters)))
 {
+    for (int c = 0; c < m_meters; ++c)
+        m_meterOf.push_back(c);
+    // The meters of a 7.1 programme hold the sides (weighed 1.41) before the rears.
+    if (layout == LoudnessLayout::Surround71 && m_meters == 8 && reader.SidesAfterRears())
+        std::rotate(m_meterOf.begin() + 4, m_meterOf.begin() + 6, m_meterOf.end());
     m_loudness.SetRate(reader.Rate());
     m_loudness.SetLayout(layout);
     for (int m = 0; m < m_meters; ++m)
@@ -31,7 +36,8 @@ bool FileMeasurement::Step()
     const auto frames = static_cast<uint32_t>(read);
     const auto stride = static_cast<std::size_t>(m_reader.Channels());
     for (int m = 0; m < m_meters; ++m) {
-        CSndIOBuffer& buffer = m_buffers[static_cast<std::size_t>(m)];
+        CSndIOBuffer& buffer
+            = m_buffers[static_cast<std::size_t>(m_meterOf[static_cast<std::size_t>(m)])];
         double* out = buffer.Samples<double>();
         const double* in = m_interleaved.data() + m;
         for (uint32_t n = 0; n < frames; ++n)

@@ -5,8 +5,10 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace kerrion::cli {
 namespace {
@@ -56,6 +58,12 @@ bool SoundFileReader::Open(const std::string& path)
     sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
     m_cutShort = std::strstr(log, "(should be") != nullptr;
     m_channels = info.channels;
+    std::vector<int> map(static_cast<std::size_t>(std::max(info.channels, 1)));
+    m_sidesAfterRears = !(info.channels == 8
+        && sf_command(m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+               static_cast<int>(map.size() * sizeof(int)))
+            == SF_TRUE
+        && map[4] == SF_CHANNEL_MAP_SIDE_LEFT);
     m_rate = static_cast<double>(info.samplerate);
     m_frames = info.frames;
     m_description = FormatName(info.format & SF_FORMAT_TYPEMASK) + ", "

@@ -31,6 +31,9 @@ public:
     int Channels() const { return m_channels; }
     double Rate() const { return m_rate; }
     int64_t Frames() const { return m_frames; } // as far as the file holds them
+    // The side channels of a 7.1 file come after the rear ones, as WAVE, FLAC and most other
+    // formats order them unless the file's own channel map says otherwise.
+    bool SidesAfterRears() const { return m_sidesAfterRears; }
     // The header announces more than the file holds (a file cut short): the rest is read.
     bool CutShort() const { return m_cutShort; }
     // "WAV (Microsoft), Signed 24 bit PCM".
@@ -52,6 +55,7 @@ private:
     double m_rate = 0.0; // Hz
     int64_t m_frames = 0;
     bool m_cutShort = false;
+    bool m_sidesAfterRears = true;
     uint64_t m_nonFinite = 0;
     std::string m_description;
     std::string m_error;
