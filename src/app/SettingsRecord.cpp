@@ -127,6 +127,7 @@ void LoadLoudness(const CIniProfile& profile, CSettingsRecord::LoudnessSection& 
         profile.GetString("Loudness", "TruePeakLimit", ""), -20.0, 3.0, defaults.TruePeakLimit);
     const std::string show = profile.GetString("Loudness", "Show", "1");
     loudness.Show = show == "0" ? 0 : 1;
+    loudness.Log = profile.GetString("Loudness", "Log", "0") == "1" ? 1 : 0;
 }
 
 void SaveLoudness(CIniProfile& profile, const CSettingsRecord::LoudnessSection& loudness)
@@ -136,6 +137,9 @@ void SaveLoudness(CIniProfile& profile, const CSettingsRecord::LoudnessSection& 
     profile.WriteString("Loudness", "Target", FormatShortest(loudness.Target));
     profile.WriteString("Loudness", "TruePeakLimit", FormatShortest(loudness.TruePeakLimit));
     WriteInt(profile, "Loudness", "Show", loudness.Show);
+    // Written once used, so that the files of those who never turn it on stay as they were.
+    if (loudness.Log != 0 || profile.GetString("Loudness", "Log", "\x01") != "\x01")
+        WriteInt(profile, "Loudness", "Log", loudness.Log);
 }
 
 } // namespace

@@ -79,6 +79,7 @@ public:
         double Target = -24.0;       // LKFS; -60 .. 0
         double TruePeakLimit = -1.0; // dBTP; -20 .. +3
         int Show = 1;                // 0/1: the readout on screen
+        int Log = 0;                 // 0/1: the session log (Kerrion-YYYY-MM-DD.csv) while metering
 
         bool operator==(const LoudnessSection&) const = default;
     };

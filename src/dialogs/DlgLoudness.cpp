@@ -31,10 +31,11 @@ constexpr ControlTemplate kControls[] = {
     { 1104, K::EditRight, "", 75, 62, 36, 12 },
     { kStaticId, K::Label, "dBTP", 115, 64, 30, 9 },
     { 1105, K::CheckBox, "ラウドネスを表示する", 9, 82, 100, 9 },
-    { 2, K::PushButton, "閉じる", 105, 98, 50, 14 },
+    { 1106, K::CheckBox, "ラウドネスのログを残す (1 秒ごと)", 9, 96, 146, 9 },
+    { 2, K::PushButton, "閉じる", 105, 112, 50, 14 },
 };
 
-constexpr kerrion::DialogTemplate kTemplate { 164, 120, "ラウドネス設定", 12, kControls };
+constexpr kerrion::DialogTemplate kTemplate { 164, 134, "ラウドネス設定", 12, kControls };
 
 // The combo rows, in the order the templates list them.
 constexpr std::array<kerrion::LoudnessLayout, 4> kLayouts
@@ -75,6 +76,7 @@ void CDlgLoudness::LoadControls()
             ControlAs<QComboBox>(kIdStandard)->setCurrentIndex(static_cast<int>(i));
     }
     ControlAs<QCheckBox>(kIdShow)->setChecked(m_settings.Loudness.Show == 1);
+    ControlAs<QCheckBox>(kIdLog)->setChecked(m_settings.Loudness.Log == 1);
     ShowStandard();
 }
 
@@ -100,6 +102,10 @@ void CDlgLoudness::ConnectControls()
     });
     connect(ControlAs<QCheckBox>(kIdShow), &QCheckBox::clicked, this, [this](bool checked) {
         m_settings.Loudness.Show = checked ? 1 : 0;
+        Notify();
+    });
+    connect(ControlAs<QCheckBox>(kIdLog), &QCheckBox::clicked, this, [this](bool checked) {
+        m_settings.Loudness.Log = checked ? 1 : 0;
         Notify();
     });
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgLoudness::reject);

@@ -1,10 +1,10 @@
 #pragma once
 
 // The loudness settings dialog: which meters form the programme, the delivery standard (or a
-// target and true-peak limit of the user's own) and whether the readout is shown. Every change
-// is written into the Loudness section at once and announced with WM_USER+3 (0, -1); the
-// programme's meters take effect at the next start of metering, the rest at once. Run modally
-// from the configuration dialog. User-interface thread only.
+// target and true-peak limit of the user's own), whether the readout is shown and whether a
+// session log is kept. Every change is written into the Loudness section at once and announced
+// with WM_USER+3 (0, -1); the programme's meters take effect at the next start of metering, the
+// rest at once. Run modally from the configuration dialog. User-interface thread only.
 
 #include "app/SettingsRecord.h"
 #include "dialogs/TemplateDialog.h"
@@ -22,6 +22,7 @@ public:
         kIdTarget = 1103,   // LKFS, the custom standard's
         kIdLimit = 1104,    // dBTP, the custom standard's
         kIdShow = 1105,
+        kIdLog = 1106, // the session log while metering
         kIdClose = 2,
     };
 

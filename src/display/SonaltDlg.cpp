@@ -59,6 +59,8 @@ CSonaltDlg::CSonaltDlg(CSettingsRecord& settings, QWidget* parent)
     connect(&m_repaintTimer, &QTimer::timeout, this, &CSonaltDlg::RepaintNeedles);
     m_awaitTimer.setInterval(1000);
     connect(&m_awaitTimer, &QTimer::timeout, this, &CSonaltDlg::OnAwaitTick);
+    m_logTimer.setInterval(1000);
+    connect(&m_logTimer, &QTimer::timeout, this, &CSonaltDlg::OnLogTick);
     m_pump
         = std::make_unique<CQtMessagePump>(m_queue, [this](const CMessageQueue::Message& message) {
               WindowProc(message.message, message.wParam, message.lParam);
@@ -149,17 +151,24 @@ void CSonaltDlg::CreateToolbar()
     m_report->setStyleSheet(QStringLiteral("color: rgb(255, 128, 0);"));
     m_report->setFont(kerrion::MeterFont(20));
     m_loudness = new CLoudnessReadout(this);
-    connect(m_loudness, &CLoudnessReadout::ResetRequested, this,
-        [this] { m_engine->ResetLoudnessR128(); });
+    connect(m_loudness, &CLoudnessReadout::ResetRequested, this, [this] {
+        m_engine->ResetLoudnessR128();
+        LogLoudnessEvent("reset");
+    });
     ApplyLoudnessSettings();
+}
+
+kerrion::LoudnessStandard CSonaltDlg::ChosenStandard() const
+{
+    kerrion::LoudnessStandardId id = kerrion::LoudnessStandardId::Arib;
+    kerrion::LoudnessStandard::Parse(m_settings.Loudness.Standard, id);
+    return kerrion::LoudnessStandard::Of(
+        id, m_settings.Loudness.Target, m_settings.Loudness.TruePeakLimit);
 }
 
 void CSonaltDlg::ApplyLoudnessSettings()
 {
-    kerrion::LoudnessStandardId id = kerrion::LoudnessStandardId::Arib;
-    kerrion::LoudnessStandard::Parse(m_settings.Loudness.Standard, id);
-    m_loudness->SetStandard(kerrion::LoudnessStandard::Of(
-        id, m_settings.Loudness.Target, m_settings.Loudness.TruePeakLimit));
+    m_loudness->SetStandard(ChosenStandard());
     m_loudness->setVisible(m_settings.Loudness.Show == 1);
     PlaceTopRow();
 }

@@ -11,6 +11,8 @@
 
 #include "display/geometry/MeterLayout.h"
 #include "display/geometry/Shapes.h"
+#include "meter/LoudnessLog.h"
+#include "meter/LoudnessStandard.h"
 #include "meter/SndIOPlayList.h"
 #include "platform/messages/MessageQueue.h"
 
@@ -142,6 +144,7 @@ private:
     void OnSecondInstance();
     void WatchDisplayChanges();
     void ApplyLoudnessSettings();
+    kerrion::LoudnessStandard ChosenStandard() const;
     void PlaceTopRow();
     void PrepareEngine();
     bool ChannelDelivered(int meter) const;
@@ -176,6 +179,10 @@ private:
     void SetToolbarEnabled(bool start, bool stop, bool settings);
     void ShowRunButton(int id); // IDC_START or IDC_STOP
     bool ForwardedCommand(uint32_t message, intptr_t wParam, intptr_t& result);
+    // The session log (SonaltDlgLog.cpp).
+    void LogLoudnessEvent(const char* event);
+    void OnLogTick();
+    void ReportLogFailure();
 
     CSettingsRecord& m_settings;
     std::array<CDlgMeter*, 8> m_meters {};                    // children of this window
@@ -183,6 +190,9 @@ private:
     QRegion m_sweepRegion;                                    // shared by all meters
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QTimer m_awaitTimer;   // while a lost device is awaited: looks for it once a second
+    QTimer m_logTimer;     // while metering: a line of the session log once a second
+    kerrion::LoudnessLog m_loudnessLog;  // Kerrion-YYYY-MM-DD.csv in the data folder
+    bool m_logFailureShown = false;      // a write failed and the report line said so, this run
     bool m_resumeAfterLoss = false;     // a device was lost: metering resumes once it is back
     bool m_keyboardOnRunButton = false; // the start or stop button had it when it was disabled
     QElapsedTimer m_lastRepaint;

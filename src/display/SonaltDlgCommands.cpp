@@ -196,6 +196,8 @@ void CSonaltDlg::OnStarted()
     m_loudness->ShowReadings({}); // a run measures afresh
     SetToolbarEnabled(true, true, false);
     ShowRunButton(IDC_STOP);
+    LogLoudnessEvent("start");
+    m_logTimer.start();
 }
 
 void CSonaltDlg::OnStop()
@@ -220,6 +222,10 @@ void CSonaltDlg::OnFinished()
     // A run that ended by itself says why (a device unplugged, a server gone), so that stopped
     // needles are never mistaken for silence.
     const int32_t status = m_engine->GetStatus();
+    if (m_running == 1) {
+        m_logTimer.stop();
+        LogLoudnessEvent("stop");
+    }
     m_report->setText(EngineStatusText(status));
     m_running = 0;
     SetToolbarEnabled(true, true, true);
@@ -365,6 +371,10 @@ void CSonaltDlg::EndSession()
     m_sessionEnding = true;
     m_awaitTimer.stop();
     m_engine->StopEngine();
+    if (m_running == 1) {
+        m_logTimer.stop();
+        LogLoudnessEvent("stop");
+    }
     m_running = 0;
     // Each dialog's own modal run returns once it is done; this window's run then ends too.
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -4,6 +4,8 @@
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
 #include "display/LoudnessReadout.h"
+#include "support/ScopedEnv.h"
+#include "tools/MeterOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -112,12 +116,13 @@ TEST_F(SonaltDlgCommands, ANeedleTypeChosenWhileMeteringTakesOverAtOnce)
     ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
     const auto lowestOverASecond = [&] {
         double lowest = 1000.0;
-        WaitFor([&] {
-            std::array<double, CSndIOPlayList::kLevels> needle {};
-            window.Engine().GetNeedleLevels(needle.data());
-            lowest = std::min(lowest, needle[2]);
-            return false;
-        },
+        WaitFor(
+            [&] {
+                std::array<double, CSndIOPlayList::kLevels> needle {};
+                window.Engine().GetNeedleLevels(needle.data());
+                lowest = std::min(lowest, needle[2]);
+                return false;
+            },
             1100);
         return lowest;
     };
@@ -424,6 +429,48 @@ TEST_F(SonaltDlgCommands, LoudnessReadoutJudgesTheProgrammeAndResets)
     settings.Loudness.Show = 0;
     window.PostMessage(CSonaltDlg::WM_SETTINGS_CHANGED, 0, -1);
     EXPECT_TRUE(readout.isHidden());
+    window.OnCommand(CSonaltDlg::IDC_STOP);
+    ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+}
+
+// With Log=1 a run writes the day's session log in the data folder: a line at the start, one a
+// second with the readings, one at the reset and one at the stop. A log that cannot be written
+// is said in the report line and metering goes on.
+TEST_F(SonaltDlgCommands, TheSessionLogFollowsTheRunAndAFailureIsSaid)
+{
+    const kerrion::test::ScopedEnv data("XDG_DATA_HOME", m_dir.Path().c_str());
+    CSettingsRecord settings
+        = MeterSettings(4, "[Device]\nType=2\nID=0\n[Loudness]\nStandard=EBU\nLog=1\n");
+    char day[40];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(day, sizeof day, "Kerrion-%Y-%m-%d.csv", std::localtime(&now));
+    const std::filesystem::path log = m_dir / "Marvane" / "Kerrion" / day;
+    {
+        CSonaltDlg window(settings);
+        window.OnCommand(CSonaltDlg::IDC_START);
+        ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+        WaitFor([] { return false; }, 2300);
+        window.LoudnessReadout().findChild<QPushButton*>()->click();
+        window.OnCommand(CSonaltDlg::IDC_STOP);
+        ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
+    }
+    const std::vector<std::string> lines = kerrion::test::Lines(kerrion::test::ReadFileBytes(log));
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "time,momentary,short_term,integrated,range,true_peak_max,standard,event");
+    EXPECT_TRUE(lines[1].ends_with(",,,,,,EBU R128,start")) << lines[1];
+    EXPECT_TRUE(lines[2].find(",-13.") != std::string::npos && lines[2].ends_with("EBU R128,"))
+        << lines[2];
+    EXPECT_TRUE(lines[lines.size() - 2].ends_with(",reset")) << lines[lines.size() - 2];
+    EXPECT_TRUE(lines.back().ends_with(",stop"));
+
+    std::filesystem::remove(log);
+    std::filesystem::create_directory(log); // in the file's place: it cannot be written
+    CSonaltDlg window(settings);
+    window.OnCommand(CSonaltDlg::IDC_START);
+    ASSERT_TRUE(WaitFor([&] { return window.IsRunning(); }));
+    EXPECT_TRUE(window.EngineReport().startsWith(QStringLiteral("ラウドネスのログを書けません:")))
+        << window.EngineReport().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return window.Meter(0).VuPos() > 40.0; })) << "metering goes on";
     window.OnCommand(CSonaltDlg::IDC_STOP);
     ASSERT_TRUE(WaitFor([&] { return !window.IsRunning(); }));
 }

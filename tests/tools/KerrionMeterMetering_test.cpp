@@ -161,6 +161,27 @@ TEST_F(KerrionMeterMetering, CsvAndTableFormats)
     EXPECT_NE(r.out.find("(ARIB TR-B32 -24.0 LKFS, -1.0 dBTP)"), std::string::npos);
 }
 
+// --log appends the session log: a start, a line of readings a second, a stop. A log that
+// cannot be written is said once; metering goes on and the exit status tells.
+TEST_F(KerrionMeterMetering, TheSessionLogHasALineASecondBetweenStartAndStop)
+{
+    const std::string log = (m_dir / "session.csv").string();
+    Result r = Run("--format table --seconds 2.4 --log '" + log + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(ReadFileBytes(log));
+    ASSERT_GE(lines.size(), 5u) << ReadFileBytes(log);
+    EXPECT_EQ(lines[0], "time,momentary,short_term,integrated,range,true_peak_max,standard,event");
+    EXPECT_TRUE(lines[1].ends_with(",,,,,,ARIB TR-B32,start")) << lines[1];
+    EXPECT_TRUE(lines[2].ends_with(",ARIB TR-B32,")) << lines[2];
+    EXPECT_NE(lines[2].find(",-12.6,"), std::string::npos) << lines[2]; // the two sines
+    EXPECT_TRUE(lines.back().ends_with(",stop"));
+
+    r = Run("--format table --seconds 0.5 --log '" + m_dir.Path().string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write the loudness log"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("meter 1  ch   0  VU"), std::string::npos);
+}
+
 TEST_F(KerrionMeterMetering, DevicesAreListedAndFoundByTheBeginningOfTheirName)
 {
     Result r = Run("--list-devices");

@@ -184,6 +184,11 @@ const std::map<std::string, OptionHandler>& Handlers()
                     return "";
                 } } },
         { "--dump", { true, &SetDump } },
+        { "--log",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return SetText(o.logFile, "--log", v);
+                } } },
         { "--file",
             { true,
                 [](MeterCommandLine& o, const std::string& v) {
@@ -236,7 +241,7 @@ std::string MeterUsage()
            "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
            "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S]\n"
            "                     [--loudness LAYOUT] [--standard NAME] [--meter-type TYPE]\n"
-           "                     [--reconnect] [--help]\n"
+           "                     [--reconnect] [--log FILE] [--help]\n"
            "       kerrion-meter --file PATH... [--loudness LAYOUT] [--standard NAME]\n"
            "                     [--format table|csv|jsonl] [--ini FILE]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
@@ -268,6 +273,8 @@ std::string MeterUsage()
            "  --reconnect        when the device goes away (unplugged, its server stopped), wait\n"
            "                     for it and meter again once it is back, instead of ending with\n"
            "                     status 3\n"
+           "  --log FILE         append the loudness session log to FILE: a csv line a second\n"
+           "                     while metering and one at each start and stop\n"
            "  --help             show this text\n"
            "With --file, measures the loudness of each sound file (WAVE, FLAC, AIFF, Ogg, ...)\n"
            "as fast as it can be read and judges it by the standard; --loudness chooses the\n"

@@ -2,6 +2,7 @@
 
 #include "DeviceList.h"
 #include "LevelOutput.h"
+#include "meter/LoudnessLog.h"
 #include "meter/SndIODeviceFactory.h"
 #include "meter/SndIOPlayList.h"
 #include "platform/messages/MessageQueue.h"
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <thread>
@@ -162,9 +164,55 @@ void ReportFailure(
     }
 }
 
+// The run's loudness session log (--log): a line a second and one at each start and stop. A
+// line that cannot be written is said once; metering goes on and the exit status tells.
+class SessionLog {
+public:
+    SessionLog(const MeterCommandLine& options, const LoudnessStandard& standard)
+        : m_on(options.logFile.has_value())
+        , m_standard(standard)
+    {
+        if (m_on)
+            m_log.WriteTo(*options.logFile);
+    }
+
+    void Event(const char* event)
+    {
+        Said(m_on && m_log.Event(std::time(nullptr), event, m_standard));
+    }
+
+    // A line of the readings when a new second has begun.
+    void Tick(const CSndIOPlayList& playList)
+    {
+        const std::time_t now = std::time(nullptr);
+        if (m_on && now != m_lastSecond) {
+            m_lastSecond = now;
+            Said(m_log.Reading(now, playList.GetLoudnessR128(), m_standard));
+        }
+    }
+
+    bool Failed() const { return m_failed; }
+
+private:
+    void Said(bool written)
+    {
+        if (written || !m_on || m_failed)
+            return;
+        m_failed = true;
+        std::fprintf(stderr, "kerrion-meter: cannot write the loudness log %s: %s\n",
+            m_log.File().c_str(), m_log.Error().c_str());
+    }
+
+    bool m_on;
+    LoudnessStandard m_standard;
+    LoudnessLog m_log;
+    std::time_t m_lastSecond = std::time(nullptr); // the first reading a second after the start
+    bool m_failed = false;
+};
+
 // Prints the records of one run until it ends by itself (`ended`) or `stop` holds.
 void MeterUntilEnd(CMessageQueue& queue, CSndIOPlayList& playList, LevelOutput& output,
-    long long limit, const std::function<bool()>& stop, bool& ended)
+    long long limit, const std::function<bool()>& stop, bool& ended, SessionLog& log)
 {
     while (!ended && !stop()) {
         // Records are taken in batches: a wake-up for every block would cost more than the
@@ -178,6 +226,7 @@ void MeterUntilEnd(CMessageQueue& queue, CSndIOPlayList& playList, LevelOutput& 
             ended = m.message == WM_SNDIO_FINISHED;
         }
         output.Flush();
+        log.Tick(playList);
     }
 }
 
@@ -263,6 +312,7 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
         playList.SetNeedleType(static_cast<int>(i),
             ParseNeedleType(options.meterType.value_or(settings.Channel[i].meter_type)));
     const LoudnessStandard standard = ChooseStandard(options, settings);
+    SessionLog log(options, standard);
     InstallInterruptHandlers();
     LevelOutput output(options.format, channels, calibration, standard);
     if (output.EveryBlock())
@@ -270,8 +320,10 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     const auto startEngine = [&] {
         if (playList.StartEngine(
                 0, 0, 0, 0, &dump, channels.data(), device.kind, device.index, &queue, 0.0)
-            == 1)
+            == 1) {
+            log.Event("start");
             return true;
+        }
         std::fprintf(stderr, "kerrion-meter: the metering engine cannot be started\n");
         return false;
     };
@@ -287,16 +339,18 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     };
     bool ended = false;
     for (;;) {
-        MeterUntilEnd(queue, playList, output, limit, stopAsked, ended);
+        MeterUntilEnd(queue, playList, output, limit, stopAsked, ended, log);
         if (!ended || !options.reconnect || !DeviceWentAway(playList.GetStatus()))
             break;
         const int32_t status = playList.GetStatus();
         playList.StopEngine();
+        log.Event("stop");
         if (!AwaitDevice(device, status, stopAsked) || !startEngine())
             break;
         ended = false;
     }
     const int stopped = playList.StopEngine();
+    log.Event("stop");
 
     output.Stopped(playList, limit);
     output.Finish(playList);
@@ -313,9 +367,10 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     PrintLoudnessSummary(playList.GetLoudnessR128(), standard);
     if (counters.status != PL::kStatusOk)
         ReportFailure(counters.status, counters.dumpError, device, options);
-    return counters.status == PL::kStatusOk && stopped != PL::kStopped
+    const int status = counters.status == PL::kStatusOk && stopped != PL::kStopped
         ? kExitFailure
         : ExitStatusFor(counters.status);
+    return status == kExitOk && log.Failed() ? kExitFailure : status;
 }
 
 } // namespace kerrion::cli
