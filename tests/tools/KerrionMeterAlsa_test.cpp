@@ -51,17 +51,10 @@ protected:
     // Runs the tool with ALSA_CONFIG_PATH as the configuration object has set it.
     Result Run(const std::string& args) const
     {
-        const std::string out = (m_dir / "out.txt").string();
-        const std::string err = (m_dir / "err.txt").string();
-        const std::string command = "KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string() + "' "
-            + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string() + "' " + args
-            + " >'" + out + "' 2>'" + err + "' </dev/null";
-        Result result;
-        const int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = ReadFileBytes(out);
-        result.err = ReadFileBytes(err);
-        return result;
+        return kerrion::test::RunCaptured("KERRION_ASIO_REGISTRY='" + (m_dir / "asio.reg").string()
+                + "' " + KERRION_METER_PATH + " --ini '" + (m_dir / "Kerrion.ini").string() + "' "
+                + args,
+            m_dir.Path());
     }
 
     TempDir m_dir;

@@ -97,16 +97,9 @@ protected:
 
     Result Run(const std::string& args) const
     {
-        const std::string out = Path("out.txt");
-        const std::string err = Path("err.txt");
-        const std::string command = std::string(KERRION_METER_PATH) + " --ini '" + Path("none.ini")
-            + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
-        Result result;
-        const int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = ReadFileBytes(out);
-        result.err = ReadFileBytes(err);
-        return result;
+        return kerrion::test::RunCaptured(
+            std::string(KERRION_METER_PATH) + " --ini '" + Path("none.ini") + "' " + args,
+            m_dir.Path());
     }
 
     // The last jsonl record of one file's check.

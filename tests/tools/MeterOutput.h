@@ -1,8 +1,15 @@
 #pragma once
 
-// Reading what a kerrion-meter run printed: its lines, and the number arrays of a jsonl record.
+// Running kerrion-meter and reading what it printed: its lines, and the number arrays of a
+// jsonl record.
+
+#include "support/TempDir.h"
+
+#include <sys/wait.h>
 
 #include <cstddef>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +22,20 @@ struct Result {
     std::string out;
     std::string err;
 };
+
+// Runs `command` (a shell line: environment settings, the program, its arguments) with no input
+// and its standard output and error in out.txt and err.txt of `dir`, and gives back all three.
+inline Result RunCaptured(const std::string& command, const std::filesystem::path& dir)
+{
+    const std::string out = (dir / "out.txt").string();
+    const std::string err = (dir / "err.txt").string();
+    const int raw = std::system((command + " >'" + out + "' 2>'" + err + "' </dev/null").c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadFileBytes(out);
+    result.err = ReadFileBytes(err);
+    return result;
+}
 
 inline std::vector<std::string> Lines(const std::string& text)
 {
