@@ -26,8 +26,12 @@ struct LoudnessReadings {
         kUndefined, kUndefined, kUndefined, kUndefined }; // dBTP per programme channel, highest
                                                           // since start or reset
     double truePeakMax = kUndefined; // dBTP, highest of all channels since start or reset
-    int channels = 0;                // programme channels (entries of truePeak in use)
-    double seconds = 0.0;            // s of programme measured since start or reset
+    // dBTP, highest of all channels in the blocks measured up to the latest 100 ms step's end
+    // since the step before (the history's marks of a true peak over its limit)
+    double truePeakStep = kUndefined;
+    long long steps = 0;  // 100 ms steps completed since start or reset
+    int channels = 0;     // programme channels (entries of truePeak in use)
+    double seconds = 0.0; // s of programme measured since start or reset
 
     static bool Defined(double value) { return !std::isnan(value); }
 };

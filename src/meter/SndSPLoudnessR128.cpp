@@ -28,7 +28,10 @@ double PeakDb(double peak)
 }
 
 // NaN counts as below everything.
-double Highest(double seen, double value) { return std::isnan(seen) ? value : std::max(seen, value); }
+double Highest(double seen, double value)
+{
+    return std::isnan(seen) ? value : std::max(seen, value);
+}
 
 double FullScaleOf(kerrion::SampleType type)
 {
@@ -83,6 +86,7 @@ void CSndSPLoudnessR128::Reset()
     m_stepFill = 0;
     m_stepIndex = 0;
     m_steps = 0;
+    m_stepPeak = LoudnessReadings::kUndefined;
     for (auto& peak : m_peaks)
         peak.Reset();
     m_framesSinceReset = 0;
@@ -186,12 +190,16 @@ void CSndSPLoudnessR128::EndStep()
 {
     double energy = 0.0;
     for (int c = 0; c < m_channels.count; ++c)
-        energy += m_channels.weight[static_cast<std::size_t>(c)] * m_stepSum[static_cast<std::size_t>(c)];
+        energy += m_channels.weight[static_cast<std::size_t>(c)]
+            * m_stepSum[static_cast<std::size_t>(c)];
     m_stepSum = {};
     m_stepFill = 0;
     m_stepEnergy[m_stepIndex] = energy;
     m_stepIndex = (m_stepIndex + 1) % kStepsShortTerm;
     ++m_steps;
+    m_readings.steps = static_cast<long long>(m_steps);
+    m_readings.truePeakStep = m_stepPeak;
+    m_stepPeak = LoudnessReadings::kUndefined;
     const auto meanOfLast = [&](int steps) {
         double sum = 0.0;
         for (int k = 1; k <= steps; ++k)
@@ -225,5 +233,6 @@ void CSndSPLoudnessR128::UpdateTruePeaks(uint32_t frames)
         const double peak = PeakDb(m_peaks[i].Run(x, frames));
         m_readings.truePeak[i] = Highest(m_readings.truePeak[i], peak);
         m_readings.truePeakMax = Highest(m_readings.truePeakMax, peak);
+        m_stepPeak = Highest(m_stepPeak, peak);
     }
 }

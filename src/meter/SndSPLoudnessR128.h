@@ -37,13 +37,13 @@ public:
     static constexpr int kStepsShortTerm = 30; // 100 ms steps in 3 s
     static constexpr double kIntegratedGateLu = -10.0;
     static constexpr double kRangeGateLu = -20.0;
-    static constexpr double kRangeLow = 0.10;  // quantiles of the range
+    static constexpr double kRangeLow = 0.10; // quantiles of the range
     static constexpr double kRangeHigh = 0.95;
 
     CSndSPLoudnessR128() = default;
     ~CSndSPLoudnessR128() override;
 
-    void SetRate(double rateHz) { m_rate = rateHz; }   // before Init; 48000 by default
+    void SetRate(double rateHz) { m_rate = rateHz; } // before Init; 48000 by default
     void SetLayout(kerrion::LoudnessLayout layout) { m_layout = layout; } // before Init
     double Rate() const { return m_rate; }
     kerrion::LoudnessLayout Layout() const { return m_layout; }
@@ -92,11 +92,12 @@ private:
     kerrion::KWeighting::Biquad m_shelf {};
     kerrion::KWeighting::Biquad m_highPass {};
     kerrion::LoudnessLayout m_layout = kerrion::LoudnessLayout::Stereo;
-    double m_rate = 48000.0;        // Hz
-    uint32_t m_stepFrames = 4800;   // frames per 100 ms step
-    uint32_t m_stepFill = 0;        // frames of the current step so far
-    uint32_t m_stepIndex = 0;       // next entry of m_stepEnergy
-    uint64_t m_steps = 0;           // steps completed since Init
+    double m_rate = 48000.0;      // Hz
+    uint32_t m_stepFrames = 4800; // frames per 100 ms step
+    uint32_t m_stepFill = 0;      // frames of the current step so far
+    uint32_t m_stepIndex = 0;     // next entry of m_stepEnergy
+    uint64_t m_steps = 0;         // steps completed since Init or Reset
+    double m_stepPeak = kerrion::LoudnessReadings::kUndefined; // dBTP since the last step
     uint64_t m_framesSinceReset = 0;
-    bool m_ready = false;           // Init succeeded
+    bool m_ready = false; // Init succeeded
 };
