@@ -1,5 +1,6 @@
 #include "display/LoudnessReadout.h"
 
+#include "display/LoudnessColors.h"
 #include "display/QtShapes.h"
 
 #include <QFontMetrics>
@@ -11,13 +12,7 @@
 
 namespace {
 
-const QColor kBackground(35, 35, 35);
-const QColor kPlain(220, 220, 220);
-const QColor kLabel(150, 150, 150);
-const QColor kWithin(62, 198, 99);
-const QColor kAbove(255, 128, 0);
-const QColor kBelow(110, 170, 255);
-const QColor kOver(255, 60, 60);
+using namespace kerrion::loudness_colors;
 constexpr int kFontPixels = 16;
 constexpr int kGap = 14;         // pixels between two fields
 constexpr int kButtonWidth = 64; // pixels
