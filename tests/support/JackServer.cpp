@@ -67,12 +67,22 @@ std::string FindJackd()
         = std::string(path != nullptr ? path : "") + ":/usr/bin:/usr/local/bin:/usr/sbin:/bin";
     for (std::size_t start = 0; start < dirs.size();) {
         const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string jackd = dirs.substr(start, end - start) + "/jackd";
+        std::string jackd = dirs.substr(start, end - start) + "/jackd";
         if (end > start && access(jackd.c_str(), X_OK) == 0)
             return jackd;
         start = end + 1;
     }
     return {};
+}
+
+std::vector<std::string> Arguments(
+    const std::string& jackd, const std::string& name, const JackServer::Options& options)
+{
+    // A client may take long to open or activate on a loaded machine: 5 s rather than 0.5 s
+    // before the server gives up on it.
+    return { jackd, "--no-realtime", "-t", "5000", "-n", name, "-d", "dummy", "-r",
+        std::to_string(options.rate), "-p", std::to_string(options.period), "-C",
+        std::to_string(options.captures), "-P", std::to_string(options.playbacks) };
 }
 
 // Waits up to `patience` for `pid` to end; false (status untouched) if it still runs.
@@ -97,9 +107,12 @@ std::string JackServer::UniqueName()
 
 bool JackServer::Available(std::string& reason)
 {
-    if (!FindJackd().empty())
+    if (FindJackd().empty())
+        reason = "jackd is not installed (scripts/install-deps.sh installs jackd2)";
+    else if (Library().open == nullptr || Library().close == nullptr)
+        reason = "JACK's client library (libjack.so.0) does not load";
+    else
         return true;
-    reason = "jackd is not installed (scripts/install-deps.sh installs jackd2)";
     return false;
 }
 
@@ -136,12 +149,9 @@ bool JackServer::Launch()
     const std::string jackd = FindJackd();
     if (jackd.empty())
         return false;
-    // A client may take long to open or activate on a loaded machine: 5 s rather than 0.5 s
-    // before the server gives up on it.
-    const std::vector<std::string> args = { jackd, "--no-realtime", "-t", "5000", "-n", m_name,
-        "-d", "dummy", "-r", std::to_string(m_options.rate), "-p", std::to_string(m_options.period),
-        "-C", std::to_string(m_options.captures), "-P", std::to_string(m_options.playbacks) };
+    const std::vector<std::string> args = Arguments(jackd, m_name, m_options);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -180,8 +190,9 @@ bool JackServer::WaitUntilReady()
     return false;
 }
 
-// Ready once a client gets through. (Its request socket alone is no sign: jackd listens there
-// before it starts serving, on a backlog of one, and clients that come meanwhile may be refused.)
+// Ready once a client gets through. (A connection to its request socket is not enough: jackd
+// listens there, with a backlog of one, before it serves, and clients that came in that moment
+// were seen to be turned away.)
 bool JackServer::Responds() const
 {
     const ClientLibrary& jack = Library();

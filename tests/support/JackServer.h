@@ -79,7 +79,7 @@ public:
 
     // A name for a server that does not run.
     static std::string UniqueName();
-    // False (with a reason) when jackd cannot be found.
+    // False (with a reason) when jackd or JACK's client library cannot be found.
     static bool Available(std::string& reason);
 
 private:
