@@ -33,7 +33,7 @@
 #include "meter/SndIODeviceFactory.h"
 #include "platform/messages/QtMessagePump.h"
 
-#include "drivers/jack/JackServer.h"
+#include "support/JackServer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <string>
 #include <thread>
 
 using namespace kerrion::test;
@@ -21,9 +23,10 @@ class SndIODeviceWMMEJackTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!JackServer::Available())
-            GTEST_SKIP() << "jackd or ALSA's jack plug-in is not installed";
-        ASSERT_TRUE(m_server.Start());
+        if (std::string reason; !JackPcmAvailable(reason))
+            GTEST_SKIP() << reason;
+        m_server.emplace(kJackPcmServer); // after the configuration, which it overrides
+        ASSERT_TRUE(m_server->Ready()) << m_server->Log();
     }
 
     // Initialize, select the jack endpoint, enable both directions, start the device thread.
@@ -50,7 +53,7 @@ protected:
     }
 
     AlsaTestConfig m_config { JackPcmDefinition("kt_jack", "Paced") };
-    JackServer m_server;
+    std::optional<JackServer> m_server;
 };
 
 } // namespace
@@ -93,7 +96,7 @@ TEST_F(SndIODeviceWMMEJackTest, UnpluggedDeviceTimesOutTheEngineAndStartsAgainOn
     Open(device);
     EngineSide engine(kerrion::kSampleInt16, kFrames, 2);
     ASSERT_TRUE(ReceiveBlocks(device, engine, 4));
-    m_server.Kill();
+    m_server->KillAtOnce();
 
     // The engine's Transfer gives up after 40 slots instead of waiting forever.
     int result = 1;
@@ -111,7 +114,7 @@ TEST_F(SndIODeviceWMMEJackTest, UnpluggedDeviceTimesOutTheEngineAndStartsAgainOn
     EXPECT_EQ(device.AbandonedThreads(), 0);
 
     EXPECT_EQ(device.Start(), 0) << "the device is gone";
-    ASSERT_TRUE(m_server.Start());
+    ASSERT_TRUE(m_server->Restart()) << m_server->Log();
     ASSERT_EQ(device.Start(), 1);
     EXPECT_TRUE(ReceiveBlocks(device, engine, 4));
     EXPECT_EQ(device.Close(), 1);

@@ -122,14 +122,14 @@ TEST_F(KerrionMeterAlsa, ListsTheFilePcmInFamilyOneAndMetersItByItsIndex)
 // on.
 TEST(KerrionMeterAlsaReplug, WithReconnectAnInterfacePluggedBackIsMeteredAgain)
 {
-    if (!JackServer::Available())
-        GTEST_SKIP() << "jackd or ALSA's jack plug-in is not installed";
+    if (std::string reason; !JackPcmAvailable(reason))
+        GTEST_SKIP() << reason;
     TempDir dir;
     WriteFileBytes(dir / "asio.reg", "Windows Registry Editor Version 5.00\n");
     WriteFileBytes(dir / "Kerrion.ini", "[Device]\nType=1\nID=0\n");
     AlsaTestConfig config(JackPcmDefinition("kt_interface", "Kerrion line in"));
-    JackServer server; // after the configuration: the server it names is this one
-    ASSERT_TRUE(server.Start());
+    JackServer server(kJackPcmServer); // after the configuration: the server it names is this one
+    ASSERT_TRUE(server.Ready()) << server.Log();
     const std::string out = (dir / "out.csv").string();
     const std::string err = (dir / "err.txt").string();
     const pid_t meter = SpawnShell("env KERRION_ASIO_REGISTRY='" + (dir / "asio.reg").string()
@@ -140,7 +140,7 @@ TEST(KerrionMeterAlsaReplug, WithReconnectAnInterfacePluggedBackIsMeteredAgain)
     const auto records = [&] { return Lines(ReadFileBytes(out)).size(); };
     ASSERT_TRUE(WaitUntil([&] { return records() > 5; }, 10000)) << ReadFileBytes(err);
 
-    server.Kill();
+    server.KillAtOnce();
     EXPECT_TRUE(WaitUntil(
         [&] { return ReadFileBytes(err).find("waiting for it") != std::string::npos; }, 10000))
         << ReadFileBytes(err);
@@ -148,7 +148,7 @@ TEST(KerrionMeterAlsaReplug, WithReconnectAnInterfacePluggedBackIsMeteredAgain)
     int raw = 0;
     EXPECT_EQ(waitpid(meter, &raw, WNOHANG), 0) << "it waits while the device is away";
 
-    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(server.Restart()) << server.Log();
     const std::size_t before = records();
     EXPECT_TRUE(WaitUntil([&] { return records() > before + 5; }, 5000)) << ReadFileBytes(err);
     EXPECT_NE(ReadFileBytes(err).find("the device is back"), std::string::npos)

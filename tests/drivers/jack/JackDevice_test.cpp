@@ -2,10 +2,10 @@
 // transfer ring, with a private jackd on the dummy driver and a client playing known signals.
 
 #include "drivers/jack/JackBridgeSetup.h"
-#include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "platform/sync/Clock.h"
 #include "sndio/SndIODeviceASIO.h"
+#include "support/JackServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -1,10 +1,10 @@
 // The JACK driver, loaded as a real plug-in and driven as a host drives it, against a private
 // jackd on the dummy driver.
 
-#include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "support/ChildProcess.h"
 #include "support/DriverTestHost.h"
+#include "support/JackServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

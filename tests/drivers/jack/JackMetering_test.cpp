@@ -2,11 +2,11 @@
 // engine meters them through the ASIO device, the plug-in and a private jackd.
 
 #include "drivers/jack/JackBridgeSetup.h"
-#include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "meter/SndIOPlayList.h"
 #include "platform/messages/MessageQueue.h"
 #include "platform/sync/Clock.h"
+#include "support/JackServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -9,8 +9,8 @@
 #include "display/DlgMeter.h"
 #include "display/MainWindowTestSupport.h"
 #include "drivers/jack/JackBridgeSetup.h"
-#include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
+#include "support/JackServer.h"
 #include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // run meters is there for the next run.
 
 #include "drivers/jack/JackBridgeSetup.h"
-#include "drivers/jack/JackServer.h"
 #include "drivers/jack/JackTestClient.h"
 #include "support/ChildProcess.h"
+#include "support/JackServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -1,16 +1,9 @@
 #include "platform/wave/AlsaTestSetup.h"
 
-#include "platform/wave/AlsaSupport.h"
-
 #include <alsa/asoundlib.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -19,25 +12,6 @@
 namespace kerrion::test {
 
 namespace {
-
-constexpr auto kServerStartPatience = std::chrono::milliseconds(5000);
-constexpr auto kPollStep = std::chrono::milliseconds(50);
-
-bool ExecutableOnPath(const std::string& program)
-{
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::filesystem::path candidate
-            = std::filesystem::path(dirs.substr(start, end - start)) / program;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
 
 bool JackPluginInstalled()
 {
@@ -126,147 +100,14 @@ std::string StereoSineBytes(
     return bytes;
 }
 
-JackServer::JackServer()
+bool JackPcmAvailable(std::string& reason)
 {
-    static std::atomic<int> counter = 0;
-    m_name = "kerrion-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-    setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);
-}
-
-JackServer::~JackServer()
-{
-    if (m_killed)
-        ReclaimName();
-    Stop();
-    RemoveSharedMemory();
-}
-
-bool JackServer::Available() { return ExecutableOnPath("jackd") && JackPluginInstalled(); }
-
-bool JackServer::Spawn()
-{
-    if (m_pid > 0)
+    if (!JackServer::Available(reason))
         return false;
-    // Everything the child needs is made before fork: after it, only exec-safe calls.
-    const std::string name = m_name;
-    const char* argv[] = { "jackd", "--no-realtime", "-n", name.c_str(), "-d", "dummy", "-r",
-        "44100", "-p", "1024", "-C", "2", "-P", "2", nullptr };
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid < 0)
-        return false;
-    if (pid == 0) {
-        // Ends with the test even when the test crashes, and cleanly: a server that dies by
-        // SIGKILL keeps its slot in JACK's registry of servers, which holds only eight.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(1);
-        const int devNull = open("/dev/null", O_RDWR);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-        execvp("jackd", const_cast<char* const*>(argv));
-        _exit(127);
-    }
-    m_pid = pid;
-    m_killed = false;
-    return true;
-}
-
-bool JackServer::WaitUntil(bool (*ready)())
-{
-    const auto deadline = std::chrono::steady_clock::now() + kServerStartPatience;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-            m_pid = -1;
-            return false;
-        }
-        if (ready())
-            return true;
-        std::this_thread::sleep_for(kPollStep);
-    }
-    Stop();
+    if (JackPluginInstalled())
+        return true;
+    reason = "ALSA's jack plug-in is not installed (libasound2-plugins)";
     return false;
-}
-
-bool JackServer::Start() { return Spawn() && WaitUntil(&JackServer::Responds); }
-
-// Ready once a client gets through: a jack PCM of its own (not the test's configuration) opens.
-bool JackServer::Responds()
-{
-    PrepareAlsa(); // quiet while the server is not up yet
-    static const std::string kDefinition
-        = "pcm.ready { type jack capture_ports { 0 system:capture_1 } }";
-    snd_config_t* config = nullptr;
-    snd_input_t* input = nullptr;
-    if (snd_config_top(&config) < 0)
-        return false;
-    bool ready = false;
-    if (snd_input_buffer_open(&input, kDefinition.data(), static_cast<ssize_t>(kDefinition.size()))
-        == 0) {
-        snd_pcm_t* pcm = nullptr;
-        if (snd_config_load(config, input) == 0
-            && snd_pcm_open_lconf(&pcm, "ready", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK, config)
-                == 0) {
-            snd_pcm_close(pcm);
-            ready = true;
-        }
-        snd_input_close(input);
-    }
-    snd_config_delete(config);
-    return ready;
-}
-
-void JackServer::Kill()
-{
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGKILL);
-    Reap(std::chrono::milliseconds(2000));
-    RemoveSharedMemory();
-    m_killed = true;
-}
-
-// A server started under the name of a killed one takes over its registry slot; stopped
-// cleanly, it gives the slot back.
-void JackServer::ReclaimName()
-{
-    if (Spawn())
-        WaitUntil(&JackServer::Responds);
-}
-
-void JackServer::Stop()
-{
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGTERM);
-    Reap(std::chrono::milliseconds(2000));
-}
-
-void JackServer::Reap(std::chrono::milliseconds patience)
-{
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-            m_pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(m_pid, SIGKILL);
-    waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-}
-
-// A server that was killed leaves its semaphores and segments behind, named after it.
-void JackServer::RemoveSharedMemory() const
-{
-    std::error_code error;
-    const std::string mark = "_" + m_name + "_";
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
-        if (entry.path().filename().string().find(mark) != std::string::npos)
-            std::filesystem::remove(entry.path(), error);
-    }
 }
 
 void HeaderCollector::Callback(uint32_t message, void* instance, WaveHeader* header)

@@ -1,13 +1,12 @@
 #pragma once
 
 // Real ALSA PCMs for the wave layer's tests: a configuration file of the test's own (read after
-// the system's alsa.conf), a private JACK server on the dummy driver for paced samples, and a
+// the system's alsa.conf), the settings of a private JACK server for paced samples, and a
 // collector for the buffers a wave device hands back.
 
 #include "platform/wave/WaveDevice.h"
+#include "support/JackServer.h"
 #include "support/TempDir.h"
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -54,37 +53,13 @@ std::string RampBytes(uint32_t firstFrame, uint32_t frames);
 std::string StereoSineBytes(
     uint32_t frames, uint32_t rate, double frequency, double leftDb, double rightDb);
 
-// A JACK server of the test's own (a unique name, made the JACK client library's default),
-// on the dummy driver at 44100 Hz with 1024-frame periods. Stopped, and its shared memory
-// removed, when the object goes, whatever the test's outcome.
-class JackServer {
-public:
-    JackServer();
-    ~JackServer();
-    JackServer(const JackServer&) = delete;
-    JackServer& operator=(const JackServer&) = delete;
+// The private JACK server behind JackPcmDefinition's PCM: the dummy driver at 44100 Hz with
+// 1024-frame periods, two ports each way, named the default server for ALSA's jack plug-in.
+inline constexpr JackServer::Options kJackPcmServer
+    = { .rate = 44100, .period = 1024, .captures = 2, .playbacks = 2, .makeDefault = true };
 
-    // True when jackd and ALSA's jack plug-in are installed.
-    static bool Available();
-
-    // Starts the server and waits (at most a few seconds) until it takes clients.
-    bool Start();
-    // Ends the server at once, as a device that is unplugged.
-    void Kill();
-    void Stop();
-
-private:
-    bool Spawn();
-    bool WaitUntil(bool (*ready)());
-    static bool Responds();
-    void ReclaimName();
-    void Reap(std::chrono::milliseconds patience);
-    void RemoveSharedMemory() const;
-
-    std::string m_name;
-    pid_t m_pid = -1;
-    bool m_killed = false; // killed and not started again: its registry slot is still taken
-};
+// True when jackd and ALSA's jack plug-in are installed; otherwise false, with a reason.
+bool JackPcmAvailable(std::string& reason);
 
 // Records the buffers a device returns through its callback, for the test thread to wait on.
 class HeaderCollector {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 using namespace kerrion;
 using namespace std::chrono_literals;
 using test::HeaderCollector;
@@ -22,9 +25,10 @@ class WaveDeviceJackTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!test::JackServer::Available())
-            GTEST_SKIP() << "jackd or ALSA's jack plug-in is not installed";
-        ASSERT_TRUE(m_server.Start());
+        if (std::string reason; !test::JackPcmAvailable(reason))
+            GTEST_SKIP() << reason;
+        m_server.emplace(test::kJackPcmServer); // after the configuration, which it overrides
+        ASSERT_TRUE(m_server->Ready()) << m_server->Log();
     }
 
     // Opens, queues every buffer and starts recording.
@@ -53,7 +57,7 @@ protected:
     }
 
     test::AlsaTestConfig m_config { test::JackPcmDefinition("kt_jack", "Paced") };
-    test::JackServer m_server;
+    std::optional<test::JackServer> m_server;
     HeaderCollector m_collector;
 };
 
@@ -133,7 +137,7 @@ TEST_F(WaveDeviceJackTest, LostServerNeverHangsTheOwnerAndTheEndpointWorksOnceBa
         TestBuffers buffers(4, kBytes);
         StartCapture(device, buffers, 4);
         ASSERT_TRUE(Keep(device, 2, 3s));
-        m_server.Kill();
+        m_server->KillAtOnce();
         std::this_thread::sleep_for(300ms);
         // Every call still answers promptly, and Reset brings back every queued buffer.
         EXPECT_LT(TimeOf([&] { device.Stop(); }), 1000ms);
@@ -143,7 +147,7 @@ TEST_F(WaveDeviceJackTest, LostServerNeverHangsTheOwnerAndTheEndpointWorksOnceBa
             EXPECT_EQ(buffers[i].flags & kWaveHeaderInQueue, 0u);
         EXPECT_LT(TimeOf([&] { EXPECT_EQ(device.Close(), kWaveNoError); }), 1000ms);
     }
-    ASSERT_TRUE(m_server.Start());
+    ASSERT_TRUE(m_server->Restart()) << m_server->Log();
     HeaderCollector again;
     WaveDevice device;
     TestBuffers buffers(2, kBytes);
