@@ -38,6 +38,16 @@ QColor IntegratedColor(const LoudnessStandard& standard, double integrated)
     }
 }
 
+// "-36秒", "-2分", "-1分12秒".
+QString AgeLabel(int seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("-%1秒").arg(seconds);
+    if (seconds % 60 == 0)
+        return QStringLiteral("-%1分").arg(seconds / 60);
+    return QStringLiteral("-%1分%2秒").arg(seconds / 60).arg(seconds % 60);
+}
+
 } // namespace
 
 QRect LoudnessGraphPainter::PlotRect(const QRect& area)
@@ -86,8 +96,7 @@ void LoudnessGraphPainter::PaintScale(QPainter& painter, const QRect& area, cons
         painter.setPen(kGrid);
         painter.drawLine(x, plot.top(), x, plot.bottom());
         painter.setPen(kLabel);
-        const QString label = k == 0 ? QStringLiteral("今")
-                                     : QStringLiteral("-%1分").arg(minutes * k / 5.0, 0, 'g', 2);
+        const QString label = k == 0 ? QStringLiteral("今") : AgeLabel(minutes * 60 * k / 5);
         DrawAnchoredText(painter, label, QPoint(x, plot.bottom() + 3),
             k == 5 ? HAlign::Left : (k == 0 ? HAlign::Right : HAlign::Centre), VAlign::Top);
     }

@@ -261,4 +261,23 @@ TEST_F(KerrionMeterFile, SeveralFilesGetAVerdictEachAndUnreadableOnesAreNamed)
     EXPECT_EQ(r.status, 5) << r.err; // -23 dBFS on one channel is far below ARIB's -24
 }
 
+// --plot draws the history of the one file checked into a PNG image; it refuses several files
+// and says when the image cannot be written.
+TEST_F(KerrionMeterFile, PlotDrawsTheHistoryOfOneFile)
+{
+    WriteSound(Path("good.wav"), Render({ Level(10, -23) }, {}, 48000, 2), 2, 48000,
+        SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const std::string good = " --file '" + Path("good.wav") + "'";
+    Result r = Run("--standard EBU --plot '" + Path("plot.png") + "'" + good);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFileBytes(Path("plot.png")).substr(0, 4), "\x89PNG");
+
+    r = Run("--plot '" + Path("two.png") + "'" + good + " '" + Path("good.wav") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--plot draws the history of one file, not of 2"), std::string::npos);
+    r = Run("--standard EBU --plot '" + m_dir.Path().string() + "'" + good);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write the plot"), std::string::npos) << r.err;
+}
+
 } // namespace

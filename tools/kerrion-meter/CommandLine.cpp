@@ -189,6 +189,11 @@ const std::map<std::string, OptionHandler>& Handlers()
                 [](MeterCommandLine& o, const std::string& v) {
                     return SetText(o.logFile, "--log", v);
                 } } },
+        { "--plot",
+            { true,
+                [](MeterCommandLine& o, const std::string& v) {
+                    return SetText(o.plotFile, "--plot", v);
+                } } },
         { "--file",
             { true,
                 [](MeterCommandLine& o, const std::string& v) {
@@ -241,9 +246,9 @@ std::string MeterUsage()
            "                     [--blocks N] [--seconds S] [--format table|csv|jsonl]\n"
            "                     [--dump FILE[,FILE[,FILE]]] [--dump-seconds S]\n"
            "                     [--loudness LAYOUT] [--standard NAME] [--meter-type TYPE]\n"
-           "                     [--reconnect] [--log FILE] [--help]\n"
+           "                     [--reconnect] [--log FILE] [--plot FILE.png] [--help]\n"
            "       kerrion-meter --file PATH... [--loudness LAYOUT] [--standard NAME]\n"
-           "                     [--format table|csv|jsonl] [--ini FILE]\n"
+           "                     [--format table|csv|jsonl] [--plot FILE.png] [--ini FILE]\n"
            "  --ini FILE         use FILE instead of the per-user Kerrion.ini\n"
            "  --print-settings   print every setting, as loaded at start-up, as INI text\n"
            "  --save-settings    load the settings and write them back as the program does at "
@@ -275,6 +280,8 @@ std::string MeterUsage()
            "                     status 3\n"
            "  --log FILE         append the loudness session log to FILE: a csv line a second\n"
            "                     while metering and one at each start and stop\n"
+           "  --plot FILE.png    draw the loudness history of the run (or of the one --file)\n"
+           "                     into FILE.png when it ends\n"
            "  --help             show this text\n"
            "With --file, measures the loudness of each sound file (WAVE, FLAC, AIFF, Ogg, ...)\n"
            "as fast as it can be read and judges it by the standard; --loudness chooses the\n"

@@ -33,7 +33,8 @@ struct MeterCommandLine {
     bool reconnect = false; // --reconnect: a device that goes away is awaited, then metered again
     std::optional<std::string> meterType; // --meter-type TYPE: every meter's needle (meter_type)
 
-    std::optional<std::string> logFile; // --log FILE: the loudness session log of the run
+    std::optional<std::string> logFile;  // --log FILE: the loudness session log of the run
+    std::optional<std::string> plotFile; // --plot FILE.png: the run's or the file's history
 
     // --file PATH [PATH...]: the sound files to check instead of metering a device.
     std::vector<std::string> files;

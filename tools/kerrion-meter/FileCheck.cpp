@@ -1,12 +1,14 @@
 #include "FileCheck.h"
 
 #include "FileMeasurement.h"
+#include "HistoryPlot.h"
 #include "LevelPrinter.h"
 #include "MeterRun.h"
 #include "SoundFileReader.h"
 #include "meter/LoudnessLayout.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace kerrion::cli {
@@ -34,8 +36,9 @@ std::optional<LoudnessLayout> LayoutFor(const MeterCommandLine& options, int cha
 
 enum class Outcome { Met, NotMet, Unreadable };
 
-Outcome CheckFile(
-    const std::string& path, const MeterCommandLine& options, const LoudnessStandard& standard)
+// Measures one file; `history`, when given, follows every step of it.
+Outcome CheckFile(const std::string& path, const MeterCommandLine& options,
+    const LoudnessStandard& standard, LoudnessHistory* history)
 {
     const char* name = path.c_str();
     SoundFileReader reader;
@@ -58,6 +61,8 @@ Outcome CheckFile(
     }
     std::string record;
     while (measurement.Step()) {
+        if (history != nullptr)
+            history->Follow(measurement.Readings(), standard.truePeakLimit);
         if (options.format == MeterFormat::Jsonl)
             record = FileJsonRecord(path, measurement.Readings().seconds, measurement.Readings());
         else if (options.format == MeterFormat::Csv)
@@ -95,18 +100,34 @@ Outcome CheckFile(
 int CheckFiles(const MeterCommandLine& options, const CSettingsRecord& settings)
 {
     const LoudnessStandard standard = ChooseStandard(options, settings);
+    std::unique_ptr<LoudnessHistory> history;
+    if (options.plotFile) {
+        if (options.files.size() > 1) {
+            std::fprintf(stderr,
+                "kerrion-meter: --plot draws the history of one file, not of %zu\n",
+                options.files.size());
+            return kExitUsage;
+        }
+        history = std::make_unique<LoudnessHistory>();
+    }
     if (options.format == MeterFormat::Csv)
         std::fputs(FileCsvHeader().c_str(), stdout);
-    bool unreadable = false;
+    bool failed = false; // a file could not be read, or the plot written
     bool notMet = false;
     for (const std::string& path : options.files) {
-        const Outcome outcome = CheckFile(path, options, standard);
-        unreadable = unreadable || outcome == Outcome::Unreadable;
+        const Outcome outcome = CheckFile(path, options, standard, history.get());
+        failed = failed || outcome == Outcome::Unreadable;
         notMet = notMet || outcome == Outcome::NotMet;
+    }
+    std::string why;
+    if (history && !failed && !WriteHistoryPlot(*options.plotFile, *history, standard, why)) {
+        std::fprintf(stderr, "kerrion-meter: cannot write the plot %s: %s\n",
+            options.plotFile->c_str(), why.c_str());
+        failed = true;
     }
     if (std::fflush(stdout) != 0)
         return kExitFailure;
-    return unreadable ? kExitFailure : notMet ? kExitNotMet : kExitOk;
+    return failed ? kExitFailure : notMet ? kExitNotMet : kExitOk;
 }
 
 } // namespace kerrion::cli

@@ -1,6 +1,7 @@
 #include "MeterRun.h"
 
 #include "DeviceList.h"
+#include "HistoryPlot.h"
 #include "LevelOutput.h"
 #include "meter/LoudnessLog.h"
 #include "meter/SndIODeviceFactory.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -212,7 +214,8 @@ private:
 
 // Prints the records of one run until it ends by itself (`ended`) or `stop` holds.
 void MeterUntilEnd(CMessageQueue& queue, CSndIOPlayList& playList, LevelOutput& output,
-    long long limit, const std::function<bool()>& stop, bool& ended, SessionLog& log)
+    long long limit, const std::function<bool()>& stop, bool& ended,
+    const std::function<void()>& eachBatch)
 {
     while (!ended && !stop()) {
         // Records are taken in batches: a wake-up for every block would cost more than the
@@ -226,7 +229,7 @@ void MeterUntilEnd(CMessageQueue& queue, CSndIOPlayList& playList, LevelOutput& 
             ended = m.message == WM_SNDIO_FINISHED;
         }
         output.Flush();
-        log.Tick(playList);
+        eachBatch();
     }
 }
 
@@ -313,6 +316,9 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
             ParseNeedleType(options.meterType.value_or(settings.Channel[i].meter_type)));
     const LoudnessStandard standard = ChooseStandard(options, settings);
     SessionLog log(options, standard);
+    std::unique_ptr<LoudnessHistory> history;
+    if (options.plotFile)
+        history = std::make_unique<LoudnessHistory>();
     InstallInterruptHandlers();
     LevelOutput output(options.format, channels, calibration, standard);
     if (output.EveryBlock())
@@ -339,7 +345,11 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     };
     bool ended = false;
     for (;;) {
-        MeterUntilEnd(queue, playList, output, limit, stopAsked, ended, log);
+        MeterUntilEnd(queue, playList, output, limit, stopAsked, ended, [&] {
+            log.Tick(playList);
+            if (history)
+                history->Follow(playList.GetLoudnessR128(), standard.truePeakLimit);
+        });
         if (!ended || !options.reconnect || !DeviceWentAway(playList.GetStatus()))
             break;
         const int32_t status = playList.GetStatus();
@@ -370,7 +380,13 @@ int RunMetering(const MeterCommandLine& options, const CSettingsRecord& settings
     const int status = counters.status == PL::kStatusOk && stopped != PL::kStopped
         ? kExitFailure
         : ExitStatusFor(counters.status);
-    return status == kExitOk && log.Failed() ? kExitFailure : status;
+    std::string why;
+    const bool plotFailed
+        = history && !WriteHistoryPlot(*options.plotFile, *history, standard, why);
+    if (plotFailed)
+        std::fprintf(stderr, "kerrion-meter: cannot write the plot %s: %s\n",
+            options.plotFile->c_str(), why.c_str());
+    return status == kExitOk && (log.Failed() || plotFailed) ? kExitFailure : status;
 }
 
 } // namespace kerrion::cli
