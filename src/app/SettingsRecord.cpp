@@ -128,6 +128,9 @@ void LoadLoudness(const CIniProfile& profile, CSettingsRecord::LoudnessSection& 
     const std::string show = profile.GetString("Loudness", "Show", "1");
     loudness.Show = show == "0" ? 0 : 1;
     loudness.Log = profile.GetString("Loudness", "Log", "0") == "1" ? 1 : 0;
+    loudness.History = profile.GetString("Loudness", "History", "0") == "1" ? 1 : 0;
+    loudness.HistoryMinutes = std::stoi(OneOf(
+        profile.GetString("Loudness", "HistoryMinutes", ""), { "1", "3", "10", "30", "60" }, "10"));
 }
 
 void SaveLoudness(CIniProfile& profile, const CSettingsRecord::LoudnessSection& loudness)
@@ -137,9 +140,14 @@ void SaveLoudness(CIniProfile& profile, const CSettingsRecord::LoudnessSection& 
     profile.WriteString("Loudness", "Target", FormatShortest(loudness.Target));
     profile.WriteString("Loudness", "TruePeakLimit", FormatShortest(loudness.TruePeakLimit));
     WriteInt(profile, "Loudness", "Show", loudness.Show);
-    // Written once used, so that the files of those who never turn it on stay as they were.
-    if (loudness.Log != 0 || profile.GetString("Loudness", "Log", "\x01") != "\x01")
-        WriteInt(profile, "Loudness", "Log", loudness.Log);
+    // Written once used, so that the files of those who never touch them stay as they were.
+    const auto writeOnceUsed = [&](const char* key, int value, int unused) {
+        if (value != unused || profile.GetString("Loudness", key, "\x01") != "\x01")
+            WriteInt(profile, "Loudness", key, value);
+    };
+    writeOnceUsed("Log", loudness.Log, 0);
+    writeOnceUsed("History", loudness.History, 0);
+    writeOnceUsed("HistoryMinutes", loudness.HistoryMinutes, 10);
 }
 
 } // namespace

@@ -80,6 +80,8 @@ public:
         double TruePeakLimit = -1.0; // dBTP; -20 .. +3
         int Show = 1;                // 0/1: the readout on screen
         int Log = 0;                 // 0/1: the session log (Kerrion-YYYY-MM-DD.csv) while metering
+        int History = 0;             // 0/1: the meters make room for the history graph
+        int HistoryMinutes = 10;     // the graph's span: 1, 3, 10, 30 or 60
 
         bool operator==(const LoudnessSection&) const = default;
     };

@@ -1,6 +1,7 @@
 #include "dialogs/DlgLoudness.h"
 
 #include "app/ProfileText.h"
+#include "display/geometry/LoudnessGraph.h"
 #include "meter/LoudnessLayout.h"
 #include "meter/LoudnessStandard.h"
 #include "platform/messages/NotifyTarget.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -32,10 +34,13 @@ constexpr ControlTemplate kControls[] = {
     { kStaticId, K::Label, "dBTP", 115, 64, 30, 9 },
     { 1105, K::CheckBox, "ラウドネスを表示する", 9, 82, 100, 9 },
     { 1106, K::CheckBox, "ラウドネスのログを残す (1 秒ごと)", 9, 96, 146, 9 },
-    { 2, K::PushButton, "閉じる", 105, 112, 50, 14 },
+    { kStaticId, K::Label, "履歴の長さ", 9, 112, 60, 9 },
+    { 1107, K::ComboList, " 1 分\n 3 分\n 10 分\n 30 分\n 60 分", 75, 110, 80, 60 },
+    { 1108, K::CheckBox, "メーターを詰めて履歴を表示する (H)", 9, 128, 146, 9 },
+    { 2, K::PushButton, "閉じる", 105, 144, 50, 14 },
 };
 
-constexpr kerrion::DialogTemplate kTemplate { 164, 134, "ラウドネス設定", 12, kControls };
+constexpr kerrion::DialogTemplate kTemplate { 164, 166, "ラウドネス設定", 12, kControls };
 
 // The combo rows, in the order the templates list them.
 constexpr std::array<kerrion::LoudnessLayout, 4> kLayouts
@@ -77,6 +82,11 @@ void CDlgLoudness::LoadControls()
     }
     ControlAs<QCheckBox>(kIdShow)->setChecked(m_settings.Loudness.Show == 1);
     ControlAs<QCheckBox>(kIdLog)->setChecked(m_settings.Loudness.Log == 1);
+    const auto* span = std::find(kerrion::kGraphSpans.begin(), kerrion::kGraphSpans.end(),
+        m_settings.Loudness.HistoryMinutes);
+    ControlAs<QComboBox>(kIdHistorySpan)
+        ->setCurrentIndex(static_cast<int>(span - kerrion::kGraphSpans.begin()));
+    ControlAs<QCheckBox>(kIdHistoryRoom)->setChecked(m_settings.Loudness.History == 1);
     ShowStandard();
 }
 
@@ -106,6 +116,14 @@ void CDlgLoudness::ConnectControls()
     });
     connect(ControlAs<QCheckBox>(kIdLog), &QCheckBox::clicked, this, [this](bool checked) {
         m_settings.Loudness.Log = checked ? 1 : 0;
+        Notify();
+    });
+    connect(ControlAs<QComboBox>(kIdHistorySpan), &QComboBox::activated, this, [this](int index) {
+        m_settings.Loudness.HistoryMinutes = kerrion::kGraphSpans[static_cast<std::size_t>(index)];
+        Notify();
+    });
+    connect(ControlAs<QCheckBox>(kIdHistoryRoom), &QCheckBox::clicked, this, [this](bool checked) {
+        m_settings.Loudness.History = checked ? 1 : 0;
         Notify();
     });
     connect(ControlAs<QPushButton>(kIdClose), &QPushButton::clicked, this, &CDlgLoudness::reject);

@@ -1,10 +1,11 @@
 #pragma once
 
 // The loudness settings dialog: which meters form the programme, the delivery standard (or a
-// target and true-peak limit of the user's own), whether the readout is shown and whether a
-// session log is kept. Every change is written into the Loudness section at once and announced
-// with WM_USER+3 (0, -1); the programme's meters take effect at the next start of metering, the
-// rest at once. Run modally from the configuration dialog. User-interface thread only.
+// target and true-peak limit of the user's own), whether the readout is shown, whether a session
+// log is kept, and the history graph's span and whether the meters make room for it. Every change
+// is written into the Loudness section at once and announced with WM_USER+3 (0, -1); the
+// programme's meters take effect at the next start of metering, the rest at once. Run modally from
+// the configuration dialog. User-interface thread only.
 
 #include "app/SettingsRecord.h"
 #include "dialogs/TemplateDialog.h"
@@ -22,7 +23,9 @@ public:
         kIdTarget = 1103,   // LKFS, the custom standard's
         kIdLimit = 1104,    // dBTP, the custom standard's
         kIdShow = 1105,
-        kIdLog = 1106, // the session log while metering
+        kIdLog = 1106,         // the session log while metering
+        kIdHistorySpan = 1107, // combo: 1, 3, 10, 30, 60 minutes
+        kIdHistoryRoom = 1108, // the meters make room for the history graph
         kIdClose = 2,
     };
 

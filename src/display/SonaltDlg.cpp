@@ -4,6 +4,7 @@
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
 #include "display/DrawFace.h"
+#include "display/LoudnessHistoryView.h"
 #include "display/LoudnessReadout.h"
 #include "display/MeterFaceSurface.h"
 #include "display/MeterSetup.h"
@@ -155,6 +156,8 @@ void CSonaltDlg::CreateToolbar()
         m_engine->ResetLoudnessR128();
         LogLoudnessEvent("reset");
     });
+    m_history = new CLoudnessHistoryView(this);
+    m_history->hide(); // until the layout gives it room
     ApplyLoudnessSettings();
 }
 
@@ -170,7 +173,13 @@ void CSonaltDlg::ApplyLoudnessSettings()
 {
     m_loudness->SetStandard(ChosenStandard());
     m_loudness->setVisible(m_settings.Loudness.Show == 1);
+    m_history->SetStandard(ChosenStandard());
+    m_history->SetSpan(m_settings.Loudness.HistoryMinutes);
     PlaceTopRow();
+    // Showing the loudness, or asking the meters to make room for the graph, lays them out anew.
+    const std::pair laidOutFor { m_settings.Loudness.Show, m_settings.Loudness.History };
+    if (m_faces[0] != nullptr && laidOutFor != m_historyLaidOutFor && m_settings.Meter.Num >= 2)
+        Relayout();
 }
 
 // The readout stands before the close button; where the window is too narrow for it there (one
@@ -364,8 +373,11 @@ void CSonaltDlg::RepaintNeedles()
 {
     m_lastRepaint.start();
     ClearFramePeaks(); // the next frame starts afresh
-    if (m_settings.Loudness.Show == 1)
-        m_loudness->ShowReadings(m_engine->GetLoudnessR128());
+    if (m_settings.Loudness.Show == 1) {
+        const kerrion::LoudnessReadings readings = m_engine->GetLoudnessR128();
+        m_loudness->ShowReadings(readings);
+        m_history->Follow(readings);
+    }
     const int count = std::clamp(m_settings.Meter.Num, 0, 8);
     for (int i = 0; i < count; ++i) {
         CDlgMeter& meter = *m_meters[static_cast<std::size_t>(i)];

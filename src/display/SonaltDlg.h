@@ -23,9 +23,11 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 
 class CDlgMeter;
 class CImageButton;
+class CLoudnessHistoryView;
 class CLoudnessReadout;
 class CQtMessagePump;
 class CSettingsRecord;
@@ -92,6 +94,7 @@ public:
     const CSndIOPlayList& Engine() const { return *m_engine; }
     const QTableWidget& MeterList() const { return *m_list; }
     const CLoudnessReadout& LoudnessReadout() const { return *m_loudness; }
+    const CLoudnessHistoryView& LoudnessHistory() const { return *m_history; }
     // Why the last run ended, when it ended with a failure; empty otherwise.
     QString EngineReport() const;
     int PeakHoldChoice() const;
@@ -137,6 +140,7 @@ private:
     QRect FindMonitorRect() const;
     void PlaceWindow();
     void ShowOnMonitor(const QRect& rect);
+    kerrion::MeterLayout LayoutWithHistory(const QRect& rect, int count);
     void ComputeLayout(const QRect& rect, int count);
     void PlaceMeter(CDlgMeter& meter, bool embedded, const QPoint& screenPos);
     void Relayout();
@@ -191,8 +195,8 @@ private:
     QTimer m_repaintTimer; // folds the needle repaints of many level messages into one frame
     QTimer m_awaitTimer;   // while a lost device is awaited: looks for it once a second
     QTimer m_logTimer;     // while metering: a line of the session log once a second
-    kerrion::LoudnessLog m_loudnessLog;  // Kerrion-YYYY-MM-DD.csv in the data folder
-    bool m_logFailureShown = false;      // a write failed and the report line said so, this run
+    kerrion::LoudnessLog m_loudnessLog; // Kerrion-YYYY-MM-DD.csv in the data folder
+    bool m_logFailureShown = false;     // a write failed and the report line said so, this run
     bool m_resumeAfterLoss = false;     // a device was lost: metering resumes once it is back
     bool m_keyboardOnRunButton = false; // the start or stop button had it when it was disabled
     QElapsedTimer m_lastRepaint;
@@ -223,5 +227,8 @@ private:
     std::array<QRadioButton*, 3> m_holdChoice {}; // hidden: the peak hold choice
     QTableWidget* m_list = nullptr;               // hidden meter summary
     QLabel* m_report = nullptr; // beside the tool bar: why the last run ended, if it failed
-    CLoudnessReadout* m_loudness = nullptr; // in the top row, before the close button
+    CLoudnessReadout* m_loudness = nullptr;    // in the top row, before the close button
+    CLoudnessHistoryView* m_history = nullptr; // below the meters, in m_historyArea
+    QRect m_historyArea;                       // empty: the graph is not shown
+    std::pair<int, int> m_historyLaidOutFor;   // Loudness/Show and History of m_historyArea
 };

@@ -5,6 +5,7 @@
 #include "app/SettingsRecord.h"
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
+#include "display/LoudnessHistoryView.h"
 #include "display/LoudnessReadout.h"
 #include "display/MeterSetup.h"
 #include "meter/SndIODeviceFactory.h"
@@ -194,6 +195,7 @@ void CSonaltDlg::OnStarted()
     m_resumeAfterLoss = false;
     m_deliveredChannels = m_engine->GetCounters().inputChannels;
     m_loudness->ShowReadings({}); // a run measures afresh
+    m_history->Follow({});
     SetToolbarEnabled(true, true, false);
     ShowRunButton(IDC_STOP);
     LogLoudnessEvent("start");
@@ -392,6 +394,14 @@ void CSonaltDlg::keyPressEvent(QKeyEvent* event)
     const int key = event->key();
     if (key >= Qt::Key_F1 && key <= Qt::Key_F9 && event->modifiers() == Qt::NoModifier) {
         OnCommand(ID_TOGGLE_METER1 + (key - Qt::Key_F1));
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_H && event->modifiers() == Qt::NoModifier) {
+        // The meters make room for the loudness history, or take it back.
+        m_settings.Loudness.History = m_settings.Loudness.History == 1 ? 0 : 1;
+        ApplyLoudnessSettings();
+        emit SettingsEdited();
         event->accept();
         return;
     }

@@ -13,6 +13,7 @@
 #include "app/SettingsRecord.h"
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
+#include "display/LoudnessHistoryView.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -98,9 +99,49 @@ void CSonaltDlg::ShowOnMonitor(const QRect& rect)
 // follows the monitor it lays them out on. A single meter stands beside the small main window
 // as a tool window of its own, owned by it and kept out of the task bar; where windows cannot
 // be placed it is part of the main window, under the tool bar, so that the two show together.
+// The meters' layout on `rect`, and where the loudness history graph goes (m_historyArea, in
+// the window's coordinates; empty where it is not shown): in the room the meters leave below
+// them, or, where they leave too little and Loudness/History asks for it, in a band at the
+// bottom that the meters make room for. Only in the full-screen window of two or more meters,
+// and only with the loudness shown.
+kerrion::MeterLayout CSonaltDlg::LayoutWithHistory(const QRect& rect, int count)
+{
+    constexpr int kMinHeight = 160; // px: the graph's least useful height
+    constexpr int kMargin = 15;     // px: from the screen's edges and the meters
+    kerrion::MeterLayout layout = kerrion::ComputeLayout(rect.width(), rect.height(), count);
+    m_historyArea = QRect();
+    m_historyLaidOutFor = { m_settings.Loudness.Show, m_settings.Loudness.History };
+    if (!layout.valid || count < 2 || m_settings.Loudness.Show != 1)
+        return layout;
+    const auto bottomOf = [count](const kerrion::MeterLayout& l) {
+        return kerrion::MeterOrigin(l, count - 1).y + l.h;
+    };
+    int top = bottomOf(layout) + kMargin;
+    if (rect.height() - kMargin - top < kMinHeight) {
+        if (m_settings.Loudness.History != 1)
+            return layout;
+        // The same law on a narrower screen whose meters end above the band, centred.
+        const int band = std::max(kMinHeight, rect.height() * 3 / 10);
+        const int room = rect.height() - band;
+        for (int w = rect.width(); w > rect.width() / 4; w -= 8) {
+            const kerrion::MeterLayout narrower = kerrion::ComputeLayout(w, room, count);
+            if (bottomOf(narrower) + kMargin <= room) {
+                layout = narrower;
+                layout.offX += (rect.width() - w) / 2;
+                break;
+            }
+        }
+        if (bottomOf(layout) + kMargin > room)
+            return layout; // no narrower layout fits: the graph stays away
+        top = room;
+    }
+    m_historyArea = QRect(kMargin, top, rect.width() - 2 * kMargin, rect.height() - kMargin - top);
+    return layout;
+}
+
 void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
 {
-    const kerrion::MeterLayout layout = kerrion::ComputeLayout(rect.width(), rect.height(), count);
+    const kerrion::MeterLayout layout = LayoutWithHistory(rect, count);
     if (!layout.valid)
         return;
     m_layout = layout;
@@ -128,6 +169,10 @@ void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
     }
     const int right = single && embedded ? width() : rect.width();
     ToolbarButton(IDC_CLOSE).setGeometry(right - 75, 15, 60, 54);
+    if (m_history != nullptr) {
+        m_history->setGeometry(m_historyArea);
+        m_history->setVisible(!m_historyArea.isEmpty());
+    }
     if (m_loudness != nullptr)
         PlaceTopRow();
     update();

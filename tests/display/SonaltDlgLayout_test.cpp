@@ -3,11 +3,14 @@
 #include "MainWindowTestSupport.h"
 #include "dialogs/ImageButton.h"
 #include "display/DlgMeter.h"
+#include "display/LoudnessHistoryView.h"
 #include "support/QtTestApp.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QTableWidget>
 
 using kerrion::test::MeterSettings;
@@ -115,4 +118,50 @@ TEST(SonaltDlgLayout, HiddenListSummarisesEveryMeter)
     EXPECT_EQ(list.item(0, 3)->text(), "●");
     EXPECT_EQ(list.item(2, 3)->text(), "");
     EXPECT_FALSE(list.isVisible());
+}
+
+// The loudness history takes the room eight meters leave below them. Four leave none: the graph
+// stays away until H asks the meters to make room for it, and H gives the room back. It never
+// covers a meter, and it goes with the loudness readout.
+TEST(SonaltDlgLayout, TheHistoryGraphTakesFreeRoomOrTheMetersMakeRoomForIt)
+{
+    QCursor::setPos(10, 10);
+    CSettingsRecord settings = MeterSettings(8);
+    CSonaltDlg window(settings);
+    const QWidget& graph = window.LoudnessHistory();
+    const auto coversNoMeter = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            if (window.Meter(i).geometry().intersects(graph.geometry()))
+                return false;
+        return true;
+    };
+    EXPECT_FALSE(graph.isHidden());
+    EXPECT_EQ(graph.geometry(), QRect(15, 691, 1890, 374));
+    EXPECT_TRUE(coversNoMeter(8));
+    EXPECT_EQ(window.Layout().h, 230) << "the meters as they always were";
+
+    settings.Meter.Num = 4;
+    window.PostMessage(CSonaltDlg::WM_SETTINGS_CHANGED, reinterpret_cast<intptr_t>(&window), -1);
+    EXPECT_TRUE(graph.isHidden());
+    EXPECT_EQ(window.Layout().h, 460);
+    QKeyEvent h(QEvent::KeyPress, Qt::Key_H, Qt::NoModifier, QStringLiteral("h"));
+    QCoreApplication::sendEvent(&window, &h);
+    EXPECT_EQ(settings.Loudness.History, 1);
+    EXPECT_FALSE(graph.isHidden());
+    EXPECT_GE(graph.height(), 1080 * 3 / 10 - 15);
+    EXPECT_LT(window.Layout().h, 460);
+    EXPECT_TRUE(coversNoMeter(4));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(window.rect().contains(window.Meter(i).geometry())) << "whole " << i;
+
+    settings.Loudness.Show = 0; // the readout hidden: the graph goes with it
+    window.PostMessage(CSonaltDlg::WM_SETTINGS_CHANGED, 0, -1);
+    EXPECT_TRUE(graph.isHidden());
+    EXPECT_EQ(window.Layout().h, 460);
+    settings.Loudness.Show = 1;
+    window.PostMessage(CSonaltDlg::WM_SETTINGS_CHANGED, 0, -1);
+    QCoreApplication::sendEvent(&window, &h);
+    EXPECT_EQ(settings.Loudness.History, 0);
+    EXPECT_TRUE(graph.isHidden());
+    EXPECT_EQ(window.Layout().h, 460);
 }
