@@ -120,11 +120,13 @@ kerrion::MeterLayout CSonaltDlg::LayoutWithHistory(const QRect& rect, int count)
     if (rect.height() - kMargin - top < kMinHeight) {
         if (m_settings.Loudness.History != 1)
             return layout;
-        // The same law on a narrower screen whose meters end above the band, centred.
+        // The same law on a narrower screen whose meters end above the band, centred, and no
+        // nearer the tool bar than they were.
         const int band = std::max(kMinHeight, rect.height() * 3 / 10);
         const int room = rect.height() - band;
         for (int w = rect.width(); w > rect.width() / 4; w -= 8) {
-            const kerrion::MeterLayout narrower = kerrion::ComputeLayout(w, room, count);
+            kerrion::MeterLayout narrower = kerrion::ComputeLayout(w, room, count);
+            narrower.offY = std::max(narrower.offY, layout.offY);
             if (bottomOf(narrower) + kMargin <= room) {
                 layout = narrower;
                 layout.offX += (rect.width() - w) / 2;
