@@ -4,8 +4,8 @@
 #include "display/QtShapes.h"
 
 #include <QPainter>
-#include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kerrion {
@@ -111,37 +111,47 @@ void LoudnessGraphPainter::PaintScale(QPainter& painter, const QRect& area, cons
 }
 
 // The momentary loudness as a light band, the short-term and integrated loudness as lines, and
-// the true-peak marks along the top.
+// the true-peak marks along the top. Every part is a column of filled pixels joined to the
+// column before it: a stroked line of thousands of points costs the rasteriser far more.
 void LoudnessGraphPainter::PaintCurves(QPainter& painter, const QRect& plot,
     const LoudnessGraphFrame& frame, const LoudnessStandard& standard) const
 {
-    const auto y = [&](float lkfs) { return plot.top() + GraphY(frame, lkfs); };
-    QPolygonF shortTerm;
-    QPolygonF integrated;
-    double lastIntegrated = std::nan("");
-    for (int x = 0; x < frame.width; ++x) {
-        const GraphColumn& c = m_columns[static_cast<std::size_t>(x)];
-        const double px = plot.left() + x + 0.5;
-        if (!std::isnan(c.momentaryLow)) {
-            painter.setPen(kMomentary);
-            painter.drawLine(QPointF(px, y(c.momentaryHigh)), QPointF(px, y(c.momentaryLow)));
-        }
+    const auto y = [&](float lkfs) {
+        return plot.top() + static_cast<int>(std::lround(GraphY(frame, lkfs)));
+    };
+    // From `from` to `to` (rows, either order) in column x, `width` pixels wide.
+    const auto column = [&](int x, int from, int to, int width, const QColor& color) {
+        painter.fillRect(QRect(x, std::min(from, to), width, std::abs(to - from) + width), color);
+    };
+    // The integrated line takes its colour from where the programme stands now.
+    float integratedNow = std::nanf("");
+    for (auto c = m_columns.rbegin(); c != m_columns.rend() && std::isnan(integratedNow); ++c)
+        integratedNow = c->integrated;
+    const QColor integratedColour = IntegratedColor(standard, integratedNow);
+    int shortRow = -1;      // the middle of the short-term line in the column before
+    int integratedRow = -1; // the integrated line in the column before
+    for (int i = 0; i < frame.width; ++i) {
+        const GraphColumn& c = m_columns[static_cast<std::size_t>(i)];
+        const int x = plot.left() + i;
+        if (!std::isnan(c.momentaryLow))
+            column(x, y(c.momentaryHigh), y(c.momentaryLow), 1, kMomentary);
         if (c.truePeakOver)
-            painter.fillRect(QRect(plot.left() + x - 1, plot.top(), 3, kOverMarkHeight), kOver);
+            painter.fillRect(QRect(x - 1, plot.top(), 3, kOverMarkHeight), kOver);
         if (!std::isnan(c.shortLow)) {
-            shortTerm << QPointF(px, y(c.shortHigh));
-            if (c.shortLow != c.shortHigh)
-                shortTerm << QPointF(px, y(c.shortLow));
+            int high = y(c.shortHigh), low = y(c.shortLow);
+            if (shortRow >= 0) {
+                high = std::min(high, shortRow);
+                low = std::max(low, shortRow);
+            }
+            column(x, high, low, 2, kShortTerm);
+            shortRow = (y(c.shortHigh) + y(c.shortLow)) / 2;
         }
         if (!std::isnan(c.integrated)) {
-            integrated << QPointF(px, y(c.integrated));
-            lastIntegrated = c.integrated;
+            const int row = y(c.integrated);
+            column(x, integratedRow < 0 ? row : integratedRow, row, 2, integratedColour);
+            integratedRow = row;
         }
     }
-    painter.setPen(QPen(kShortTerm, 2.0));
-    painter.drawPolyline(shortTerm);
-    painter.setPen(QPen(IntegratedColor(standard, lastIntegrated), 2.0));
-    painter.drawPolyline(integrated);
 }
 
 } // namespace kerrion

@@ -2,8 +2,8 @@
 
 // The loudness history graph on the main window: the last minutes of the broadcast loudness,
 // drawn by LoudnessGraphPainter. The window hands it the engine's readings once a frame; it
-// takes each new 100 ms step into its history and repaints only when one arrived (ten times a
-// second while metering, never while stopped). A new run or a reset starts it empty: the
+// takes each new 100 ms step into its history and repaints when the graph moves by a pixel
+// column (never while stopped). A new run or a reset starts it empty: the
 // readings' step count goes back. User-interface thread only.
 
 #include "display/LoudnessGraphPainter.h"
@@ -30,4 +30,5 @@ private:
     kerrion::LoudnessGraphPainter m_painter;
     kerrion::LoudnessStandard m_standard;
     int m_spanMinutes = kerrion::kDefaultGraphSpan;
+    long long m_paintedColumn = -1; // of the newest step at the last update
 };
