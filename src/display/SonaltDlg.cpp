@@ -171,9 +171,10 @@ kerrion::LoudnessStandard CSonaltDlg::ChosenStandard() const
 
 void CSonaltDlg::ApplyLoudnessSettings()
 {
-    m_loudness->SetStandard(ChosenStandard());
+    const kerrion::LoudnessStandard standard = ChosenStandard();
+    m_loudness->SetStandard(standard);
     m_loudness->setVisible(m_settings.Loudness.Show == 1);
-    m_history->SetStandard(ChosenStandard());
+    m_history->SetStandard(standard);
     m_history->SetSpan(m_settings.Loudness.HistoryMinutes);
     PlaceTopRow();
     // Showing the loudness, or asking the meters to make room for the graph, lays them out anew.

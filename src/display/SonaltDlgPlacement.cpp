@@ -93,12 +93,6 @@ void CSonaltDlg::ShowOnMonitor(const QRect& rect)
     setWindowState(windowState() | Qt::WindowFullScreen);
 }
 
-// Two or more meters lie on the full-screen main window as its children: every window manager
-// then keeps them above it, the program has one task bar entry, its dialogs and message boxes
-// are above the meters, and a frame of all meters reaches the screen in one flush. The window
-// follows the monitor it lays them out on. A single meter stands beside the small main window
-// as a tool window of its own, owned by it and kept out of the task bar; where windows cannot
-// be placed it is part of the main window, under the tool bar, so that the two show together.
 // The meters' layout on `rect`, and where the loudness history graph goes (m_historyArea, in
 // the window's coordinates; empty where it is not shown): in the room the meters leave below
 // them, or, where they leave too little and Loudness/History asks for it, in a band at the
@@ -141,6 +135,12 @@ kerrion::MeterLayout CSonaltDlg::LayoutWithHistory(const QRect& rect, int count)
     return layout;
 }
 
+// Two or more meters lie on the full-screen main window as its children: every window manager
+// then keeps them above it, the program has one task bar entry, its dialogs and message boxes
+// are above the meters, and a frame of all meters reaches the screen in one flush. The window
+// follows the monitor it lays them out on. A single meter stands beside the small main window
+// as a tool window of its own, owned by it and kept out of the task bar; where windows cannot
+// be placed it is part of the main window, under the tool bar, so that the two show together.
 void CSonaltDlg::ComputeLayout(const QRect& rect, int count)
 {
     const kerrion::MeterLayout layout = LayoutWithHistory(rect, count);
